@@ -1,0 +1,65 @@
+#include "color.h"
+
+#include <cmath>
+
+namespace pixolan {
+
+const char* ElementType(ColorDepth depth) {
+  return depth == ColorDepth::Depth8 ? "unsigned char" : "unsigned int";
+}
+
+int BitsOf(ColorDepth depth) {
+  switch (depth) {
+    case ColorDepth::Depth8: return 8;
+    case ColorDepth::Depth12: return 12;
+    case ColorDepth::Depth16: return 16;
+  }
+  return 0;
+}
+
+Components Unpack(ColorValue c) {
+  // Signed arithmetic on purpose: -1 must give red -1 and full green and blue,
+  // which is what firmware built against earlier files expects.
+  const int red = c % 256;
+  const int green = static_cast<std::int32_t>(c & ~0xFF) / 256 & 255;
+  const int blue = (c & 0xFF0000) / 65536 & 255;
+  return {red, green, blue};
+}
+
+namespace {
+
+// round(component * levels / 255) in double precision. A half never occurs
+// for these factors; red -1 rounds to zero.
+std::int32_t Scale(int component, int levels) {
+  return static_cast<std::int32_t>(std::lround(component * static_cast<double>(levels) / 255.0));
+}
+
+}  // namespace
+
+std::int32_t Pack(ColorDepth depth, int R, int G, int B) {
+  switch (depth) {
+    case ColorDepth::Depth8:
+      return Scale(R, 3) * 64 + Scale(G, 15) * 4 + Scale(B, 3);
+    case ColorDepth::Depth12:
+      return ((R & 15) * 2048 + (G & 15) * 32 + (B & 15)) * 16;
+    case ColorDepth::Depth16:
+      return Scale(R, 31) * 2048 + Scale(G, 63) * 32 + Scale(B, 31);
+  }
+  return 0;
+}
+
+char* WriteHex(char* out, std::uint32_t v) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  int shift = 28;
+  while (shift > 0 && (v >> shift) == 0) shift -= 4;
+  for (; shift >= 0; shift -= 4) *out++ = kDigits[(v >> shift) & 0xF];
+  return out;
+}
+
+std::string HexText(std::int64_t v) {
+  char digits[kMaxHexDigits];
+  char* end = WriteHex(digits, static_cast<std::uint32_t>(v));
+  return std::string(digits, static_cast<std::size_t>(end - digits));
+}
+
+}  // namespace pixolan

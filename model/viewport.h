@@ -1,0 +1,78 @@
+#pragma once
+// The picture surface: a framed drawing area of 132 or 176 by 132 pixels,
+// measured in twips (15 to a pixel), holding one picture shown pixel for pixel.
+
+#include <functional>
+#include <vector>
+
+#include "color.h"
+
+namespace pixolan {
+
+inline constexpr int kTwipsPerPixel = 15;
+inline constexpr int kFramePixels = 2;  // border on every side of the drawing area
+inline constexpr float kNarrowWidthTwips = 1980;  // 132 pixels
+inline constexpr float kWideWidthTwips = 2640;    // 176 pixels
+inline constexpr float kOuterHeightTwips = 1980;  // 132 pixels
+
+/// Largest drawing area: only this much of any picture can ever be seen.
+inline constexpr int kMaxVisibleWidth = 172;
+inline constexpr int kMaxVisibleHeight = 128;
+
+/// White, the window background of the standard colour scheme.
+inline constexpr ColorValue kDefaultBackground = 0xFFFFFF;
+
+/// Pixels in rows from the top-left corner.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<ColorValue> pixels;
+
+  ColorValue At(int column, int row) const { return pixels[static_cast<std::size_t>(row) * width + column]; }
+};
+
+/// Keeps the top-left corner of a picture, at most width x height pixels.
+Picture Crop(const Picture& picture, int width, int height);
+
+class Viewport {
+ public:
+  /// button, shift, x, y (drawing-area twips, multiples of 15)
+  using MouseMoveHandler = std::function<void(int, int, float, float)>;
+
+  float OuterWidth() const { return outer_width_; }
+  float OuterHeight() const { return kOuterHeightTwips; }
+
+  /// Changes the outer width; the picture stays where it is, unscaled.
+  void SetOuterWidth(float twips) { outer_width_ = twips; }
+
+  /// Replaces the picture. Only what the widest drawing area can show is kept.
+  void SetPicture(const Picture& picture);
+  const Picture& picture() const { return picture_; }
+
+  ColorValue background() const { return background_; }
+  void SetBackground(ColorValue color) { background_ = color; }
+
+  /// Drawing area in pixels: the outer extent less the frame.
+  int DrawingWidth() const;
+  int DrawingHeight() const;
+
+  /// Colour of drawing-area pixel (x / 15, y / 15), or kNoPixel outside it.
+  ColorValue Sample(float x, float y) const;
+
+  /// What the drawing area shows at a pixel known to be inside it.
+  ColorValue VisibleColor(int column, int row) const;
+
+  /// Pointer notification: the window raises it, the colour probe listens.
+  void OnMouseMove(MouseMoveHandler handler) { mouse_move_ = std::move(handler); }
+  void MouseMove(int button, int shift, float x, float y) const {
+    if (mouse_move_) mouse_move_(button, shift, x, y);
+  }
+
+ private:
+  float outer_width_ = kNarrowWidthTwips;
+  ColorValue background_ = kDefaultBackground;
+  Picture picture_;
+  MouseMoveHandler mouse_move_;
+};
+
+}  // namespace pixolan
