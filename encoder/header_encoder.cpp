@@ -1,0 +1,39 @@
+#include "header_encoder.h"
+
+#include "output_file.h"
+
+namespace pixolan {
+
+EncodeSettings SettingsFrom(const EncoderHost& host) {
+  EncodeSettings settings;
+  switch (host.SelectedDepthOption()) {
+    case 0: settings.depth = ColorDepth::Depth8; break;
+    case 1: settings.depth = ColorDepth::Depth12; break;
+    default: settings.depth = ColorDepth::Depth16; break;
+  }
+  settings.remove = !host.RemoveColorUnchecked();
+  settings.key = host.KeyText();
+  return settings;
+}
+
+bool HeaderEncoder::Run(EncoderHost& host) {
+  const Viewport& viewport = host.viewport();
+  host.SetProgressValue(1);
+  host.SetProgressMaximum(static_cast<int>(viewport.OuterWidth()));
+
+  const std::string text = FormatHeader(viewport, SettingsFrom(host), [&host](float next_x) {
+    const int maximum = host.ProgressMaximum();
+    host.SetProgressValue(next_x > maximum ? maximum : static_cast<int>(next_x));
+  });
+
+  const std::string path = host.OutputPath();
+  const SaveResult saved = SaveFile(path, text);
+  if (!saved.ok()) {
+    host.ShowMessage(saved.error + " Any earlier file there was left as it was.", kFailedTitle, MessageIcon::Critical);
+    return false;
+  }
+  host.ShowMessage("Generated: " + path, kGeneratedTitle, MessageIcon::Exclamation);
+  return true;
+}
+
+}  // namespace pixolan
