@@ -1,0 +1,75 @@
+// pixolan-encode: the window's Encode run, without the window.
+
+#include <csignal>
+#include <iostream>
+
+#include "header_encoder.h"
+#include "options.h"
+#include "picture_loader.h"
+#include "sample_picture.h"
+
+namespace {
+
+using namespace pixolan;
+
+// Stands in for the window: fixed settings, no progress bar, errors on stderr.
+class CommandLineHost : public EncoderHost {
+ public:
+  CommandLineHost(const CommandLine& cl, Viewport& viewport) : cl_(cl), viewport_(viewport) {}
+
+  const Viewport& viewport() const override { return viewport_; }
+  int SelectedDepthOption() const override { return static_cast<int>(cl_.settings.depth); }
+  bool RemoveColorUnchecked() const override { return !cl_.settings.remove; }
+  std::string KeyText() const override { return cl_.settings.key; }
+  void SetProgressValue(int) override {}
+  void SetProgressMaximum(int maximum) override { progress_maximum_ = maximum; }
+  int ProgressMaximum() const override { return progress_maximum_; }
+  std::string ProgramDirectory() const override { return "."; }
+  std::string OutputPath() const override { return cl_.output; }
+  void ShowMessage(const std::string& text, const std::string&, MessageIcon icon) override {
+    if (icon == MessageIcon::Critical) std::cerr << "pixolan-encode: " << text << '\n';
+  }
+
+ private:
+  const CommandLine& cl_;
+  Viewport& viewport_;
+  int progress_maximum_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A file-size limit should fail the write with a message, not kill us.
+  std::signal(SIGXFSZ, SIG_IGN);
+
+  const ParsedCommandLine parsed = ParseCommandLine({argv + 1, argv + argc});
+  if (!parsed.error.empty()) {
+    std::cerr << "pixolan-encode: " << parsed.error << "\n" << "Try 'pixolan-encode --help'.\n";
+    return 2;
+  }
+  const CommandLine& cl = parsed.command_line;
+  if (cl.help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (cl.version) {
+    std::cout << "pixolan-encode " PIXOLAN_VERSION "\n";
+    return 0;
+  }
+
+  Viewport viewport;
+  viewport.SetOuterWidth(cl.outer_width);
+  if (cl.picture) {
+    const LoadResult loaded = LoadPicture(*cl.picture, viewport.background());
+    if (!loaded.ok()) {
+      std::cerr << "pixolan-encode: " << loaded.error << '\n';
+      return 1;
+    }
+    viewport.SetPicture(loaded.picture);
+  } else {
+    viewport.SetPicture(SamplePicture());
+  }
+
+  CommandLineHost host(cl, viewport);
+  return HeaderEncoder().Run(host) ? 0 : 1;
+}

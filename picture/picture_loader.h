@@ -1,0 +1,25 @@
+#pragma once
+// Decoding picture files into the viewport's picture with Qt's image readers.
+
+#include <string>
+
+#include "viewport.h"
+
+namespace pixolan {
+
+struct LoadResult {
+  Picture picture;
+  std::string error;  // names the file and the reason; empty on success
+  bool ok() const { return error.empty(); }
+};
+
+/// Pictures whose decoded size would exceed this are refused before decoding.
+inline constexpr int kAllocationLimitMB = 512;
+
+/// Reads any format Qt's readers know, chosen by content, not by suffix.
+/// Pixels are taken as stored: no colour management, no EXIF rotation, no
+/// scaling. Alpha is composited over background. Only the top-left part the
+/// viewport can show is kept.
+LoadResult LoadPicture(const std::string& path, ColorValue background = kDefaultBackground);
+
+}  // namespace pixolan
