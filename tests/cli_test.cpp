@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "header_format.h"
+#include "options.h"
+#include "picture_loader.h"
+#include "sample_picture.h"
+#include "test_support.h"
+
+namespace pixolan {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+
+const std::string kPictures = PIXOLAN_TESTDATA_DIR;
+
+struct Outcome {
+  int status;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+Outcome Encode(const std::string& arguments, const TempDir& scratch) {
+  const std::string err_file = scratch / "stderr.txt";
+  const std::string command = std::string(PIXOLAN_ENCODE_BINARY) + " " + arguments + " 2>" + err_file;
+  Outcome outcome{-1, {}, {}};
+  FILE* pipe = ::popen(command.c_str(), "r");
+  char buffer[65536];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) outcome.out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  outcome.err = ReadFile(err_file);
+  std::filesystem::remove(err_file);
+  return outcome;
+}
+
+std::string Expected(const Picture& picture, float width, const EncodeSettings& settings) {
+  Viewport viewport;
+  viewport.SetOuterWidth(width);
+  viewport.SetPicture(picture);
+  return FormatHeader(viewport, settings);
+}
+
+TEST(PixolanEncode, DefaultsEncodeTheSamplePictureIntoImageH) {
+  TempDir dir;
+  const Outcome o = Encode("-o " + (dir / "image.h"), dir);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(ReadFile(dir / "image.h"), Expected(SamplePicture(), kNarrowWidthTwips, {}));
+}
+
+TEST(PixolanEncode, WritesTheSameBytesAsTheEncoder) {
+  TempDir dir;
+  const std::string picture = kPictures + "/crafted_coord_300x200.bmp";
+  const LoadResult loaded = LoadPicture(picture);
+  ASSERT_TRUE(loaded.ok());
+  const Outcome o = Encode(picture + " --resolution 132x176 --depth 12 --remove 79EF0 -o -", dir);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, Expected(loaded.picture, kWideWidthTwips, {ColorDepth::Depth12, true, "79EF0"}));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{});
+}
+
+TEST(PixolanEncode, BadPictureFailsWithAMessageAndNoFile) {
+  TempDir dir;
+  const Outcome o = Encode(kPictures + "/crafted_text_renamed.jpg -o " + (dir / "image.h"), dir);
+  EXPECT_NE(o.status, 0);
+  EXPECT_NE(o.err.find("crafted_text_renamed.jpg"), std::string::npos) << o.err;
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{});
+}
+
+TEST(PixolanEncode, UnwritableOutputFailsWithAMessageAndNoFile) {
+  TempDir dir;
+  const Outcome o = Encode("-o " + (dir / "missing/image.h"), dir);
+  EXPECT_NE(o.status, 0);
+  EXPECT_NE(o.err.find(dir / "missing/image.h"), std::string::npos) << o.err;
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{});
+}
+
+TEST(PixolanEncode, UsageErrorsExitWithTwo) {
+  TempDir dir;
+  const Outcome o = Encode("--depth 24", dir);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("unknown depth '24'"), std::string::npos) << o.err;
+  const Outcome help = Encode("--help", dir);
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("Usage: pixolan-encode")) << help.out;
+  EXPECT_EQ(Encode("--version", dir).out, "pixolan-encode 1.0.0\n");
+}
+
+TEST(ParseCommandLine, ReadsEveryOption) {
+  const ParsedCommandLine p =
+      ParseCommandLine({"pic.bmp", "--resolution", "132x176", "--depth", "16", "--remove", "ffff", "-o", "x.h"});
+  ASSERT_EQ(p.error, "");
+  EXPECT_EQ(p.command_line.picture, "pic.bmp");
+  EXPECT_EQ(p.command_line.outer_width, kWideWidthTwips);
+  EXPECT_EQ(p.command_line.settings.depth, ColorDepth::Depth16);
+  EXPECT_TRUE(p.command_line.settings.remove);
+  EXPECT_EQ(p.command_line.settings.key, "ffff");
+  EXPECT_EQ(p.command_line.output, "x.h");
+}
+
+TEST(ParseCommandLine, DefaultsAreTheWindowsInitialState) {
+  const CommandLine cl = ParseCommandLine({}).command_line;
+  EXPECT_FALSE(cl.picture);
+  EXPECT_EQ(cl.outer_width, kNarrowWidthTwips);
+  EXPECT_EQ(cl.settings.depth, ColorDepth::Depth8);
+  EXPECT_FALSE(cl.settings.remove);
+  EXPECT_EQ(cl.settings.key, "FFFF");
+  EXPECT_EQ(cl.output, "image.h");
+}
+
+TEST(ParseCommandLine, RejectsWhatItCannotUse) {
+  EXPECT_NE(ParseCommandLine({"--resolution", "176x132"}).error, "");
+  EXPECT_NE(ParseCommandLine({"--depth"}).error, "");
+  EXPECT_NE(ParseCommandLine({"a.bmp", "b.bmp"}).error, "");
+  EXPECT_NE(ParseCommandLine({"--colour"}).error, "");
+  EXPECT_NE(ParseCommandLine({"-o"}).error, "");
+}
+
+}  // namespace
+}  // namespace pixolan

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "color.h"
+
+namespace pixolan {
+namespace {
+
+struct WorkedValue {
+  ColorValue color;
+  Components unpacked;
+  const char* depth8;
+  const char* depth12;
+  const char* depth16;
+};
+
+class WorkedValues : public ::testing::TestWithParam<WorkedValue> {};
+
+TEST_P(WorkedValues, UnpackAndPackAtEveryDepth) {
+  const WorkedValue& w = GetParam();
+  const Components c = Unpack(w.color);
+  EXPECT_EQ(c.R, w.unpacked.R);
+  EXPECT_EQ(c.G, w.unpacked.G);
+  EXPECT_EQ(c.B, w.unpacked.B);
+  EXPECT_EQ(HexText(Pack(ColorDepth::Depth8, c.R, c.G, c.B)), w.depth8);
+  EXPECT_EQ(HexText(Pack(ColorDepth::Depth12, c.R, c.G, c.B)), w.depth12);
+  EXPECT_EQ(HexText(Pack(ColorDepth::Depth16, c.R, c.G, c.B)), w.depth16);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WorkedValues,
+                         ::testing::Values(WorkedValue{0x000000, {0, 0, 0}, "0", "0", "0"},
+                                           WorkedValue{0xFFFFFF, {255, 255, 255}, "FF", "79EF0", "FFFF"},
+                                           WorkedValue{kNoPixel, {-1, 255, 255}, "3F", "79EF0", "7FF"},
+                                           WorkedValue{0x0000FF, {255, 0, 0}, "C0", "78000", "F800"},
+                                           WorkedValue{0x00FF00, {0, 255, 0}, "3C", "1E00", "7E0"},
+                                           WorkedValue{0xFF0000, {0, 0, 255}, "3", "F0", "1F"},
+                                           WorkedValue{0x808080, {128, 128, 128}, "A2", "0", "8410"},
+                                           WorkedValue{0x336699, {153, 102, 51}, "99", "48C30", "9B26"}));
+
+TEST(Pack, Depth8IsTwoFourTwoNotThreeThreeTwo) {
+  EXPECT_EQ(Pack(ColorDepth::Depth8, 255, 0, 0), 0xC0);
+  EXPECT_EQ(Pack(ColorDepth::Depth8, 0, 255, 0), 0x3C);
+  // Each green level of 17 moves one step of four.
+  EXPECT_EQ(Pack(ColorDepth::Depth8, 0, 17, 0), 4);
+  EXPECT_EQ(Pack(ColorDepth::Depth8, 0, 8, 0), 0);
+  EXPECT_EQ(Pack(ColorDepth::Depth8, 0, 9, 0), 4);
+}
+
+TEST(Pack, Depth12TakesLowNibblesAndExceedsSixteenBits) {
+  EXPECT_EQ(Pack(ColorDepth::Depth12, 0x10, 0x20, 0x30), 0);
+  EXPECT_EQ(Pack(ColorDepth::Depth12, 0x01, 0, 0), 0x8000);
+  EXPECT_EQ(Pack(ColorDepth::Depth12, 0x02, 0, 0), 0x10000);
+  EXPECT_EQ(Pack(ColorDepth::Depth12, 0, 0x0F, 0), 0x1E00);
+  EXPECT_EQ(Pack(ColorDepth::Depth12, 0, 0, 0x0F), 0xF0);
+}
+
+TEST(Pack, Depth16RoundsToNearestLevel) {
+  // 31 * 4 / 255 = 0.486 rounds down; 31 * 5 / 255 = 0.608 rounds up.
+  EXPECT_EQ(Pack(ColorDepth::Depth16, 4, 0, 0), 0);
+  EXPECT_EQ(Pack(ColorDepth::Depth16, 5, 0, 0), 0x800);
+  EXPECT_EQ(Pack(ColorDepth::Depth16, 0, 2, 0), 0);
+  EXPECT_EQ(Pack(ColorDepth::Depth16, 0, 3, 0), 0x20);
+}
+
+TEST(Pack, EveryRealColourStaysInRange) {
+  for (int v = 0; v < 256; ++v) {
+    EXPECT_LE(Pack(ColorDepth::Depth8, v, v, v), 0xFF);
+    EXPECT_LE(Pack(ColorDepth::Depth12, v, v, v), 0x79EF0);
+    EXPECT_LE(Pack(ColorDepth::Depth16, v, v, v), 0xFFFF);
+  }
+}
+
+TEST(Unpack, SplitsRedLowBlueHigh) {
+  const Components c = Unpack(MakeColor(1, 2, 3));
+  EXPECT_EQ(c.R, 1);
+  EXPECT_EQ(c.G, 2);
+  EXPECT_EQ(c.B, 3);
+  EXPECT_EQ(MakeColor(0x99, 0x66, 0x33), 0x336699);
+}
+
+TEST(HexText, UppercaseWithoutPaddingOrPrefix) {
+  EXPECT_EQ(HexText(0), "0");
+  EXPECT_EQ(HexText(3), "3");
+  EXPECT_EQ(HexText(0xABCDEF), "ABCDEF");
+  EXPECT_EQ(HexText(0x79EF0), "79EF0");
+  EXPECT_EQ(HexText(0x10000000), "10000000");
+}
+
+TEST(HexText, NegativeShowsThirtyTwoBitTwosComplement) {
+  EXPECT_EQ(HexText(-1), "FFFFFFFF");
+  EXPECT_EQ(HexText(-256), "FFFFFF00");
+}
+
+}  // namespace
+}  // namespace pixolan

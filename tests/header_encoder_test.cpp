@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <stdexcept>
+
+#include "header_encoder.h"
+#include "output_file.h"
+#include "sample_picture.h"
+#include "test_support.h"
+
+namespace pixolan {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+struct Message {
+  std::string text, title;
+  MessageIcon icon;
+};
+
+class FakeHost : public EncoderHost {
+ public:
+  explicit FakeHost(std::string directory) : directory_(std::move(directory)) {
+    viewport_.SetPicture(SamplePicture());
+  }
+
+  const Viewport& viewport() const override { return viewport_; }
+  int SelectedDepthOption() const override { return depth_option; }
+  bool RemoveColorUnchecked() const override { return remove_unchecked; }
+  std::string KeyText() const override { return key; }
+  void SetProgressValue(int value) override {
+    if (fail_at_progress && value >= fail_at_progress) throw std::runtime_error("host gave up");
+    progress.push_back(value);
+  }
+  void SetProgressMaximum(int maximum) override { progress_maximum = maximum; }
+  int ProgressMaximum() const override { return progress_maximum; }
+  std::string ProgramDirectory() const override { return directory_; }
+  void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override {
+    messages.push_back({text, title, icon});
+  }
+
+  Viewport viewport_;
+  int depth_option = 0;
+  bool remove_unchecked = true;
+  std::string key = "FFFF";
+  int fail_at_progress = 0;
+  std::vector<int> progress;
+  int progress_maximum = 0;
+  std::vector<Message> messages;
+
+ private:
+  std::string directory_;
+};
+
+TEST(SettingsFrom, MapsTheWindowsControls) {
+  FakeHost host("/tmp");
+  host.depth_option = 1;
+  host.remove_unchecked = false;
+  host.key = "79EF0";
+  EncodeSettings s = SettingsFrom(host);
+  EXPECT_EQ(s.depth, ColorDepth::Depth12);
+  EXPECT_TRUE(s.remove);
+  EXPECT_EQ(s.key, "79EF0");
+  host.depth_option = 2;
+  EXPECT_EQ(SettingsFrom(host).depth, ColorDepth::Depth16);
+  host.depth_option = 0;
+  EXPECT_EQ(SettingsFrom(host).depth, ColorDepth::Depth8);
+}
+
+TEST(HeaderEncoder, WritesImageHInTheProgramDirectoryAndSaysWhere) {
+  TempDir dir;
+  FakeHost host(dir.path().string());
+  host.depth_option = 2;
+  ASSERT_TRUE(HeaderEncoder().Run(host));
+
+  EXPECT_EQ(ReadFile(dir / "image.h"), FormatHeader(host.viewport(), {ColorDepth::Depth16, false, "FFFF"}));
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, "Generated: " + (dir / "image.h"));
+  EXPECT_EQ(host.messages[0].title, "Image file generated.");
+  EXPECT_EQ(host.messages[0].icon, MessageIcon::Exclamation);
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"image.h"});
+}
+
+TEST(HeaderEncoder, ProgressStartsAtOneAndEndsAtTheMaximum) {
+  TempDir dir;
+  FakeHost host(dir.path().string());
+  HeaderEncoder().Run(host);
+  EXPECT_EQ(host.progress_maximum, 1980);
+  ASSERT_EQ(host.progress.size(), 134u);
+  EXPECT_EQ(host.progress[0], 1);
+  EXPECT_EQ(host.progress[1], 15);
+  EXPECT_EQ(host.progress[132], 1980);
+  EXPECT_EQ(host.progress[133], 1980);  // x = 1995 is past the maximum
+}
+
+TEST(HeaderEncoder, ReplacesAnExistingFileNeverAppends) {
+  TempDir dir;
+  WriteFile(dir / "image.h", std::string(500000, '#'));
+  ::chmod((dir / "image.h").c_str(), 0640);
+  FakeHost host(dir.path().string());
+  ASSERT_TRUE(HeaderEncoder().Run(host));
+  const std::string written = ReadFile(dir / "image.h");
+  EXPECT_TRUE(written.starts_with("unsigned char const Photos[17556]={"));
+  EXPECT_EQ(written.size(), FormatHeader(host.viewport(), {}).size());
+  EXPECT_EQ(written.find('#'), std::string::npos);
+  EXPECT_EQ(std::filesystem::status(dir / "image.h").permissions() & std::filesystem::perms::all,
+            std::filesystem::perms(0640));
+}
+
+TEST(HeaderEncoder, ReadOnlyFileIsKeptAndReported) {
+  TempDir dir;
+  WriteFile(dir / "image.h", "keep me");
+  ::chmod((dir / "image.h").c_str(), 0444);
+  FakeHost host(dir.path().string());
+  EXPECT_FALSE(HeaderEncoder().Run(host));
+  EXPECT_EQ(ReadFile(dir / "image.h"), "keep me");
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].icon, MessageIcon::Critical);
+  EXPECT_NE(host.messages[0].text.find(dir / "image.h"), std::string::npos);
+  EXPECT_NE(host.messages[0].text.find("read-only"), std::string::npos);
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"image.h"});
+}
+
+TEST(HeaderEncoder, UnwritableDirectoryIsReported) {
+  TempDir dir;
+  WriteFile(dir / "plain-file", "");
+  for (const std::string& where : {dir / "missing", dir / "plain-file"}) {
+    FakeHost host(where);
+    EXPECT_FALSE(HeaderEncoder().Run(host));
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(host.messages[0].title, kFailedTitle);
+    EXPECT_NE(host.messages[0].text.find(where + "/image.h"), std::string::npos) << host.messages[0].text;
+  }
+}
+
+TEST(HeaderEncoder, HostFailingHalfWayLeavesTheOldFile) {
+  TempDir dir;
+  WriteFile(dir / "image.h", "old");
+  FakeHost host(dir.path().string());
+  host.fail_at_progress = 900;
+  EXPECT_THROW(HeaderEncoder().Run(host), std::runtime_error);
+  EXPECT_EQ(ReadFile(dir / "image.h"), "old");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"image.h"});
+}
+
+TEST(HeaderEncoder, WriteFailingHalfWayLeavesTheOldFileAndNoTemporary) {
+  TempDir dir;
+  WriteFile(dir / "image.h", "old");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // A 4 KiB file-size limit: the write fails part of the way through.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    FakeHost host(dir.path().string());
+    const bool ok = HeaderEncoder().Run(host);
+    const bool reported = host.messages.size() == 1 && host.messages[0].icon == MessageIcon::Critical &&
+                          host.messages[0].text.find("File too large") != std::string::npos;
+    ::_exit(!ok && reported ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the run did not report the failed write";
+  EXPECT_EQ(ReadFile(dir / "image.h"), "old");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"image.h"});
+}
+
+TEST(SaveFile, WritesThroughASymbolicLinkAndKeepsIt) {
+  TempDir dir;
+  WriteFile(dir / "real.h", "old");
+  std::filesystem::create_symlink("real.h", dir / "image.h");
+  ASSERT_TRUE(SaveFile(dir / "image.h", "new").ok());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "image.h"));
+  EXPECT_EQ(ReadFile(dir / "real.h"), "new");
+}
+
+TEST(SaveFile, DevicesAreWrittenToNotReplaced) {
+  ASSERT_TRUE(SaveFile("/dev/null", "anything").ok());
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
+TEST(SaveFile, RefusesADirectory) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "image.h");
+  const SaveResult result = SaveFile(dir / "image.h", "x");
+  EXPECT_FALSE(result.ok());
+  EXPECT_NE(result.error.find("directory"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pixolan

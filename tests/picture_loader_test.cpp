@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "picture_loader.h"
+
+namespace pixolan {
+namespace {
+
+namespace fs = std::filesystem;
+const fs::path kPictures = PIXOLAN_TESTDATA_DIR;
+
+// file name -> "loads" or "fails", as Qt's readers did for the shared pictures.
+std::map<std::string, std::string> Expectations() {
+  std::map<std::string, std::string> expected;
+  std::ifstream in(kPictures / "expectations.tsv");
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#' || line.starts_with("file\t")) continue;
+    std::istringstream fields(line);
+    std::string name, bytes, format, can_read, w, h, result;
+    fields >> name >> bytes >> format >> can_read >> w >> h >> result;
+    expected[name] = result;
+  }
+  return expected;
+}
+
+// Pixel (x, y) of the crafted coordinate pictures.
+ColorValue Coordinate(int x, int y) { return MakeColor(x % 256, y % 256, 0x40 + 16 * (x / 256) + y / 256); }
+
+TEST(LoadPicture, EverySharedPictureLoadsOrSaysWhyNot) {
+  const auto expected = Expectations();
+  ASSERT_GT(expected.size(), 70u) << "shared test pictures not found in " << kPictures;
+  for (const auto& [name, result] : expected) {
+    const std::string path = (kPictures / name).string();
+    const LoadResult loaded = LoadPicture(path);
+    if (loaded.ok()) {
+      EXPECT_GT(loaded.picture.width, 0) << name;
+      EXPECT_LE(loaded.picture.width, kMaxVisibleWidth) << name;
+      EXPECT_LE(loaded.picture.height, kMaxVisibleHeight) << name;
+      EXPECT_EQ(loaded.picture.pixels.size(), std::size_t(loaded.picture.width) * loaded.picture.height) << name;
+      for (ColorValue c : loaded.picture.pixels) ASSERT_EQ(c & ~0xFFFFFF, 0) << name;
+    } else {
+      EXPECT_TRUE(loaded.error.starts_with("Could not load " + path + ": ")) << loaded.error;
+      EXPECT_GT(loaded.error.size(), path.size() + 20) << loaded.error;
+    }
+    EXPECT_EQ(loaded.ok() ? "loads" : "fails", result) << name << ": " << loaded.error;
+  }
+}
+
+TEST(LoadPicture, ReasonsAreTheDecodersOwnWhereItGaveOne) {
+  auto error_of = [](const char* name) { return LoadPicture((kPictures / name).string()).error; };
+  EXPECT_NE(error_of("pillow_12bit.cropped.tif").find("12-bit samples"), std::string::npos);
+  EXPECT_NE(error_of("libjpegturbo_monkey12.jpg").find("precision 12"), std::string::npos);
+  EXPECT_NE(error_of("pngsuite_xhdn0g08.png").find("CRC error"), std::string::npos);
+  EXPECT_NE(error_of("crafted_empty.jpg").find("empty"), std::string::npos);
+  EXPECT_NE(error_of("crafted_testorig_sof_65500x65500.jpg").find("65500 x 65500"), std::string::npos);
+  EXPECT_NE(LoadPicture("/no/such/picture.bmp").error.find("No such file"), std::string::npos);
+}
+
+TEST(LoadPicture, CoordinatePicturesGiveExactPixels) {
+  for (const char* name : {"crafted_coord_128x128.bmp", "crafted_coord_172x128.bmp", "crafted_coord_172x128.tif",
+                           "crafted_coord_132x176.bmp", "crafted_coord_300x200.bmp", "crafted_coord_100x60.bmp"}) {
+    const LoadResult loaded = LoadPicture((kPictures / name).string());
+    ASSERT_TRUE(loaded.ok()) << loaded.error;
+    const Picture& p = loaded.picture;
+    for (int y = 0; y < p.height; ++y)
+      for (int x = 0; x < p.width; ++x) ASSERT_EQ(p.At(x, y), Coordinate(x, y)) << name << " at " << x << "," << y;
+  }
+}
+
+TEST(LoadPicture, KeepsOnlyTheVisibleCorner) {
+  const LoadResult big = LoadPicture((kPictures / "crafted_coord_300x200.bmp").string());
+  ASSERT_TRUE(big.ok());
+  EXPECT_EQ(big.picture.width, 172);
+  EXPECT_EQ(big.picture.height, 128);
+  const LoadResult tall = LoadPicture((kPictures / "crafted_coord_132x176.bmp").string());
+  EXPECT_EQ(tall.picture.width, 132);
+  EXPECT_EQ(tall.picture.height, 128);
+}
+
+TEST(LoadPicture, JpegIsCloseToTheCoordinates) {
+  const LoadResult loaded = LoadPicture((kPictures / "crafted_coord_128x128_q100.jpg").string());
+  ASSERT_TRUE(loaded.ok());
+  for (int y = 0; y < 128; y += 9)
+    for (int x = 0; x < 128; x += 7) {
+      const Components got = Unpack(loaded.picture.At(x, y)), want = Unpack(Coordinate(x, y));
+      EXPECT_NEAR(got.R, want.R, 3);
+      EXPECT_NEAR(got.G, want.G, 3);
+      EXPECT_NEAR(got.B, want.B, 3);
+    }
+}
+
+TEST(LoadPicture, ContentDecidesNotTheSuffix) {
+  const LoadResult loaded = LoadPicture((kPictures / "crafted_png_named.jpg").string());
+  ASSERT_TRUE(loaded.ok()) << loaded.error;
+  EXPECT_EQ(loaded.picture.width, 32);
+}
+
+TEST(LoadPicture, AlphaIsCompositedOverTheBackground) {
+  // basn6a08: an RGBA gradient whose alpha runs from transparent to opaque.
+  const std::string path = (kPictures / "pngsuite_basn6a08.png").string();
+  const LoadResult on_white = LoadPicture(path, 0xFFFFFF);
+  const LoadResult on_black = LoadPicture(path, 0x000000);
+  ASSERT_TRUE(on_white.ok() && on_black.ok());
+  int differing = 0;
+  for (std::size_t i = 0; i < on_white.picture.pixels.size(); ++i) {
+    const Components w = Unpack(on_white.picture.pixels[i]), b = Unpack(on_black.picture.pixels[i]);
+    EXPECT_GE(w.R, b.R);
+    EXPECT_GE(w.G, b.G);
+    EXPECT_GE(w.B, b.B);
+    differing += w.R != b.R;
+  }
+  EXPECT_GT(differing, 100);
+}
+
+TEST(LoadPicture, ExifOrientationIsNotApplied) {
+  const LoadResult loaded = LoadPicture((kPictures / "pillow_orientation_rectangle.jpg").string());
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(loaded.picture.width, 2);
+  EXPECT_EQ(loaded.picture.height, 1);
+}
+
+}  // namespace
+}  // namespace pixolan
