@@ -1,6 +1,6 @@
 #include "header_format.h"
 
-#include <cmath>
+#include <algorithm>
 #include <string_view>
 
 namespace pixolan {
@@ -18,32 +18,44 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
   const float height = viewport.OuterHeight();
   const std::int64_t declared = DeclaredCount(width, height);
 
-  std::string out;
-  out.reserve(static_cast<std::size_t>(declared) * 9 + 64);
-  out += ElementType(settings.depth);
-  out += " const Photos[";
-  out += std::to_string(declared);
-  out += "]={";
+  // Tokens are at most "0x" + 8 digits + ",", lines end in CR LF: write into
+  // a buffer of that worst case and trim it at the end.
+  const auto columns = static_cast<std::size_t>(width / kTwipsPerPixel) + 1;
+  std::string out(64 + static_cast<std::size_t>(declared) * (3 + kMaxHexDigits) + columns * 2, '\0');
+  char* p = out.data();
+  auto put = [&p](std::string_view text) { p = std::copy(text.begin(), text.end(), p); };
+  put(ElementType(settings.depth));
+  put(" const Photos[");
+  put(std::to_string(declared));
+  put("]={");
 
   std::int64_t k = 0;
   std::int16_t considered = 0;  // at most 23364 grid points: never overflows
+  ColorValue last_color = kNoPixel;
+  char digits[kMaxHexDigits];
+  std::string_view hex;
   for (float x = 0; x <= width; x += kTwipsPerPixel) {
     for (float y = height; y >= 1; y -= kTwipsPerPixel) {
-      const std::int32_t packed = PackColor(settings.depth, viewport.Sample(x, y));
+      const ColorValue color = viewport.Sample(x, y);
       ++k;
       if (k > declared) continue;
-      char digits[kMaxHexDigits];
-      const std::string_view hex(digits, WriteHex(digits, static_cast<std::uint32_t>(packed)) - digits);
+      // Neighbouring samples are mostly the same colour: pack only on change.
+      if (color != last_color || hex.empty()) {
+        last_color = color;
+        const auto packed = static_cast<std::uint32_t>(PackColor(settings.depth, color));
+        hex = std::string_view(digits, static_cast<std::size_t>(WriteHex(digits, packed) - digits));
+      }
       if (!settings.remove || hex != settings.key) {
-        out += "0x";
-        out += hex;
-        if (k < declared) out += ',';
+        put("0x");
+        put(hex);
+        if (k < declared) *p++ = ',';
       }
       if (settings.remove) ++considered;
     }
-    if (k < declared) out += "\r\n";
+    if (k < declared) put("\r\n");
     if (column_done) column_done(x + kTwipsPerPixel);
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
 
   out += "};\r\n/* ";
   out += std::to_string(considered);

@@ -1,6 +1,6 @@
 #include "color.h"
 
-#include <cmath>
+#include <bit>
 
 namespace pixolan {
 
@@ -28,10 +28,12 @@ Components Unpack(ColorValue c) {
 
 namespace {
 
-// round(component * levels / 255) in double precision. A half never occurs
-// for these factors; red -1 rounds to zero.
+// round(component * levels / 255), nearest integer, in integers: the same as
+// rounding the double quotient because a half never occurs for these factors.
+// Red -1 of the no-pixel value rounds to zero.
 std::int32_t Scale(int component, int levels) {
-  return static_cast<std::int32_t>(std::lround(component * static_cast<double>(levels) / 255.0));
+  const int n = component * levels;
+  return n >= 0 ? (2 * n + 255) / 510 : -((255 - 2 * n) / 510);
 }
 
 }  // namespace
@@ -50,9 +52,8 @@ std::int32_t Pack(ColorDepth depth, int R, int G, int B) {
 
 char* WriteHex(char* out, std::uint32_t v) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  int shift = 28;
-  while (shift > 0 && (v >> shift) == 0) shift -= 4;
-  for (; shift >= 0; shift -= 4) *out++ = kDigits[(v >> shift) & 0xF];
+  const int digits = (std::bit_width(v | 1u) + 3) / 4;
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) *out++ = kDigits[(v >> shift) & 0xF];
   return out;
 }
 

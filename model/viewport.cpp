@@ -1,7 +1,6 @@
 #include "viewport.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace pixolan {
 
@@ -35,10 +34,12 @@ ColorValue Viewport::VisibleColor(int column, int row) const {
 }
 
 ColorValue Viewport::Sample(float x, float y) const {
-  const float column = std::floor(x / kTwipsPerPixel);
-  const float row = std::floor(y / kTwipsPerPixel);
-  if (!(column >= 0 && row >= 0 && column < DrawingWidth() && row < DrawingHeight())) return kNoPixel;
-  return VisibleColor(static_cast<int>(column), static_cast<int>(row));
+  if (!(x >= 0 && y >= 0 && x < 1e6f && y < 1e6f)) return kNoPixel;  // also rejects NaN
+  // For non-negative x, floor(x / 15) equals the whole twips divided by 15.
+  const int column = static_cast<int>(x) / kTwipsPerPixel;
+  const int row = static_cast<int>(y) / kTwipsPerPixel;
+  if (column >= DrawingWidth() || row >= DrawingHeight()) return kNoPixel;
+  return VisibleColor(column, row);
 }
 
 }  // namespace pixolan

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "color.h"
 
 namespace pixolan {
@@ -88,6 +90,25 @@ TEST(HexText, UppercaseWithoutPaddingOrPrefix) {
 TEST(HexText, NegativeShowsThirtyTwoBitTwosComplement) {
   EXPECT_EQ(HexText(-1), "FFFFFFFF");
   EXPECT_EQ(HexText(-256), "FFFFFF00");
+}
+
+}  // namespace
+}  // namespace pixolan
+
+namespace pixolan {
+namespace {
+
+// The packers round in integers; they must agree with rounding the double
+// quotient for every component value, the no-pixel red included.
+TEST(Pack, IntegerRoundingAgreesWithDoubleRounding) {
+  auto scaled = [](int v, int levels) { return static_cast<int>(std::lround(v * double(levels) / 255.0)); };
+  for (int v = -1; v < 256; ++v) {
+    EXPECT_EQ(Pack(ColorDepth::Depth8, v, 0, 0), scaled(v, 3) * 64) << v;
+    EXPECT_EQ(Pack(ColorDepth::Depth8, 0, v, 0), scaled(v, 15) * 4) << v;
+    EXPECT_EQ(Pack(ColorDepth::Depth16, v, 0, 0), scaled(v, 31) * 2048) << v;
+    EXPECT_EQ(Pack(ColorDepth::Depth16, 0, v, 0), scaled(v, 63) * 32) << v;
+    EXPECT_EQ(Pack(ColorDepth::Depth16, 0, 0, v), scaled(v, 31)) << v;
+  }
 }
 
 }  // namespace
