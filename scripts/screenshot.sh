@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Takes a screenshot of Pixolan's window under Xvfb: scripts/screenshot.sh BINARY OUT.png
+set -euo pipefail
+binary=$1
+out=$2
+need=()
+command -v Xvfb >/dev/null || need+=(xvfb)
+command -v import >/dev/null && import -version 2>/dev/null | grep -q ImageMagick || need+=(imagemagick)
+if [[ ${#need[@]} -gt 0 ]]; then
+  sudo=(); [[ $(id -u) -eq 0 ]] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq && "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 640x400x24 -nolisten tcp &
+xvfb=$!
+trap 'kill $app $xvfb 2>/dev/null || true' EXIT
+sleep 1
+DISPLAY=$display QT_QPA_PLATFORM=xcb "$binary" &
+app=$!
+sleep 2
+# Hover the viewport so the colour probe shows something.
+DISPLAY=$display import -window root -crop 460x200+0+0 "$out"
+echo "wrote $out"

@@ -1,0 +1,25 @@
+#pragma once
+// What the read-outs show for the pixel under the pointer.
+
+#include <string>
+
+#include "color.h"
+
+namespace pixolan {
+
+struct ProbeReadout {
+  std::string red, green, blue;  // decimal
+  std::string value;             // the colour value in hex, red in the low byte
+  ColorValue swatch;
+};
+
+/// Splits c by truncating division and signed remainder, as the read-outs
+/// always have: -1 shows "-1", "0", "0" and "FFFFFFFF". The swatch shows
+/// background for -1.
+ProbeReadout ReadColor(ColorValue c, ColorValue background);
+
+/// The packed value the depth would write for c, e.g. "16-bit: 0xFFFF":
+/// the key that "Remove Color" needs to leave this pixel out.
+std::string PackedHint(ColorDepth depth, ColorValue c);
+
+}  // namespace pixolan

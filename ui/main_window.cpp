@@ -1,0 +1,283 @@
+#include "main_window.h"
+
+#include <QApplication>
+#include <algorithm>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "color_probe.h"
+#include "picture_box.h"
+#include "picture_dialog.h"
+#include "picture_loader.h"
+#include "sample_picture.h"
+#include "twips.h"
+
+namespace pixolan {
+namespace {
+
+constexpr int kClientWidthTwips = 6660;
+constexpr int kClientHeightTwips = 2490;
+
+QFont Arial() {
+  // fontconfig maps Arial to Liberation Sans where Arial is not installed.
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSizeF(8.25);
+  return font;
+}
+
+// The layout is fixed in pixels, so the other captions get a dialog font of
+// fixed metrics too: Arial's (or Liberation Sans's) at 8 points.
+QFont DialogFont() {
+  QFont font(QStringLiteral("Arial"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(8);
+  return font;
+}
+
+template <typename Widget>
+Widget* Place(Widget* widget, const QRect& geometry, bool arial = false) {
+  widget->setGeometry(geometry);
+  if (arial) widget->setFont(Arial());
+  return widget;
+}
+
+QColor ToQColor(ColorValue c) { return QColor(c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF); }
+
+ColorValue FromQColor(const QColor& c) { return MakeColor(c.red(), c.green(), c.blue()); }
+
+// Shows a busy cursor for as long as it lives.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+void PresentInMessageBox(QWidget* parent, MessageIcon icon, const QString& title, const QString& text) {
+  static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Warning,
+                                                 QMessageBox::Critical};
+  QMessageBox box(kIcons[static_cast<int>(icon)], title, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+}  // namespace
+
+QString AboutText() {
+  return QStringLiteral(
+      "Pixolan ver.: 1.0\r\n"
+      "Author: The Pixolan developers\r\n"
+      "E-mail: pixolan@example.org\r\n"
+      "URL: https://pixolan.example.org/");
+}
+
+frmMain::frmMain(QString program_directory, QWidget* parent)
+    : QMainWindow(parent),
+      program_directory_(program_directory.isEmpty() ? QCoreApplication::applicationDirPath() : program_directory) {
+  setWindowTitle(QStringLiteral("Pixolan <> 8-bit / 12-bit / 16-bit encoder"));
+  setAcceptDrops(true);
+  present_message_ = [this](MessageIcon icon, const QString& title, const QString& text) {
+    PresentInMessageBox(this, icon, title, text);
+  };
+  choose_file_ = [this] { return ChoosePictureFile(); };
+
+  viewport_.SetBackground(FromQColor(palette().color(QPalette::Base)));
+  viewport_.SetPicture(SamplePicture());
+
+  CreateControls();
+  SetTabOrder();
+  WireEvents();
+  setFixedSize(Px(kClientWidthTwips), Px(kClientHeightTwips) + menuBar()->sizeHint().height());
+}
+
+void frmMain::CreateControls() {
+  setFont(DialogFont());
+  auto* client = new QWidget(this);
+  client->setFixedSize(Px(kClientWidthTwips), Px(kClientHeightTwips));
+  setCentralWidget(client);
+
+  aboutMnu = menuBar()->addAction(QStringLiteral("&About"));
+  aboutMnu->setObjectName(QStringLiteral("aboutMnu"));
+
+  // Shape3 lies behind the viewport and marks the extent of the wide one.
+  Shape3 = Place(new QFrame(client), TwipRect(120, 120, 2640, 1980));
+  Shape3->setFrameStyle(QFrame::Box | QFrame::Plain);
+  Shape3->setStyleSheet(QStringLiteral("QFrame { color: palette(mid); }"));
+  pic = new PictureBox(viewport_, client);
+  pic->move(Px(120), Px(120));
+
+  btnLoadPicture = Place(new QPushButton(QStringLiteral("Load Picture"), client), TwipRect(120, 2160, 2655, 255));
+
+  Label1 = Place(new QLabel(QStringLiteral("R"), client), TwipRect(2880, 240, 105, 210), true);
+  txtR = Place(new QLineEdit(client), TwipRect(3120, 203, 615, 285), true);
+  Label2 = Place(new QLabel(QStringLiteral("G"), client), TwipRect(2880, 480, 120, 210), true);
+  txtG = Place(new QLineEdit(client), TwipRect(3120, 443, 615, 285), true);
+  Label3 = Place(new QLabel(QStringLiteral("B"), client), TwipRect(2880, 720, 105, 210), true);
+  txtB = Place(new QLineEdit(client), TwipRect(3120, 683, 615, 285), true);
+  txtRGB = Place(new QLineEdit(client), TwipRect(2880, 1080, 855, 285), true);
+  for (QLineEdit* readout : {txtR, txtG, txtB, txtRGB}) readout->setReadOnly(true);
+
+  Shape1 = Place(new QFrame(client), TwipRect(2880, 1440, 855, 630));
+  Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
+  Shape1->setAutoFillBackground(true);
+
+  Frame1 = Place(new QGroupBox(QStringLiteral(" Output Configuration "), client), TwipRect(3885, 105, 2655, 1695), true);
+  Frame2 = Place(new QWidget(Frame1), TwipRect(225, 300, 2190, 540));
+  Label4 = Place(new QLabel(QStringLiteral("Resolution (pixels):"), Frame2), TwipRect(0, 0, 1380, 210), true);
+  optResolution[0] = Place(new QRadioButton(QStringLiteral("132x132"), Frame2), TwipRect(0, 240, 975, 255), true);
+  optResolution[1] = Place(new QRadioButton(QStringLiteral("132x176"), Frame2), TwipRect(975, 225, 975, 255), true);
+  optResolution[0]->setChecked(true);
+
+  Label5 = Place(new QLabel(QStringLiteral("Color depth:"), Frame1), TwipRect(240, 1110, 855, 195));
+  optColor[0] = Place(new QRadioButton(QStringLiteral("8-bit"), Frame1), TwipRect(240, 1350, 735, 255), true);
+  optColor[1] = Place(new QRadioButton(QStringLiteral("12-bit"), Frame1), TwipRect(960, 1350, 735, 255), true);
+  optColor[2] = Place(new QRadioButton(QStringLiteral("16-bit"), Frame1), TwipRect(1800, 1350, 735, 255), true);
+  optColor[0]->setChecked(true);
+
+  rcorChk = Place(new QCheckBox(QStringLiteral("Remove Color"), Frame1), TwipRect(1050, 825, 1365, 315));
+  transpTxt = Place(new QLineEdit(QStringLiteral("FFFF"), Frame1), TwipRect(225, 825, 765, 285));
+
+  btnEncode = Place(new QPushButton(QStringLiteral("Encode"), client), TwipRect(3900, 1875, 2610, 255));
+  Shape2 = Place(new QFrame(client), TwipRect(2805, 2160, 3720, 285));
+  Shape2->setFrameStyle(QFrame::Box | QFrame::Plain);
+  ProgressBar1 = Place(new QProgressBar(client), TwipRect(2835, 2180, 3675, 255));
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(0);
+  ProgressBar1->setTextVisible(false);
+
+  // Captions are never clipped: a label whose text is wider in this font than
+  // its place grows to the right.
+  for (QLabel* label : {Label1, Label2, Label3, Label4, Label5})
+    label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
+
+  resolution_group_ = new QButtonGroup(this);
+  depth_group_ = new QButtonGroup(this);
+  for (int i = 0; i < 2; ++i) resolution_group_->addButton(optResolution[i], i);
+  for (int i = 0; i < 3; ++i) depth_group_->addButton(optColor[i], i);
+
+  // Object names make the controls findable by name, as they were designed.
+  const std::pair<QObject*, const char*> names[] = {
+      {pic, "pic"}, {Shape1, "Shape1"}, {Shape2, "Shape2"}, {Shape3, "Shape3"}, {btnLoadPicture, "btnLoadPicture"},
+      {btnEncode, "btnEncode"}, {Label1, "Label1"}, {Label2, "Label2"}, {Label3, "Label3"}, {Label4, "Label4"},
+      {Label5, "Label5"}, {txtR, "txtR"}, {txtG, "txtG"}, {txtB, "txtB"}, {txtRGB, "txtRGB"}, {Frame1, "Frame1"},
+      {Frame2, "Frame2"}, {rcorChk, "rcorChk"}, {transpTxt, "transpTxt"}, {ProgressBar1, "ProgressBar1"}};
+  for (const auto& [object, name] : names) object->setObjectName(QString::fromLatin1(name));
+}
+
+void frmMain::SetTabOrder() {
+  // In the order of the controls' tab indices; labels, frames and the
+  // progress bar take no focus.
+  const QWidget* order[] = {pic,        btnLoadPicture, txtR,      txtG,       txtRGB,           btnEncode,
+                            optColor[1], optColor[2],   optColor[0], txtB,     optResolution[1], optResolution[0],
+                            transpTxt,  rcorChk};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+    setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+}
+
+void frmMain::WireEvents() {
+  connect(btnLoadPicture, &QPushButton::clicked, this, &frmMain::btnLoadPicture_Click);
+  connect(btnEncode, &QPushButton::clicked, this, &frmMain::btnEncode_Click);
+  connect(resolution_group_, &QButtonGroup::idClicked, this, &frmMain::optResolution_Click);
+  connect(aboutMnu, &QAction::triggered, this, &frmMain::aboutMnu_Click);
+  viewport_.OnMouseMove([this](int button, int shift, float x, float y) { pic_MouseMove(button, shift, x, y); });
+}
+
+// --- Handlers ---------------------------------------------------------------
+
+void frmMain::btnLoadPicture_Click() {
+  const QString path = choose_file_();
+  if (!path.isEmpty()) LoadPictureFile(path);
+}
+
+void frmMain::optResolution_Click(int index) {
+  viewport_.SetOuterWidth(index == 0 ? kNarrowWidthTwips : kWideWidthTwips);
+  pic->SyncWithViewport();
+}
+
+void frmMain::btnEncode_Click() {
+  BusyCursor busy;
+  HeaderEncoder().Run(*this);
+}
+
+void frmMain::aboutMnu_Click() {
+  present_message_(MessageIcon::Information, QStringLiteral("About Pixolan"), AboutText());
+}
+
+void frmMain::pic_MouseMove(int, int, float x, float y) {
+  const ColorValue c = viewport_.Sample(x, y);
+  const ProbeReadout readout = ReadColor(c, viewport_.background());
+  txtR->setText(QString::fromStdString(readout.red));
+  txtG->setText(QString::fromStdString(readout.green));
+  txtB->setText(QString::fromStdString(readout.blue));
+  QPalette swatch = Shape1->palette();
+  swatch.setColor(QPalette::Window, ToQColor(readout.swatch));
+  Shape1->setPalette(swatch);
+  txtRGB->setText(QString::fromStdString(readout.value));
+  pic->setToolTip(QString::fromStdString(PackedHint(SettingsFrom(*this).depth, c)));
+}
+
+// --- Loading ------------------------------------------------------------------
+
+QString frmMain::ChoosePictureFile() { return RunPictureDialog(this); }
+
+bool frmMain::LoadPictureFile(const QString& path) {
+  LoadResult loaded;
+  {
+    BusyCursor busy;
+    loaded = LoadPicture(path.toStdString(), viewport_.background());
+  }
+  if (!loaded.ok()) {
+    present_message_(MessageIcon::Critical, QStringLiteral("Picture not loaded"), QString::fromStdString(loaded.error));
+    return false;
+  }
+  viewport_.SetPicture(loaded.picture);
+  pic->update();
+  return true;
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!urls.isEmpty() && urls.first().isLocalFile()) event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+  event->acceptProposedAction();
+  LoadPictureFile(urls.first().toLocalFile());
+}
+
+// --- What an Encode run reads from and shows on the window --------------------
+
+int frmMain::SelectedDepthOption() const { return depth_group_->checkedId(); }
+
+bool frmMain::RemoveColorUnchecked() const { return rcorChk->checkState() == Qt::Unchecked; }
+
+std::string frmMain::KeyText() const { return transpTxt->text().toStdString(); }
+
+void frmMain::SetProgressValue(int value) {
+  ProgressBar1->setValue(value);
+  ProgressBar1->repaint();  // the run holds the event loop; paint now
+}
+
+void frmMain::SetProgressMaximum(int maximum) { ProgressBar1->setMaximum(maximum); }
+
+int frmMain::ProgressMaximum() const { return ProgressBar1->maximum(); }
+
+std::string frmMain::ProgramDirectory() const { return program_directory_.toStdString(); }
+
+void frmMain::ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) {
+  present_message_(icon, QString::fromStdString(title), QString::fromStdString(text));
+}
+
+}  // namespace pixolan

@@ -1,0 +1,64 @@
+#include "picture_box.h"
+
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace pixolan {
+namespace {
+
+QRgb ToRgb(ColorValue c) { return qRgb(c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF); }
+
+// Visual Basic style button and shift masks, which the notification carries.
+int ButtonMask(Qt::MouseButtons buttons) {
+  return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0) |
+         (buttons & Qt::MiddleButton ? 4 : 0);
+}
+
+int ShiftMask(Qt::KeyboardModifiers modifiers) {
+  return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
+         (modifiers & Qt::AltModifier ? 4 : 0);
+}
+
+}  // namespace
+
+PictureBox::PictureBox(Viewport& viewport, QWidget* parent) : QWidget(parent), viewport_(viewport) {
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  SyncWithViewport();
+}
+
+void PictureBox::SyncWithViewport() {
+  resize(static_cast<int>(viewport_.OuterWidth()) / kTwipsPerPixel,
+         static_cast<int>(viewport_.OuterHeight()) / kTwipsPerPixel);
+  update();
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+  const int width = viewport_.DrawingWidth(), height = viewport_.DrawingHeight();
+  QImage area(width, height, QImage::Format_RGB32);
+  for (int row = 0; row < height; ++row) {
+    auto* line = reinterpret_cast<QRgb*>(area.scanLine(row));
+    for (int column = 0; column < width; ++column) line[column] = ToRgb(viewport_.VisibleColor(column, row));
+  }
+
+  QPainter painter(this);
+  const QRect outer = rect();
+  // Sunken frame: dark outside on top and left, light on bottom and right.
+  const QPalette& pal = palette();
+  painter.fillRect(outer, pal.color(QPalette::Light));
+  painter.fillRect(QRect(0, 0, outer.width() - 1, outer.height() - 1), pal.color(QPalette::Mid));
+  painter.fillRect(QRect(1, 1, outer.width() - 2, outer.height() - 2), pal.color(QPalette::Midlight));
+  painter.fillRect(QRect(1, 1, outer.width() - 3, outer.height() - 3), pal.color(QPalette::Dark));
+  painter.drawImage(kFramePixels, kFramePixels, area);
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint() - QPoint(kFramePixels, kFramePixels);
+  if (p.x() < 0 || p.y() < 0 || p.x() >= viewport_.DrawingWidth() || p.y() >= viewport_.DrawingHeight()) return;
+  viewport_.MouseMove(ButtonMask(event->buttons()), ShiftMask(event->modifiers()),
+                      static_cast<float>(p.x() * kTwipsPerPixel), static_cast<float>(p.y() * kTwipsPerPixel));
+}
+
+}  // namespace pixolan
