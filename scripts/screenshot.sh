@@ -6,6 +6,7 @@ out=$2
 need=()
 command -v Xvfb >/dev/null || need+=(xvfb)
 command -v import >/dev/null && import -version 2>/dev/null | grep -q ImageMagick || need+=(imagemagick)
+command -v xdotool >/dev/null || need+=(xdotool)
 if [[ ${#need[@]} -gt 0 ]]; then
   sudo=(); [[ $(id -u) -eq 0 ]] || sudo=(sudo)
   "${sudo[@]}" apt-get update -qq && "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}"
@@ -20,5 +21,7 @@ DISPLAY=$display QT_QPA_PLATFORM=xcb "$binary" &
 app=$!
 sleep 2
 # Hover the viewport so the colour probe shows something.
-DISPLAY=$display import -window root -crop 460x200+0+0 "$out"
+DISPLAY=$display xdotool mousemove 100 50
+sleep 1
+DISPLAY=$display import -window root -crop 444x186+0+0 "$out"
 echo "wrote $out"
