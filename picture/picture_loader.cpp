@@ -7,6 +7,8 @@
 #include <algorithm>
 
 #include "diagnostics_capture.h"
+#include "picture_image.h"
+#include "png_rows.h"
 
 namespace pixolan {
 namespace {
@@ -15,27 +17,37 @@ LoadResult Failure(const std::string& path, const QString& reason) {
   return {{}, "Could not load " + path + ": " + reason.toStdString()};
 }
 
-int Blend(int over, int under, int alpha) { return (over * alpha + under * (255 - alpha) + 127) / 255; }
+QString FailureReason(const QImageReader& reader, const QStringList& said) {
+  if (reader.error() == QImageReader::UnsupportedFormatError)
+    return QStringLiteral("not a picture format Pixolan can read (%1)").arg(reader.errorString());
+  QString reason = DiagnosticsCapture::MostSpecific(said);
+  if (reason.isEmpty() && reader.error() == QImageReader::InvalidDataError)
+    reason = QStringLiteral("the picture is damaged or of a kind its decoder cannot read (%1)").arg(reader.errorString());
+  return reason.isEmpty() ? reader.errorString() : reason;
+}
 
-Picture ToPicture(const QImage& decoded, ColorValue background) {
-  const int width = std::min(decoded.width(), kMaxVisibleWidth);
-  const int height = std::min(decoded.height(), kMaxVisibleHeight);
-  // Palette, grey, 16-bit and alpha pictures all end up as 8-bit ARGB.
-  const QImage argb = decoded.copy(0, 0, width, height).convertToFormat(QImage::Format_ARGB32);
-  const int bg_red = background & 0xFF, bg_green = background >> 8 & 0xFF, bg_blue = background >> 16 & 0xFF;
+// Decodes through Qt's readers: JPEG only as far as the viewport can show,
+// everything else whole.
+QImage DecodeWithQt(QIODevice& file, const QByteArray& format, QImageReader& reader) {
+  reader.setDevice(&file);
+  reader.setDecideFormatFromContent(true);
+  reader.setAutoTransform(false);
+  reader.setAllocationLimit(kAllocationLimitMB);
+  const QSize size = reader.size();
 
-  Picture picture{width, height, {}};
-  picture.pixels.reserve(static_cast<std::size_t>(width) * height);
-  for (int row = 0; row < height; ++row) {
-    const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(row));
-    for (int column = 0; column < width; ++column) {
-      const QRgb p = line[column];
-      const int alpha = qAlpha(p);
-      picture.pixels.push_back(MakeColor(Blend(qRed(p), bg_red, alpha), Blend(qGreen(p), bg_green, alpha),
-                                         Blend(qBlue(p), bg_blue, alpha)));
-    }
+  if (format == "jpeg" && size.isValid())
+    reader.setClipRect(QRect(0, 0, std::min(size.width(), kMaxVisibleWidth), std::min(size.height(), kMaxVisibleHeight)));
+
+  QImage image;
+  if (format == "bmp" && size.isValid() && reader.imageFormat() != QImage::Format_Invalid) {
+    // Damaged BMPs can leave pixels unwritten; the reader keeps an image of
+    // the right size and format, so start from a known one (all index 0 or
+    // black) and the same file always gives the same picture.
+    image = QImage(size, reader.imageFormat());
+    if (!image.isNull()) image.fill(0);
   }
-  return picture;
+  if (!reader.read(&image)) return {};
+  return image;
 }
 
 }  // namespace
@@ -47,32 +59,38 @@ LoadResult LoadPicture(const std::string& path, ColorValue background) {
 
   // Decoders may already speak while reading the header.
   DiagnosticsCapture capture;
-  QImageReader reader(&file);
-  reader.setDecideFormatFromContent(true);
-  reader.setAutoTransform(false);
-  reader.setAllocationLimit(kAllocationLimitMB);
+  const QByteArray format = QImageReader::imageFormat(&file);
 
-  const QSize size = reader.size();
+  if (format == "png") {
+    PngRows rows = ReadPngTop(file, kMaxVisibleWidth, kMaxVisibleHeight);
+    if (!rows.interlaced) {
+      capture.Finish();
+      if (rows.image.isNull()) return Failure(path, rows.error);
+      return {PictureFromImage(rows.image, background), {}};
+    }
+    file.seek(0);
+  }
+
+  QImageReader reader;
+  const QSize size = [&] {
+    QImageReader probe(&file);
+    probe.setDecideFormatFromContent(true);
+    const QSize s = probe.size();
+    file.seek(0);
+    return s;
+  }();
   const qint64 bytes = qint64(size.width()) * size.height() * 4;
-  if (size.isValid() && bytes > qint64(kAllocationLimitMB) * 1024 * 1024) {
+  if (format != "jpeg" && size.isValid() && bytes > qint64(kAllocationLimitMB) * 1024 * 1024) {
     return Failure(path, QStringLiteral("the picture is %1 x %2 pixels, more than the %3 MB a picture may take")
                              .arg(size.width())
                              .arg(size.height())
                              .arg(kAllocationLimitMB));
   }
 
-  const QImage decoded = reader.read();
+  const QImage decoded = DecodeWithQt(file, format, reader);
   const QStringList said = capture.Finish();
-  if (decoded.isNull()) {
-    QString reason = DiagnosticsCapture::MostSpecific(said);
-    if (reason.isEmpty() && reader.error() == QImageReader::InvalidDataError)
-      reason = QStringLiteral("the picture is damaged or of a kind its decoder cannot read (%1)").arg(reader.errorString());
-    if (reason.isEmpty()) reason = reader.errorString();
-    if (reader.error() == QImageReader::UnsupportedFormatError)
-      reason = QStringLiteral("not a picture format Pixolan can read (%1)").arg(reader.errorString());
-    return Failure(path, reason);
-  }
-  return {ToPicture(decoded, background), {}};
+  if (decoded.isNull()) return Failure(path, FailureReason(reader, said));
+  return {PictureFromImage(decoded, background), {}};
 }
 
 }  // namespace pixolan
