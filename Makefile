@@ -4,7 +4,9 @@ PRESET ?= default
 BUILD_DIR := build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench screenshot install clean
+FUZZ_SECONDS ?= 600
+
+.PHONY: all deps configure build run test test-sanitize fuzz bench bench-compare screenshot install clean
 
 all: build
 
@@ -23,8 +25,30 @@ run: build
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
 
+# The whole suite again, built with AddressSanitizer and UBSan.
+test-sanitize: deps
+	@cmake --preset sanitize >/dev/null
+	@cmake --build --preset sanitize -j $(JOBS)
+	ctest --preset sanitize -j $(JOBS)
+
+# Fuzzes picture decoding and encoding for FUZZ_SECONDS (default 10 minutes),
+# starting from the shared test pictures; crash inputs land in fuzz/crashes/.
+fuzz:
+	@scripts/install-deps.sh clang-14 libclang-rt-14-dev
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+	@mkdir -p build-fuzz/corpus
+	ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=0 build-fuzz/fuzz/picture_fuzzer \
+	  -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -malloc_limit_mb=1048576 -timeout=10 \
+	  -artifact_prefix=fuzz/crashes/ build-fuzz/corpus ../shared/testdata/pictures
+
 bench: build
 	$(BUILD_DIR)/bench/pixolan-bench
+
+# pixolan-encode beside ImageMagick, whole process; writes docs/benchmarks.md.
+bench-compare: build
+	@scripts/install-deps.sh imagemagick hyperfine
+	scripts/bench-compare.sh $(BUILD_DIR) docs/benchmarks.md
 
 screenshot: build
 	scripts/screenshot.sh $(BUILD_DIR)/ui/pixolan docs/screenshot.png
@@ -33,4 +57,4 @@ install: build
 	cmake --install $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-sanitize build-fuzz

@@ -55,6 +55,10 @@ QImage DecodeWithQt(QIODevice& file, const QByteArray& format, QImageReader& rea
 LoadResult LoadPicture(const std::string& path, ColorValue background) {
   QFile file(QString::fromStdString(path));
   if (!file.open(QIODevice::ReadOnly)) return Failure(path, file.errorString());
+  return LoadPictureFrom(file, path, background);
+}
+
+LoadResult LoadPictureFrom(QIODevice& file, const std::string& path, ColorValue background) {
   if (file.size() == 0) return Failure(path, QStringLiteral("the file is empty"));
 
   // Decoders may already speak while reading the header.

@@ -5,6 +5,8 @@
 
 #include "viewport.h"
 
+class QIODevice;
+
 namespace pixolan {
 
 struct LoadResult {
@@ -21,5 +23,8 @@ inline constexpr int kAllocationLimitMB = 512;
 /// scaling. Alpha is composited over background. Only the top-left part the
 /// viewport can show is kept.
 LoadResult LoadPicture(const std::string& path, ColorValue background = kDefaultBackground);
+
+/// The same for a picture already open for reading; name goes into messages.
+LoadResult LoadPictureFrom(QIODevice& file, const std::string& name, ColorValue background = kDefaultBackground);
 
 }  // namespace pixolan

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Pixolan need.
-# Does nothing when every package is already there.
+# Installs the Debian packages that building, running and testing Pixolan need,
+# plus any named on the command line. Does nothing when all are there.
 set -euo pipefail
 
 packages=(
@@ -10,6 +10,7 @@ packages=(
   libpng-dev
   fonts-liberation
   xvfb xauth
+  "$@"
 )
 
 missing=()

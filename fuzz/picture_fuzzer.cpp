@@ -1,0 +1,25 @@
+// Arbitrary bytes through picture decoding into an Encode run in memory.
+
+#include <QBuffer>
+#include <QByteArray>
+#include <cstddef>
+#include <cstdint>
+
+#include "header_format.h"
+#include "picture_loader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  const pixolan::LoadResult loaded = pixolan::LoadPictureFrom(buffer, "fuzz input");
+  if (!loaded.ok()) return 0;
+
+  pixolan::Viewport viewport;
+  viewport.SetOuterWidth(size % 2 ? pixolan::kWideWidthTwips : pixolan::kNarrowWidthTwips);
+  viewport.SetPicture(loaded.picture);
+  const auto depth = static_cast<pixolan::ColorDepth>(size % 3);
+  const std::string text = pixolan::FormatHeader(viewport, {depth, size % 5 == 0, "FFFF"});
+  if (!text.starts_with(pixolan::ElementType(depth))) __builtin_trap();
+  return 0;
+}
