@@ -53,6 +53,10 @@ PngRows ReadPngTop(QIODevice& file, int max_width, int max_height) {
 
   png_set_read_fn(png, &source, ReadFromFile);
   png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
+#ifdef PNG_IGNORE_ADLER32
+  // The checksum sits at the end of the data, which is never reached.
+  png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
   png_read_info(png, info);
   if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) {
     png_destroy_read_struct(&png, &info, nullptr);

@@ -1,7 +1,21 @@
 #include <QApplication>
+#include <QEvent>
 #include <QIcon>
 
 #include "main_window.h"
+
+namespace {
+
+class FirstPaintQuitter : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    return false;
+  }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -12,6 +26,8 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(icon);
 
   pixolan::frmMain window;
+  // Start-up measurements quit as soon as the window has painted once.
+  if (qEnvironmentVariableIsSet("PIXOLAN_QUIT_AFTER_FIRST_PAINT")) window.installEventFilter(new FirstPaintQuitter(&app));
   window.show();
   return app.exec();
 }
