@@ -38,8 +38,8 @@ fuzz:
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz -j $(JOBS)
 	@mkdir -p build-fuzz/corpus
-	ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=0 build-fuzz/fuzz/picture_fuzzer \
-	  -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -malloc_limit_mb=1048576 -timeout=10 \
+	ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=2048:detect_leaks=0 build-fuzz/fuzz/picture_fuzzer \
+	  -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -malloc_limit_mb=4096 -timeout=10 \
 	  -artifact_prefix=fuzz/crashes/ build-fuzz/corpus ../shared/testdata/pictures
 
 bench: build

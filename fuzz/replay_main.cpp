@@ -8,10 +8,21 @@
 #include <iterator>
 #include <vector>
 
+#include "isolated_decode.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace {
+
+void LimitMemoryLikeTheProgram() { pixolan::LimitMemory(pixolan::DecodeBudget{}.extra_memory_mb); }
+
+}  // namespace
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
+  // The program decodes in a child process with a memory budget; the replay
+  // decodes in this one, so it gives itself the same budget.
+  LimitMemoryLikeTheProgram();
   std::vector<fs::path> inputs;
   for (int i = 1; i < argc; ++i) {
     if (fs::is_directory(argv[i])) {

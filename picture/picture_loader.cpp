@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "diagnostics_capture.h"
+#include "isolated_decode.h"
 #include "picture_image.h"
 #include "png_rows.h"
 
@@ -55,7 +56,7 @@ QImage DecodeWithQt(QIODevice& file, const QByteArray& format, QImageReader& rea
 LoadResult LoadPicture(const std::string& path, ColorValue background) {
   QFile file(QString::fromStdString(path));
   if (!file.open(QIODevice::ReadOnly)) return Failure(path, file.errorString());
-  return LoadPictureFrom(file, path, background);
+  return DecodeIsolated(path, [&] { return LoadPictureFrom(file, path, background); });
 }
 
 LoadResult LoadPictureFrom(QIODevice& file, const std::string& path, ColorValue background) {

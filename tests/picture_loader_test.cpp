@@ -172,3 +172,62 @@ TEST(LoadPicture, ExifOrientationIsNotApplied) {
 
 }  // namespace
 }  // namespace pixolan
+
+#include <csignal>
+#include <thread>
+
+#include "isolated_decode.h"
+
+namespace pixolan {
+namespace {
+
+TEST(DecodeIsolated, PassesTheChildsResultBack) {
+  const LoadResult ok = DecodeIsolated("x", [] { return LoadResult{Picture{2, 1, {0x123456, -1}}, {}}; });
+  ASSERT_TRUE(ok.ok()) << ok.error;
+  EXPECT_EQ(ok.picture.pixels, (std::vector<ColorValue>{0x123456, -1}));
+  const LoadResult failed = DecodeIsolated("x", [] { return LoadResult{{}, "Could not load x: because"}; });
+  EXPECT_EQ(failed.error, "Could not load x: because");
+}
+
+TEST(DecodeIsolated, ADecoderThatCrashesOnlyCostsAMessage) {
+  const LoadResult r = DecodeIsolated("bad.tif", []() -> LoadResult {
+    std::raise(SIGSEGV);
+    return {};
+  });
+  EXPECT_NE(r.error.find("Could not load bad.tif: the decoder failed on this file (signal "), std::string::npos)
+      << r.error;
+}
+
+TEST(DecodeIsolated, ADecoderThatHangsIsStopped) {
+  const LoadResult r = DecodeIsolated(
+      "slow.tif",
+      []() -> LoadResult {
+        std::this_thread::sleep_for(std::chrono::seconds(30));
+        return {};
+      },
+      DecodeBudget{std::chrono::seconds(1), 1536});
+  EXPECT_NE(r.error.find("longer than 1 seconds"), std::string::npos) << r.error;
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(DecodeIsolated, ADecoderGetsAMemoryBudget) {
+  const LoadResult r = DecodeIsolated(
+      "huge.tif",
+      [] {
+        void* block = std::malloc(std::size_t(4) << 30);  // 4 GB, over the budget
+        return LoadResult{{}, block ? "allocated" : "refused"};
+      },
+      DecodeBudget{std::chrono::seconds(15), 256});
+  EXPECT_EQ(r.error, "refused");
+}
+#endif
+
+TEST(LoadPicture, ATinyTiffAskingForGigabytesIsRefused) {
+  // Found by fuzzing: 263 bytes whose decode asks libtiff for about 6 GB.
+  const LoadResult r = LoadPicture(PIXOLAN_SOURCE_DIR "/fuzz/crashes/oom-16b63635fe9443c457fa733546f39112e2ca1530");
+  EXPECT_FALSE(r.ok());
+  EXPECT_NE(r.error.find("No space for strip buffer"), std::string::npos) << r.error;
+}
+
+}  // namespace
+}  // namespace pixolan
