@@ -29,15 +29,32 @@ QString FailureReason(const QImageReader& reader, const QStringList& said) {
 
 // Decodes through Qt's readers: JPEG only as far as the viewport can show,
 // everything else whole.
-QImage DecodeWithQt(QIODevice& file, const QByteArray& format, QImageReader& reader) {
-  reader.setDevice(&file);
-  reader.setDecideFormatFromContent(true);
-  reader.setAutoTransform(false);
-  reader.setAllocationLimit(kAllocationLimitMB);
-  const QSize size = reader.size();
+// The common formats by their first bytes, so that only their own decoder
+// is loaded; anything else is left to Qt, which then asks every plugin.
+QByteArray SniffFormat(QIODevice& file) {
+  const QByteArray head = file.peek(8);
+  if (head.startsWith("\x89PNG\r\n\x1a\n")) return "png";
+  if (head.startsWith("\xFF\xD8\xFF")) return "jpeg";
+  if (head.startsWith("BM")) return "bmp";
+  if (head.startsWith("II*\0") || head.startsWith(QByteArray("MM\0*", 4))) return "tiff";
+  if (head.startsWith("GIF8")) return "gif";
+  return QImageReader::imageFormat(&file);
+}
 
-  if (format == "jpeg" && size.isValid())
+// Decodes through Qt's readers: JPEG only as far as the viewport can show,
+// everything else whole, within the allocation limit.
+QImage DecodeWithQt(QImageReader& reader, const QByteArray& format, QString& refusal) {
+  const QSize size = reader.size();
+  const qint64 bytes = qint64(size.width()) * size.height() * 4;
+  if (format == "jpeg" && size.isValid()) {
     reader.setClipRect(QRect(0, 0, std::min(size.width(), kMaxVisibleWidth), std::min(size.height(), kMaxVisibleHeight)));
+  } else if (size.isValid() && bytes > qint64(kAllocationLimitMB) * 1024 * 1024) {
+    refusal = QStringLiteral("the picture is %1 x %2 pixels, more than the %3 MB a picture may take")
+                  .arg(size.width())
+                  .arg(size.height())
+                  .arg(kAllocationLimitMB);
+    return {};
+  }
 
   QImage image;
   if (format == "bmp" && size.isValid() && reader.imageFormat() != QImage::Format_Invalid) {
@@ -64,7 +81,7 @@ LoadResult LoadPictureFrom(QIODevice& file, const std::string& path, ColorValue 
 
   // Decoders may already speak while reading the header.
   DiagnosticsCapture capture;
-  const QByteArray format = QImageReader::imageFormat(&file);
+  const QByteArray format = SniffFormat(file);
 
   if (format == "png") {
     PngRows rows = ReadPngTop(file, kMaxVisibleWidth, kMaxVisibleHeight);
@@ -76,23 +93,13 @@ LoadResult LoadPictureFrom(QIODevice& file, const std::string& path, ColorValue 
     file.seek(0);
   }
 
-  QImageReader reader;
-  const QSize size = [&] {
-    QImageReader probe(&file);
-    probe.setDecideFormatFromContent(true);
-    const QSize s = probe.size();
-    file.seek(0);
-    return s;
-  }();
-  const qint64 bytes = qint64(size.width()) * size.height() * 4;
-  if (format != "jpeg" && size.isValid() && bytes > qint64(kAllocationLimitMB) * 1024 * 1024) {
-    return Failure(path, QStringLiteral("the picture is %1 x %2 pixels, more than the %3 MB a picture may take")
-                             .arg(size.width())
-                             .arg(size.height())
-                             .arg(kAllocationLimitMB));
-  }
-
-  const QImage decoded = DecodeWithQt(file, format, reader);
+  QImageReader reader(&file, format);
+  reader.setDecideFormatFromContent(format.isEmpty());
+  reader.setAutoTransform(false);
+  reader.setAllocationLimit(kAllocationLimitMB);
+  QString refusal;
+  const QImage decoded = DecodeWithQt(reader, format, refusal);
+  if (!refusal.isEmpty()) return Failure(path, refusal);
   const QStringList said = capture.Finish();
   if (decoded.isNull()) return Failure(path, FailureReason(reader, said));
   return {PictureFromImage(decoded, background), {}};
