@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "header_format.h"
-#include "options.h"
 #include "picture_loader.h"
 #include "sample_picture.h"
 #include "test_support.h"
@@ -105,36 +104,6 @@ TEST(PixolanEncode, SameFileSameOutputWhateverTheHeapHolds) {
       EXPECT_TRUE(out.starts_with("unsigned int const Photos[17556]={")) << name;
     }
   }
-}
-
-TEST(ParseCommandLine, ReadsEveryOption) {
-  const ParsedCommandLine p =
-      ParseCommandLine({"pic.bmp", "--resolution", "132x176", "--depth", "16", "--remove", "ffff", "-o", "x.h"});
-  ASSERT_EQ(p.error, "");
-  EXPECT_EQ(p.command_line.picture, "pic.bmp");
-  EXPECT_EQ(p.command_line.outer_width, kWideWidthTwips);
-  EXPECT_EQ(p.command_line.settings.depth, ColorDepth::Depth16);
-  EXPECT_TRUE(p.command_line.settings.remove);
-  EXPECT_EQ(p.command_line.settings.key, "ffff");
-  EXPECT_EQ(p.command_line.output, "x.h");
-}
-
-TEST(ParseCommandLine, DefaultsAreTheWindowsInitialState) {
-  const CommandLine cl = ParseCommandLine({}).command_line;
-  EXPECT_FALSE(cl.picture);
-  EXPECT_EQ(cl.outer_width, kNarrowWidthTwips);
-  EXPECT_EQ(cl.settings.depth, ColorDepth::Depth8);
-  EXPECT_FALSE(cl.settings.remove);
-  EXPECT_EQ(cl.settings.key, "FFFF");
-  EXPECT_EQ(cl.output, "image.h");
-}
-
-TEST(ParseCommandLine, RejectsWhatItCannotUse) {
-  EXPECT_NE(ParseCommandLine({"--resolution", "176x132"}).error, "");
-  EXPECT_NE(ParseCommandLine({"--depth"}).error, "");
-  EXPECT_NE(ParseCommandLine({"a.bmp", "b.bmp"}).error, "");
-  EXPECT_NE(ParseCommandLine({"--colour"}).error, "");
-  EXPECT_NE(ParseCommandLine({"-o"}).error, "");
 }
 
 }  // namespace

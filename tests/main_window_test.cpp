@@ -19,7 +19,6 @@
 #include <QUrl>
 #include <cstdio>
 
-#include "color_probe.h"
 #include "main_window.h"
 #include "picture_box.h"
 #include "picture_dialog.h"
@@ -182,16 +181,6 @@ class MainWindowTest : public QObject {
     }
   }
 
-  void optionGroupsAreIndependent() {
-    frmMain& w = *window_;
-    w.optColor[2]->click();
-    QVERIFY(w.optResolution[0]->isChecked());
-    w.optResolution[1]->click();
-    QVERIFY(w.optColor[2]->isChecked());
-    QVERIFY(!w.optColor[0]->isChecked());
-    QCOMPARE(w.SelectedDepthOption(), 2);
-  }
-
   void switchingResolutionNeverReloadsOrRescales() {
     frmMain& w = *window_;
     QVERIFY(w.LoadPictureFile(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_300x200.bmp")));
@@ -213,6 +202,7 @@ class MainWindowTest : public QObject {
     QVERIFY(w.LoadPictureFile(picture));
     w.optResolution[1]->click();
     w.optColor[2]->click();
+    QVERIFY(w.optResolution[1]->isChecked() && !w.optColor[0]->isChecked());  // independent groups
     w.rcorChk->click();
     w.transpTxt->setText(QStringLiteral("7FF"));
     QTest::mouseClick(w.btnEncode, Qt::LeftButton);
@@ -264,21 +254,19 @@ class MainWindowTest : public QObject {
 
     Hover(130, 5);  // over the frame: nothing changes
     QCOMPARE(w.txtRGB->text(), QStringLiteral("FFFFFF"));
+
+    // Should a point outside ever be reported: the signed split of -1.
+    w.pic_MouseMove(0, 0, 1980, 0);
+    QCOMPARE(w.txtR->text() + w.txtG->text() + w.txtB->text(), QStringLiteral("-100"));
+    QCOMPARE(w.txtRGB->text(), QStringLiteral("FFFFFFFF"));
+    QCOMPARE(w.Shape1->palette().color(QPalette::Window), QColor(Qt::white));
   }
 
-  void probeOfNoPixelShowsTheSignedSplit() {
-    const ProbeReadout r = ReadColor(kNoPixel, 0xFFFFFF);
-    QCOMPARE(r.red, std::string("-1"));
-    QCOMPARE(r.green, std::string("0"));
-    QCOMPARE(r.blue, std::string("0"));
-    QCOMPARE(r.value, std::string("FFFFFFFF"));
-    QCOMPARE(r.swatch, 0xFFFFFF);
-    QCOMPARE(ReadColor(0xFF00, 0).value, std::string("FF00"));
-    QCOMPARE(ReadColor(0, 0xFFFFFF).value, std::string("0"));
-  }
-
-  void aFailedLoadKeepsThePicture() {
+  void aFailedOrCancelledLoadKeepsThePicture() {
     frmMain& w = *window_;
+    window_->setFileChooser([] { return QString(); });  // Cancel
+    w.btnLoadPicture->click();
+    QVERIFY(shown_.empty());
     const QString bad = QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_text_renamed.jpg");
     window_->setFileChooser([bad] { return bad; });
     w.btnLoadPicture->click();
@@ -286,13 +274,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(shown_[0].icon, MessageIcon::Critical);
     QVERIFY(shown_[0].text.contains(bad));
     QCOMPARE(w.viewport().picture().pixels, SamplePicture().pixels);
-  }
-
-  void cancellingTheDialogChangesNothing() {
-    window_->setFileChooser([] { return QString(); });
-    window_->btnLoadPicture->click();
-    QVERIFY(shown_.empty());
-    QCOMPARE(window_->viewport().picture().pixels, SamplePicture().pixels);
   }
 
   void droppingAFileLoadsIt() {

@@ -113,37 +113,11 @@ TEST(LoadPicture, CoordinatePicturesGiveExactPixels) {
     const LoadResult loaded = LoadPicture((kPictures / name).string());
     ASSERT_TRUE(loaded.ok()) << loaded.error;
     const Picture& p = loaded.picture;
+    EXPECT_EQ(p.width, std::min(std::stoi(std::string(name).substr(14)), kMaxVisibleWidth)) << name;
+    EXPECT_LE(p.height, kMaxVisibleHeight);
     for (int y = 0; y < p.height; ++y)
       for (int x = 0; x < p.width; ++x) ASSERT_EQ(p.At(x, y), Coordinate(x, y)) << name << " at " << x << "," << y;
   }
-}
-
-TEST(LoadPicture, KeepsOnlyTheVisibleCorner) {
-  const LoadResult big = LoadPicture((kPictures / "crafted_coord_300x200.bmp").string());
-  ASSERT_TRUE(big.ok());
-  EXPECT_EQ(big.picture.width, 172);
-  EXPECT_EQ(big.picture.height, 128);
-  const LoadResult tall = LoadPicture((kPictures / "crafted_coord_132x176.bmp").string());
-  EXPECT_EQ(tall.picture.width, 132);
-  EXPECT_EQ(tall.picture.height, 128);
-}
-
-TEST(LoadPicture, JpegIsCloseToTheCoordinates) {
-  const LoadResult loaded = LoadPicture((kPictures / "crafted_coord_128x128_q100.jpg").string());
-  ASSERT_TRUE(loaded.ok());
-  for (int y = 0; y < 128; y += 9)
-    for (int x = 0; x < 128; x += 7) {
-      const Components got = Unpack(loaded.picture.At(x, y)), want = Unpack(Coordinate(x, y));
-      EXPECT_NEAR(got.R, want.R, 3);
-      EXPECT_NEAR(got.G, want.G, 3);
-      EXPECT_NEAR(got.B, want.B, 3);
-    }
-}
-
-TEST(LoadPicture, ContentDecidesNotTheSuffix) {
-  const LoadResult loaded = LoadPicture((kPictures / "crafted_png_named.jpg").string());
-  ASSERT_TRUE(loaded.ok()) << loaded.error;
-  EXPECT_EQ(loaded.picture.width, 32);
 }
 
 TEST(LoadPicture, AlphaIsCompositedOverTheBackground) {
@@ -180,14 +154,6 @@ TEST(LoadPicture, ExifOrientationIsNotApplied) {
 
 namespace pixolan {
 namespace {
-
-TEST(DecodeIsolated, PassesTheChildsResultBack) {
-  const LoadResult ok = DecodeIsolated("x", [] { return LoadResult{Picture{2, 1, {0x123456, -1}}, {}}; });
-  ASSERT_TRUE(ok.ok()) << ok.error;
-  EXPECT_EQ(ok.picture.pixels, (std::vector<ColorValue>{0x123456, -1}));
-  const LoadResult failed = DecodeIsolated("x", [] { return LoadResult{{}, "Could not load x: because"}; });
-  EXPECT_EQ(failed.error, "Could not load x: because");
-}
 
 TEST(DecodeIsolated, ADecoderThatCrashesOnlyCostsAMessage) {
   const LoadResult r = DecodeIsolated("bad.tif", []() -> LoadResult {
