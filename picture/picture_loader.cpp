@@ -27,8 +27,6 @@ QString FailureReason(const QImageReader& reader, const QStringList& said) {
   return reason.isEmpty() ? reader.errorString() : reason;
 }
 
-// Decodes through Qt's readers: JPEG only as far as the viewport can show,
-// everything else whole.
 // The common formats by their first bytes, so that only their own decoder
 // is loaded; anything else is left to Qt, which then asks every plugin.
 QByteArray SniffFormat(QIODevice& file) {
