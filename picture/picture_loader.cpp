@@ -1,5 +1,6 @@
 #include "picture_loader.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -71,7 +72,14 @@ QImage DecodeWithQt(QImageReader& reader, const QByteArray& format, QString& ref
 LoadResult LoadPicture(const std::string& path, ColorValue background) {
   QFile file(QString::fromStdString(path));
   if (!file.open(QIODevice::ReadOnly)) return Failure(path, file.errorString());
-  return DecodeIsolated(path, [&] { return LoadPictureFrom(file, path, background); });
+  return DecodeIsolated(path, [&] {
+    // This child decodes one file and exits. For a format Qt decodes itself,
+    // Qt would first load every image plugin to ask whether it wants the
+    // file; with no plugin paths it goes straight to its own decoder.
+    const QByteArray format = SniffFormat(file);
+    if (format == "bmp" || format == "png") QCoreApplication::setLibraryPaths({});
+    return LoadPictureFrom(file, path, background);
+  });
 }
 
 LoadResult LoadPictureFrom(QIODevice& file, const std::string& path, ColorValue background) {
@@ -93,6 +101,7 @@ LoadResult LoadPictureFrom(QIODevice& file, const std::string& path, ColorValue 
 
   QImageReader reader(&file, format);
   reader.setDecideFormatFromContent(format.isEmpty());
+  reader.setAutoDetectImageFormat(format.isEmpty());
   reader.setAutoTransform(false);
   reader.setAllocationLimit(kAllocationLimitMB);
   QString refusal;
