@@ -177,11 +177,11 @@ void frmMain::CreateControls() {
 void frmMain::SetTabOrder() {
   // In the order of the controls' tab indices; labels, frames and the
   // progress bar take no focus.
-  const QWidget* order[] = {pic,        btnLoadPicture, txtR,      txtG,       txtRGB,           btnEncode,
+  QWidget* const order[] = {pic,        btnLoadPicture, txtR,      txtG,       txtRGB,           btnEncode,
                             optColor[1], optColor[2],   optColor[0], txtB,     optResolution[1], optResolution[0],
                             transpTxt,  rcorChk};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-    setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+    setTabOrder(order[i], order[i + 1]);
 }
 
 void frmMain::WireEvents() {
