@@ -8,6 +8,18 @@
 #include "header_format.h"
 #include "picture_loader.h"
 
+#include <unistd.h>
+
+// Decoding sends stderr to a capture buffer for the decoders' messages; a
+// sanitizer report written there would be lost, so reports get their own
+// copy of the original stderr.
+extern "C" void __sanitizer_set_report_fd(void* fd) __attribute__((weak));
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  if (__sanitizer_set_report_fd) __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<long>(::dup(2))));
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   QBuffer buffer(&bytes);

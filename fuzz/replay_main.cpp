@@ -10,6 +10,7 @@
 
 #include "isolated_decode.h"
 
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
   // The program decodes in a child process with a memory budget; the replay
   // decodes in this one, so it gives itself the same budget.
   LimitMemoryLikeTheProgram();
+  LLVMFuzzerInitialize(&argc, &argv);
   std::vector<fs::path> inputs;
   for (int i = 1; i < argc; ++i) {
     if (fs::is_directory(argv[i])) {
