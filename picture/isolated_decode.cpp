@@ -59,10 +59,6 @@ void WriteAll(int fd, const std::string& data) {
   }
 }
 
-LoadResult Failure(const std::string& path, const std::string& reason) {
-  return {{}, "Could not load " + path + ": " + reason};
-}
-
 }  // namespace
 
 void LimitMemory(long long extra_mb) {
@@ -123,11 +119,11 @@ LoadResult DecodeIsolated(const std::string& path, const std::function<LoadResul
   LoadResult result;
   if (!timed_out && Deserialize(received, result)) return result;
   if (timed_out)
-    return Failure(path, "decoding took longer than " + std::to_string(budget.time.count()) + " seconds and was stopped");
+    return LoadFailure(path, "decoding took longer than " + std::to_string(budget.time.count()) + " seconds and was stopped");
   if (WIFSIGNALED(status))
-    return Failure(path, "the decoder failed on this file (signal " + std::to_string(WTERMSIG(status)) +
+    return LoadFailure(path, "the decoder failed on this file (signal " + std::to_string(WTERMSIG(status)) +
                              "); it may be damaged or need more memory than a picture may use");
-  return Failure(path, "the decoder stopped without a result");
+  return LoadFailure(path, "the decoder stopped without a result");
 }
 
 }  // namespace pixolan

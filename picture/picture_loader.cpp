@@ -15,9 +15,7 @@
 namespace pixolan {
 namespace {
 
-LoadResult Failure(const std::string& path, const QString& reason) {
-  return {{}, "Could not load " + path + ": " + reason.toStdString()};
-}
+LoadResult Failure(const std::string& path, const QString& reason) { return LoadFailure(path, reason.toStdString()); }
 
 QString FailureReason(const QImageReader& reader, const QStringList& said) {
   if (reader.error() == QImageReader::UnsupportedFormatError)
@@ -68,6 +66,10 @@ QImage DecodeWithQt(QImageReader& reader, const QByteArray& format, QString& ref
 }
 
 }  // namespace
+
+LoadResult LoadFailure(const std::string& path, const std::string& reason) {
+  return {{}, "Could not load " + path + ": " + reason};
+}
 
 LoadResult LoadPicture(const std::string& path, ColorValue background) {
   QFile file(QString::fromStdString(path));

@@ -15,6 +15,9 @@ struct LoadResult {
   bool ok() const { return error.empty(); }
 };
 
+/// "Could not load PATH: REASON", the one form every load failure takes.
+LoadResult LoadFailure(const std::string& path, const std::string& reason);
+
 /// Pictures whose decoded size would exceed this are refused before decoding.
 inline constexpr int kAllocationLimitMB = 512;
 

@@ -89,7 +89,7 @@ frmMain::frmMain(QString program_directory, QWidget* parent)
   present_message_ = [this](MessageIcon icon, const QString& title, const QString& text) {
     PresentInMessageBox(this, icon, title, text);
   };
-  choose_file_ = [this] { return ChoosePictureFile(); };
+  choose_file_ = [this] { return RunPictureDialog(this); };
 
   viewport_.SetBackground(FromQColor(palette().color(QPalette::Base)));
   viewport_.SetPicture(SamplePicture());
@@ -227,8 +227,6 @@ void frmMain::pic_MouseMove(int, int, float x, float y) {
 }
 
 // --- Loading ------------------------------------------------------------------
-
-QString frmMain::ChoosePictureFile() { return RunPictureDialog(this); }
 
 bool frmMain::LoadPictureFile(const QString& path) {
   LoadResult loaded;

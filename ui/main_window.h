@@ -93,7 +93,6 @@ class frmMain : public QMainWindow, public EncoderHost {
   void CreateControls();
   void SetTabOrder();
   void WireEvents();
-  QString ChoosePictureFile();
 
   Viewport viewport_;
   QString program_directory_;
