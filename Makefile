@@ -6,12 +6,19 @@ JOBS ?= $(shell nproc)
 
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build run test test-sanitize fuzz bench bench-compare screenshot install clean
+.PHONY: all deps deps-test configure build run test test-sanitize fuzz bench bench-compare screenshot install clean
 
 all: build
 
+# apt-get must never run twice at once.
+.NOTPARALLEL:
+
+# What building and running need; the test tools come with the test targets.
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh run
+
+deps-test:
+	@scripts/install-deps.sh test
 
 configure: deps
 	@cmake --preset $(PRESET) >/dev/null
@@ -20,13 +27,13 @@ build: configure
 	@cmake --build --preset $(PRESET) -j $(JOBS)
 
 run: build
-	$(BUILD_DIR)/ui/pixolan
+	$(BUILD_DIR)/bin/pixolan
 
-test: build
+test: deps-test build
 	ctest --preset $(PRESET) -j $(JOBS)
 
 # The whole suite again, built with AddressSanitizer and UBSan.
-test-sanitize: deps
+test-sanitize: deps-test
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
@@ -34,24 +41,24 @@ test-sanitize: deps
 # Fuzzes picture decoding and encoding for FUZZ_SECONDS (default 10 minutes),
 # starting from the shared test pictures; crash inputs land in fuzz/crashes/.
 fuzz:
-	@scripts/install-deps.sh clang-14 libclang-rt-14-dev
+	@scripts/install-deps.sh test clang-14 libclang-rt-14-dev
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz -j $(JOBS)
 	@mkdir -p build-fuzz/corpus
 	ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=2048:detect_leaks=0 build-fuzz/fuzz/picture_fuzzer \
 	  -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -malloc_limit_mb=4096 -timeout=10 \
-	  -artifact_prefix=fuzz/crashes/ build-fuzz/corpus ../shared/testdata/pictures
+	  -artifact_prefix=fuzz/crashes/ build-fuzz/corpus tests/data/pictures
 
 bench: build
 	$(BUILD_DIR)/bench/pixolan-bench
 
 # pixolan-encode beside ImageMagick, whole process; writes docs/benchmarks.md.
 bench-compare: build
-	@scripts/install-deps.sh imagemagick hyperfine
+	@scripts/install-deps.sh test imagemagick hyperfine
 	scripts/bench-compare.sh $(BUILD_DIR) docs/benchmarks.md
 
 screenshot: build
-	scripts/screenshot.sh $(BUILD_DIR)/ui/pixolan docs/screenshot.png
+	scripts/screenshot.sh $(BUILD_DIR)/bin/pixolan docs/screenshot.png
 
 install: build
 	cmake --install $(BUILD_DIR)

@@ -50,6 +50,20 @@ std::int32_t Pack(ColorDepth depth, int R, int G, int B) {
   return 0;
 }
 
+Components Widen(ColorDepth depth, std::int32_t packed) {
+  switch (depth) {
+    case ColorDepth::Depth8:
+      return {(packed >> 6 & 3) * 85, (packed >> 2 & 15) * 17, (packed & 3) * 85};
+    case ColorDepth::Depth12:
+      return {(packed >> 15 & 15) * 17, (packed >> 9 & 15) * 17, (packed >> 4 & 15) * 17};
+    case ColorDepth::Depth16: {
+      const int r = packed >> 11 & 31, g = packed >> 5 & 63, b = packed & 31;
+      return {r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2};
+    }
+  }
+  return {0, 0, 0};
+}
+
 char* WriteHex(char* out, std::uint32_t v) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   const int digits = (std::bit_width(v | 1u) + 3) / 4;

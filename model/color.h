@@ -48,6 +48,13 @@ inline std::int32_t PackColor(ColorDepth depth, ColorValue c) {
   return Pack(depth, k.R, k.G, k.B);
 }
 
+/// A packed value as the display shows it: each field widened back to 8 bits
+/// by repeating its bits, so a full field gives 255 and an empty one 0.
+///   Depth8   r2 * 85, g4 * 17, b2 * 85
+///   Depth12  each low nibble n as n * 17
+///   Depth16  r5 << 3 | r5 >> 2, g6 << 2 | g6 >> 4, b5 << 3 | b5 >> 2
+Components Widen(ColorDepth depth, std::int32_t packed);
+
 /// Longest HexText: eight digits.
 inline constexpr int kMaxHexDigits = 8;
 

@@ -10,11 +10,11 @@ int Blend(int over, int under, int alpha) { return (over * alpha + under * (255 
 
 }  // namespace
 
-Picture PictureFromImage(const QImage& decoded, ColorValue background) {
-  const int width = std::min(decoded.width(), kMaxVisibleWidth);
-  const int height = std::min(decoded.height(), kMaxVisibleHeight);
+Picture PictureFromImage(const QImage& decoded, ColorValue background, const Region& region) {
+  const int width = std::clamp(decoded.width() - region.x, 0, region.width);
+  const int height = std::clamp(decoded.height() - region.y, 0, region.height);
   // Palette, grey, 16-bit and alpha pictures all end up as 8-bit ARGB.
-  const QImage argb = decoded.copy(0, 0, width, height).convertToFormat(QImage::Format_ARGB32);
+  const QImage argb = decoded.copy(region.x, region.y, width, height).convertToFormat(QImage::Format_ARGB32);
   const int bg_red = background & 0xFF, bg_green = background >> 8 & 0xFF, bg_blue = background >> 16 & 0xFF;
 
   Picture picture{width, height, {}};

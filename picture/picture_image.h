@@ -3,12 +3,11 @@
 
 #include <QImage>
 
-#include "viewport.h"
+#include "decoder.h"
 
 namespace pixolan {
 
-/// The top-left corner the viewport can show, as 8-bit colours; alpha is
-/// blended onto background.
-Picture PictureFromImage(const QImage& decoded, ColorValue background);
+/// The region of decoded as 8-bit colours; alpha is blended onto background.
+Picture PictureFromImage(const QImage& decoded, ColorValue background, const Region& region = {});
 
 }  // namespace pixolan

@@ -71,7 +71,7 @@ LoadResult LoadFailure(const std::string& path, const std::string& reason) {
   return {{}, "Could not load " + path + ": " + reason};
 }
 
-LoadResult LoadPicture(const std::string& path, ColorValue background) {
+LoadResult LoadPicture(const std::string& path, ColorValue background, const Region& region) {
   QFile file(QString::fromStdString(path));
   if (!file.open(QIODevice::ReadOnly)) return Failure(path, file.errorString());
   return DecodeIsolated(path, [&] {
@@ -80,23 +80,24 @@ LoadResult LoadPicture(const std::string& path, ColorValue background) {
     // file; with no plugin paths it goes straight to its own decoder.
     const QByteArray format = SniffFormat(file);
     if (format == "bmp" || format == "png") QCoreApplication::setLibraryPaths({});
-    return LoadPictureFrom(file, path, background);
+    return LoadPictureFrom(file, path, background, region);
   });
 }
 
-LoadResult LoadPictureFrom(QIODevice& file, const std::string& path, ColorValue background) {
+LoadResult LoadPictureFrom(QIODevice& file, const std::string& path, ColorValue background, const Region& region) {
+  const bool top_left = region.x == 0 && region.y == 0;
   if (file.size() == 0) return Failure(path, QStringLiteral("the file is empty"));
 
   // Decoders may already speak while reading the header.
   DiagnosticsCapture capture;
   const QByteArray format = SniffFormat(file);
 
-  if (format == "png") {
+  if (format == "png" && top_left) {
     PngRows rows = ReadPngTop(file, kMaxVisibleWidth, kMaxVisibleHeight);
     if (!rows.interlaced) {
       capture.Finish();
       if (rows.image.isNull()) return Failure(path, rows.error);
-      return {PictureFromImage(rows.image, background), {}};
+      return {PictureFromImage(rows.image, background, region), {}};
     }
     file.seek(0);
   }
@@ -107,11 +108,11 @@ LoadResult LoadPictureFrom(QIODevice& file, const std::string& path, ColorValue 
   reader.setAutoTransform(false);
   reader.setAllocationLimit(kAllocationLimitMB);
   QString refusal;
-  const QImage decoded = DecodeWithQt(reader, format, refusal);
+  const QImage decoded = DecodeWithQt(reader, top_left ? format : QByteArray(), refusal);
   if (!refusal.isEmpty()) return Failure(path, refusal);
   const QStringList said = capture.Finish();
   if (decoded.isNull()) return Failure(path, FailureReason(reader, said));
-  return {PictureFromImage(decoded, background), {}};
+  return {PictureFromImage(decoded, background, region), {}};
 }
 
 }  // namespace pixolan

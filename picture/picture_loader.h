@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "decoder.h"
 #include "viewport.h"
 
 class QIODevice;
@@ -24,12 +25,12 @@ inline constexpr int kAllocationLimitMB = 512;
 /// Reads any format Qt's readers know, chosen by content, not by suffix, in a
 /// child process with a time and memory budget (see isolated_decode.h).
 /// Pixels are taken as stored: no colour management, no EXIF rotation, no
-/// scaling. Alpha is composited over background. Only the top-left part the
-/// viewport can show is kept.
-LoadResult LoadPicture(const std::string& path, ColorValue background = kDefaultBackground);
+/// scaling. Alpha is composited over background. Only region is kept.
+LoadResult LoadPicture(const std::string& path, ColorValue background = kDefaultBackground, const Region& region = {});
 
 /// The same for a picture already open for reading, in this process; name
 /// goes into messages.
-LoadResult LoadPictureFrom(QIODevice& file, const std::string& name, ColorValue background = kDefaultBackground);
+LoadResult LoadPictureFrom(QIODevice& file, const std::string& name, ColorValue background = kDefaultBackground,
+                           const Region& region = {});
 
 }  // namespace pixolan

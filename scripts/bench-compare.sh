@@ -6,8 +6,8 @@
 set -euo pipefail
 build=$1
 out=$2
-encode=$build/cli/pixolan-encode
-window=$build/ui/pixolan
+encode=$build/bin/pixolan-encode
+window=$build/bin/pixolan
 runs=${RUNS:-10}
 work=$(mktemp -d)
 trap 'rm -rf "$work"; [[ -n ${xvfb:-} ]] && kill $xvfb 2>/dev/null || true' EXIT

@@ -1,17 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Pixolan need,
-# plus any named on the command line. Does nothing when all are there.
+# Installs the Debian packages Pixolan needs, then any named after the group:
+#   scripts/install-deps.sh run    building and running
+#   scripts/install-deps.sh test   that, plus tests, sanitizers and packaging
+# Does nothing when all are there.
 set -euo pipefail
 
-packages=(
+run_packages=(
   cmake gcc g++ make pkg-config
   qt6-base-dev qt6-image-formats-plugins libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libpng-dev
+  libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev libwebp-dev libseccomp-dev
   fonts-liberation
-  xvfb xauth
-  "$@"
 )
+test_packages=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth
+  gcc-avr avr-libc binutils-avr clang-14
+  scdoc dpkg-dev file lintian appstream desktop-file-utils
+)
+
+group=${1:-run}
+[[ $# -gt 0 ]] && shift
+case $group in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 run|test [PACKAGE...]" >&2; exit 2 ;;
+esac
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,67 @@
+#pragma once
+// Decoding one picture held in memory, reading only as far as a region needs.
+// Plain C++ and the format libraries: no Qt here.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "viewport.h"
+
+namespace pixolan {
+
+using Bytes = std::span<const std::uint8_t>;
+
+/// The part of a picture that is read, in picture pixels: by default the
+/// top-left corner the widest viewport can show.
+struct Region {
+  int x = 0;
+  int y = 0;
+  int width = kMaxVisibleWidth;
+  int height = kMaxVisibleHeight;
+};
+
+/// Straight (not premultiplied) 8-bit RGBA, rows top to bottom: the part of
+/// the region that lies inside the picture (empty when none does).
+struct RgbaPixels {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> rgba;  // width * height * 4 bytes
+};
+
+struct DecodeLimits {
+  /// What a decoder may need to hold at once, counting what the format forces
+  /// it to keep (coefficients, whole interlaced pictures, canvases).
+  std::int64_t max_bytes = std::int64_t{512} * 1024 * 1024;
+};
+
+/// A decoded region, or the decoder's own words for why there is none
+/// (the reason only: the caller adds the file's name).
+struct DecodeOutcome {
+  RgbaPixels pixels;
+  std::string error;
+  bool ok() const { return error.empty(); }
+};
+
+enum class PictureFormat { Unknown, Jpeg, Png, Bmp, Tiff, Gif, Webp };
+
+/// The format by the first bytes of the file.
+PictureFormat SniffFormat(Bytes head);
+
+DecodeOutcome DecodeJpeg(Bytes file, const Region& region, const DecodeLimits& limits);
+DecodeOutcome DecodePng(Bytes file, const Region& region, const DecodeLimits& limits);
+DecodeOutcome DecodeBmp(Bytes file, const Region& region, const DecodeLimits& limits);
+DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& limits);
+DecodeOutcome DecodeGif(Bytes file, const Region& region, const DecodeLimits& limits);
+DecodeOutcome DecodeWebp(Bytes file, const Region& region, const DecodeLimits& limits);
+
+/// "the picture is W x H pixels and would need N MB, more than the L MB a
+/// picture may take": the one refusal every decoder gives for a picture too
+/// large to decode.
+std::string TooLarge(std::int64_t width, std::int64_t height, std::int64_t bytes_needed, const DecodeLimits& limits);
+
+/// Blends each pixel over background: (over * a + under * (255 - a) + 127) / 255.
+Picture Composite(const RgbaPixels& pixels, ColorValue background);
+
+}  // namespace pixolan
