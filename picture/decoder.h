@@ -61,6 +61,10 @@ DecodeOutcome DecodeWebp(Bytes file, const Region& region, const DecodeLimits& l
 /// large to decode.
 std::string TooLarge(std::int64_t width, std::int64_t height, std::int64_t bytes_needed, const DecodeLimits& limits);
 
+/// Decodes a picture of any format above with its own decoder; Unknown is
+/// refused as "not a picture format Pixolan can read".
+DecodeOutcome DecodePicture(Bytes file, const Region& region, const DecodeLimits& limits);
+
 /// Blends each pixel over background: (over * a + under * (255 - a) + 127) / 255.
 Picture Composite(const RgbaPixels& pixels, ColorValue background);
 

@@ -1,0 +1,61 @@
+#include "decoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pixolan {
+namespace {
+
+bool StartsWith(Bytes bytes, std::size_t offset, const char* text, std::size_t length) {
+  return bytes.size() >= offset + length && std::memcmp(bytes.data() + offset, text, length) == 0;
+}
+
+int Blend(int over, int under, int alpha) { return (over * alpha + under * (255 - alpha) + 127) / 255; }
+
+}  // namespace
+
+PictureFormat SniffFormat(Bytes head) {
+  if (StartsWith(head, 0, "\x89PNG\r\n\x1a\n", 8)) return PictureFormat::Png;
+  if (StartsWith(head, 0, "\xFF\xD8\xFF", 3)) return PictureFormat::Jpeg;
+  if (StartsWith(head, 0, "BM", 2)) return PictureFormat::Bmp;
+  if (StartsWith(head, 0, "II*\0", 4) || StartsWith(head, 0, "MM\0*", 4) || StartsWith(head, 0, "II+\0", 4) ||
+      StartsWith(head, 0, "MM\0+", 4))
+    return PictureFormat::Tiff;
+  if (StartsWith(head, 0, "GIF87a", 6) || StartsWith(head, 0, "GIF89a", 6)) return PictureFormat::Gif;
+  if (StartsWith(head, 0, "RIFF", 4) && StartsWith(head, 8, "WEBP", 4)) return PictureFormat::Webp;
+  return PictureFormat::Unknown;
+}
+
+DecodeOutcome DecodePicture(Bytes file, const Region& region, const DecodeLimits& limits) {
+  switch (SniffFormat(file)) {
+    case PictureFormat::Jpeg: return DecodeJpeg(file, region, limits);
+    case PictureFormat::Png: return DecodePng(file, region, limits);
+    case PictureFormat::Bmp: return DecodeBmp(file, region, limits);
+    case PictureFormat::Tiff: return DecodeTiff(file, region, limits);
+    case PictureFormat::Gif: return DecodeGif(file, region, limits);
+    case PictureFormat::Webp: return DecodeWebp(file, region, limits);
+    case PictureFormat::Unknown: break;
+  }
+  return {{}, "not a picture format Pixolan can read"};
+}
+
+std::string TooLarge(std::int64_t width, std::int64_t height, std::int64_t bytes_needed, const DecodeLimits& limits) {
+  constexpr std::int64_t kMB = 1024 * 1024;
+  return "the picture is " + std::to_string(width) + " x " + std::to_string(height) + " pixels and would need " +
+         std::to_string((bytes_needed + kMB - 1) / kMB) + " MB, more than the " + std::to_string(limits.max_bytes / kMB) +
+         " MB a picture may take";
+}
+
+Picture Composite(const RgbaPixels& pixels, ColorValue background) {
+  const int bg_red = background & 0xFF, bg_green = background >> 8 & 0xFF, bg_blue = background >> 16 & 0xFF;
+  Picture picture{pixels.width, pixels.height, {}};
+  picture.pixels.reserve(static_cast<std::size_t>(pixels.width) * pixels.height);
+  for (std::size_t i = 0; i + 3 < pixels.rgba.size(); i += 4) {
+    const std::uint8_t* p = &pixels.rgba[i];
+    picture.pixels.push_back(
+        MakeColor(Blend(p[0], bg_red, p[3]), Blend(p[1], bg_green, p[3]), Blend(p[2], bg_blue, p[3])));
+  }
+  return picture;
+}
+
+}  // namespace pixolan
