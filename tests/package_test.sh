@@ -14,7 +14,7 @@ debs=("$tmp"/out/pixolan_*.deb)
 [[ -f ${debs[0]} ]] || fail "no pixolan_*.deb in the cpack output"
 deb=${debs[0]}
 
-lintian --fail-on error --no-tag-display-limit "$deb" || fail "lintian reports errors"
+lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
 root=$tmp/root
 dpkg-deb -x "$deb" "$root"
@@ -28,8 +28,8 @@ version=$(dpkg-deb -f "$deb" Version)
 # Pixel (0, 127) of the coordinate picture is R 0, G 127, B 0x40: 0x3E8 in RGB565,
 # first after the five no-pixel samples of the bottom rows.
 (cd "$tmp" && "$encode" "$pictures/crafted_coord_128x128.bmp" --depth 16) || fail "pixolan-encode failed"
-head -c 66 "$tmp/image.h" | grep -qxF 'unsigned int const Photos[17556]={0x7FF,0x7FF,0x7FF,0x7FF,0x7FF,0x3E8' ||
-  fail "unexpected header: $(head -c 80 "$tmp/image.h")"
+want='unsigned int const Photos[17556]={0x7FF,0x7FF,0x7FF,0x7FF,0x7FF,0x3E8,'
+[[ $(head -c ${#want} "$tmp/image.h") == "$want" ]] || fail "unexpected header: $(head -c 80 "$tmp/image.h")"
 
 page=$root/usr/share/man/man1/pixolan-encode.1.gz
 MANWIDTH=80 man -l "$page" 2>"$tmp/man.err" | col -b >"$tmp/man.txt"
