@@ -60,7 +60,8 @@ def svg(size=48):
     for bar, colour in enumerate((2, 3, 4, 5)):
         shapes += rect(edge + 1 + bar * inner / 4, edge + 1, inner / 4, bottom - edge - 2, colour)
     return (f'<svg xmlns="http://www.w3.org/2000/svg" width="{size}" height="{size}" '
-            f'viewBox="0 0 {size} {size}" shape-rendering="crispEdges">\n{shapes}</svg>\n')
+            f'viewBox="0 0 {size} {size}" shape-rendering="crispEdges">\n'
+            f'  <!-- SPDX-License-Identifier: MIT -->\n{shapes}</svg>\n')
 
 
 SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
