@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps deps-test configure build run test test-sanitize fuzz bench bench-compare screenshot install clean
+.PHONY: all deps deps-test configure build run test test-sanitize fuzz bench bench-compare screenshot install package clean
 
 all: build
 
@@ -62,6 +62,12 @@ screenshot: build
 
 install: build
 	cmake --install $(BUILD_DIR)
+
+# The Debian package, $(BUILD_DIR)/pixolan_<version>_<arch>.deb. The packaging
+# tools come with the test group; the man pages need scdoc.
+package: deps-test build
+	@test -f $(BUILD_DIR)/docs/man/pixolan-encode.1.gz || { echo "man pages were not built: is scdoc installed?" >&2; exit 1; }
+	cd $(BUILD_DIR) && cpack
 
 clean:
 	rm -rf $(BUILD_DIR) build-sanitize build-fuzz

@@ -7,7 +7,7 @@ set -euo pipefail
 
 run_packages=(
   cmake gcc g++ make pkg-config
-  qt6-base-dev qt6-image-formats-plugins libgl-dev
+  qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev libwebp-dev libseccomp-dev
   fonts-liberation
 )
@@ -15,7 +15,7 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   gcc-avr avr-libc binutils-avr clang-14
-  scdoc dpkg-dev file lintian appstream desktop-file-utils
+  scdoc dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
 )
 
 group=${1:-run}

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Draws Pixolan's icon (a small LCD showing colour bars) as 8-bit palette
-PNGs of 16, 32 and 48 pixels into resources/icons/. Standard library only."""
+"""Draws Pixolan's icon (a small LCD showing colour bars) into resources/icons/:
+8-bit palette PNGs of every hicolor size (the window embeds 16, 32 and 48) and
+pixolan.svg, the same drawing as shapes. Standard library only."""
 import struct
 import sys
 import zlib
@@ -43,7 +44,30 @@ def png(size):
         chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b"")
 
 
+def svg(size=48):
+    """The drawing of pixel() as rectangles on a size-unit grid."""
+    edge = max(1, size // 8)
+    bottom = size - edge * 2          # first row of the wide bottom bezel
+    inner = size - 2 * edge - 2
+    hexes = ["#%02X%02X%02X" % c for c in PALETTE]
+
+    def rect(x, y, w, h, colour):
+        return f'  <rect x="{x:g}" y="{y:g}" width="{w:g}" height="{h:g}" fill="{hexes[colour]}"/>\n'
+
+    shapes = rect(0, 0, size, size, 0) + rect(0, 0, size, 1, 7) + rect(0, 0, 1, size, 7)
+    shapes += rect(size - edge * 2, bottom + edge // 2, edge, size - bottom - edge // 2, 6)
+    shapes += rect(edge, edge, size - 2 * edge, bottom - edge, 1)
+    for bar, colour in enumerate((2, 3, 4, 5)):
+        shapes += rect(edge + 1 + bar * inner / 4, edge + 1, inner / 4, bottom - edge - 2, colour)
+    return (f'<svg xmlns="http://www.w3.org/2000/svg" width="{size}" height="{size}" '
+            f'viewBox="0 0 {size} {size}" shape-rendering="crispEdges">\n'
+            f'  <!-- SPDX-License-Identifier: MIT -->\n{shapes}</svg>\n')
+
+
+SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
 out = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).resolve().parent.parent / "resources" / "icons")
 out.mkdir(parents=True, exist_ok=True)
-for size in (16, 32, 48):
+for size in SIZES:
     (out / f"pixolan-{size}.png").write_bytes(png(size))
+(out / "pixolan.svg").write_text(svg())

@@ -20,7 +20,7 @@ class FirstPaintQuitter : public QObject {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Pixolan"));
-  QApplication::setDesktopFileName(QStringLiteral("pixolan"));
+  QApplication::setDesktopFileName(QStringLiteral("org.example.Pixolan"));
   QIcon icon;
   for (int size : {16, 32, 48}) icon.addFile(QStringLiteral(":/icons/pixolan-%1.png").arg(size), QSize(size, size));
   QApplication::setWindowIcon(icon);
