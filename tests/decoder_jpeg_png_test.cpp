@@ -41,17 +41,19 @@ bool ExpectSameAsQt(const Data& file, const std::string& name) {
   for (const Region& region : kRegions) {
     Picture expected;
     if (!QtRegion(file, region, expected)) return false;
-    const DecodeOutcome got = SniffFormat(file) == PictureFormat::Png ? DecodePng(file, region, {})
-                                                                      : DecodeJpeg(file, region, {});
-    ASSERT_TRUE(got.ok()) << name << ": " << got.error;
-    const Picture picture = Composite(got.pixels, kBackground);
     // Qt keeps the rows of a region right of the picture at width 0; none is none.
     if (expected.pixels.empty()) expected = {};
-    ASSERT_EQ(picture.width, expected.width) << name;
-    ASSERT_EQ(picture.height, expected.height) << name;
-    for (std::size_t i = 0; i < picture.pixels.size(); ++i)
-      ASSERT_EQ(picture.pixels[i], expected.pixels[i]) << name << " at " << i % picture.width << ","
-                                                       << i / picture.width << " of region " << region.x;
+    const DecodeOutcome got = SniffFormat(file) == PictureFormat::Png ? DecodePng(file, region, {})
+                                                                      : DecodeJpeg(file, region, {});
+    const Picture picture = Composite(got.pixels, kBackground);
+    EXPECT_EQ(got.error, "") << name;
+    EXPECT_EQ(std::pair(picture.width, picture.height), std::pair(expected.width, expected.height)) << name;
+    const auto [ours, qts] = std::mismatch(picture.pixels.begin(), picture.pixels.end(), expected.pixels.begin(),
+                                           expected.pixels.end());
+    const auto at = ours - picture.pixels.begin();
+    if (ours != picture.pixels.end())
+      ADD_FAILURE() << name << ": " << *ours << " not " << *qts << " at " << at % picture.width << ","
+                    << at / picture.width << " of the region at " << region.x << "," << region.y;
   }
   return true;
 }
