@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <jpeglib.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <QBuffer>
 #include <QImageReader>
@@ -179,6 +180,89 @@ TEST(RegionMatchesQt, PngEveryColourTypeAndDepth) {
                          "type " + std::to_string(type) + " depth " + std::to_string(depth) + (adam7 ? " Adam7" : "") +
                              (transparency ? " tRNS" : ""));
         }
+}
+
+// PNG chunks carry a CRC over type and data; a patched one needs it again.
+void FixPngCrc(Data& file, std::size_t type_at, std::size_t length) {
+  const uLong crc = crc32(0, file.data() + type_at, static_cast<uInt>(length + 4));
+  for (int i = 0; i < 4; ++i) file[type_at + 4 + length + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+}
+
+Data WithPngSize(Data file, std::uint32_t width, std::uint32_t height) {
+  for (int i = 0; i < 4; ++i) {
+    file[16 + i] = static_cast<std::uint8_t>(width >> (24 - 8 * i));
+    file[20 + i] = static_cast<std::uint8_t>(height >> (24 - 8 * i));
+  }
+  FixPngCrc(file, 12, 13);
+  return file;
+}
+
+const std::filesystem::path kPictures = PIXOLAN_TESTDATA_DIR;
+
+TEST(Refusal, ProgressiveJpegWhoseHeaderClaimsAHugePicture) {
+  const Data file = WriteJpeg(64, 64, JCS_YCbCr, 3, true);
+  const std::size_t sof = Find(file, {0xFF, 0xC2});
+  ASSERT_LT(sof, file.size());
+  const std::string error = DecodeJpeg(WithJpegSize(file, sof + 5, 65500, 65500), {}, {}).error;
+  EXPECT_TRUE(error.starts_with("the picture is 65500 x 65500 pixels and would need ")) << error;
+}
+
+TEST(Refusal, ProgressiveJpegCountsItsWholeCoefficientBuffer) {
+  // 4:2:0 at 1200 x 1000: luma 150 x 126 blocks, chroma 2 x 75 x 63, 128 bytes each: 3.5 MB.
+  const DecodeLimits limits{2 * 1024 * 1024};
+  EXPECT_TRUE(DecodeJpeg(WriteJpeg(1200, 1000, JCS_YCbCr, 3, false), {}, limits).ok());
+  EXPECT_EQ(DecodeJpeg(WriteJpeg(1200, 1000, JCS_YCbCr, 3, true), {}, limits).error,
+            "the picture is 1200 x 1000 pixels and would need 4 MB, more than the 2 MB a picture may take");
+}
+
+TEST(Refusal, PngWhoseHeaderClaimsAHugePicture) {
+  const Data file = FileBytes(kPictures / "pngsuite_basn6a08.png");
+  EXPECT_TRUE(DecodePng(WithPngSize(file, 2000000000, 60000), {}, {})
+                  .error.starts_with("the picture is 2000000000 x 60000 pixels and would need "));
+  // Rows are read one at a time, so a tall claim fails only when the data runs out.
+  EXPECT_EQ(DecodePng(WithPngSize(file, 60000, 60000), {}, {}).error, "Not enough image data");
+}
+
+TEST(Refusal, Adam7PngHoldsOneRowMore) {
+  // 200000 pixels a row at up to 8 bytes: libpng's two rows are 3.2 MB, the gathering row 1.6 MB more.
+  const DecodeLimits limits{4 * 1024 * 1024};
+  EXPECT_TRUE(DecodePng(WritePng(200000, 4, PNG_COLOR_TYPE_GRAY, 8, false, false), {}, limits).ok());
+  EXPECT_EQ(DecodePng(WritePng(200000, 4, PNG_COLOR_TYPE_GRAY, 8, true, false), {}, limits).error,
+            "the picture is 200000 x 4 pixels and would need 5 MB, more than the 4 MB a picture may take");
+}
+
+TEST(ReadsOnlyTheRegion, BaselineJpegWithAHugeHeaderGivesItsVisiblePart) {
+  const Data file = FileBytes(kPictures / "crafted_testorig_sof_65500x65500.jpg");
+  QByteArray bytes(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
+  QBuffer buffer(&bytes);
+  QImageReader reader(&buffer);
+  reader.setClipRect(QRect(0, 0, 172, 128));  // Qt too decodes only these rows
+  const Picture expected = PictureFromImage(reader.read(), kBackground);
+  const DecodeOutcome got = DecodeJpeg(file, {}, {});
+  ASSERT_EQ(got.error, "");
+  EXPECT_EQ(Composite(got.pixels, kBackground).pixels, expected.pixels);
+  EXPECT_EQ(expected.pixels.size(), 172u * 128u);
+}
+
+TEST(Errors, JpegFatalMessageNotTheWarningBeforeIt) {
+  Data file = FileBytes(kPictures / "libjpegturbo_testorig.jpg");
+  const std::size_t sof = Find(file, {0xFF, 0xC0});
+  ASSERT_LT(sof, file.size());
+  file = WithJpegSize(file, sof + 5, 227, 0);
+  file.insert(file.begin() + static_cast<std::ptrdiff_t>(sof), {0x12, 0x34, 0x56});  // "3 extraneous bytes"
+  EXPECT_EQ(DecodeJpeg(file, {}, {}).error, "Empty JPEG image (DNL not supported)");
+  EXPECT_EQ(DecodeJpeg({}, {}, {}).error, "Empty input file");
+}
+
+TEST(Errors, PngFatalMessageNotTheWarningBeforeIt) {
+  Data file = FileBytes(kPictures / "pngsuite_basn6a08.png");
+  const std::size_t idat = Find(file, {'I', 'D', 'A', 'T'});
+  ASSERT_LT(idat, file.size());
+  const std::size_t length = file[idat - 2] << 8 | file[idat - 1];
+  file[idat + 4 + length] ^= 1;  // IDAT's CRC now fails: an error
+  const std::uint8_t text[] = {0, 0, 0, 1, 't', 'E', 'X', 't', 'k', 0, 0, 0, 0};  // wrong CRC: a warning
+  file.insert(file.begin() + 33, std::begin(text), std::end(text));
+  EXPECT_EQ(DecodePng(file, {}, {}).error, "IDAT: CRC error");
 }
 
 }  // namespace
