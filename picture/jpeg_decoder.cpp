@@ -91,8 +91,7 @@ std::string Decode(jpeg_decompress_struct& cinfo, ErrorManager& errors, Bytes fi
   JDIMENSION columns =
       static_cast<JDIMENSION>(std::min<int>(wanted.x + wanted.width + margin, cinfo.output_width)) - first_column;
   jpeg_crop_scanline(&cinfo, &first_column, &columns);
-  const int skip_rows = std::max(wanted.y - cinfo.max_v_samp_factor * DCTSIZE * 2, 0);
-  jpeg_skip_scanlines(&cinfo, static_cast<JDIMENSION>(skip_rows));
+  jpeg_skip_scanlines(&cinfo, static_cast<JDIMENSION>(wanted.y));
 
   JSAMPARRAY row = cinfo.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
                                            columns * cinfo.output_components, 1);
@@ -100,8 +99,7 @@ std::string Decode(jpeg_decompress_struct& cinfo, ErrorManager& errors, Bytes fi
   const int offset = wanted.x - static_cast<int>(first_column);
   while (cinfo.output_scanline < static_cast<JDIMENSION>(wanted.y + wanted.height)) {
     const int y = static_cast<int>(cinfo.output_scanline) - wanted.y;
-    jpeg_read_scanlines(&cinfo, row, 1);
-    if (y < 0) continue;
+    if (y < 0 || jpeg_read_scanlines(&cinfo, row, 1) != 1) break;  // memory never suspends: defensive only
     ToRgba(cinfo, row[0] + offset * cinfo.output_components, wanted.width,
            result.rgba.data() + static_cast<std::size_t>(y) * wanted.width * 4);
   }
