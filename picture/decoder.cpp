@@ -26,19 +26,6 @@ PictureFormat SniffFormat(Bytes head) {
   return PictureFormat::Unknown;
 }
 
-DecodeOutcome DecodePicture(Bytes file, const Region& region, const DecodeLimits& limits) {
-  switch (SniffFormat(file)) {
-    case PictureFormat::Jpeg: return DecodeJpeg(file, region, limits);
-    case PictureFormat::Png: return DecodePng(file, region, limits);
-    case PictureFormat::Bmp: return DecodeBmp(file, region, limits);
-    case PictureFormat::Tiff: return DecodeTiff(file, region, limits);
-    case PictureFormat::Gif: return DecodeGif(file, region, limits);
-    case PictureFormat::Webp: return DecodeWebp(file, region, limits);
-    case PictureFormat::Unknown: break;
-  }
-  return {{}, "not a picture format Pixolan can read"};
-}
-
 std::string TooLarge(std::int64_t width, std::int64_t height, std::int64_t bytes_needed, const DecodeLimits& limits) {
   constexpr std::int64_t kMB = 1024 * 1024;
   return "the picture is " + std::to_string(width) + " x " + std::to_string(height) + " pixels and would need " +

@@ -1,0 +1,130 @@
+// JPEG through libjpeg-turbo: only the columns and rows a region needs.
+
+#include <cstdio>  // jpeglib.h needs FILE and size_t first
+
+#include <jpeglib.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+
+#include "decoder.h"
+#include "region_clip.h"
+
+namespace pixolan {
+namespace {
+
+struct ErrorManager {
+  jpeg_error_mgr base;  // first, so that libjpeg's pointer is ours
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+void OnFatal(j_common_ptr cinfo) {
+  auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
+  cinfo->err->format_message(cinfo, errors->message);
+  std::longjmp(errors->jump, 1);
+}
+
+// Warnings (corrupt data, extraneous bytes) and traces: libjpeg carries on.
+void OnMessage(j_common_ptr, int) {}
+void OnOutput(j_common_ptr) {}
+
+/// Coefficient buffers libjpeg keeps for the whole picture when the image
+/// arrives in several scans: one 128-byte block per 8x8 of every component.
+std::int64_t WholeCoefficientBytes(const jpeg_decompress_struct& cinfo) {
+  std::int64_t bytes = 0;
+  for (int c = 0; c < cinfo.num_components; ++c) {
+    const jpeg_component_info& component = cinfo.comp_info[c];
+    const std::int64_t h = component.h_samp_factor, v = component.v_samp_factor;
+    const std::int64_t columns = (component.width_in_blocks + h - 1) / h * h;
+    const std::int64_t rows = (component.height_in_blocks + v - 1) / v * v;
+    bytes += columns * rows * static_cast<std::int64_t>(sizeof(JBLOCK));
+  }
+  return bytes;
+}
+
+void ToRgba(const jpeg_decompress_struct& cinfo, const JSAMPLE* in, int count, std::uint8_t* out) {
+  for (int i = 0; i < count; ++i, out += 4) {
+    switch (cinfo.out_color_space) {
+      case JCS_GRAYSCALE: out[0] = out[1] = out[2] = in[i]; break;
+      case JCS_CMYK: {
+        // Adobe writes CMYK inverted, so these are already 255 - ink.
+        const JSAMPLE* p = in + 4 * i;
+        out[0] = static_cast<std::uint8_t>(p[3] * p[0] / 255);
+        out[1] = static_cast<std::uint8_t>(p[3] * p[1] / 255);
+        out[2] = static_cast<std::uint8_t>(p[3] * p[2] / 255);
+        break;
+      }
+      default: std::memcpy(out, in + 3 * i, 3); break;
+    }
+    out[3] = 255;
+  }
+}
+
+/// Everything that can longjmp lives here; result is sized before any row.
+std::string Decode(jpeg_decompress_struct& cinfo, ErrorManager& errors, Bytes file, const Region& region,
+                   const DecodeLimits& limits, RgbaPixels& result) {
+  if (setjmp(errors.jump)) return errors.message;
+
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  if (cinfo.num_components != 1 && cinfo.num_components != 3 && cinfo.num_components != 4)
+    return "a JPEG with " + std::to_string(cinfo.num_components) + " colour components";
+
+  const Region wanted = ClipRegion(region, cinfo.image_width, cinfo.image_height);
+  const std::int64_t out_bytes = std::int64_t{wanted.width} * wanted.height * 4;
+  // A row of every component as decoded, upsampled and converted, per row group.
+  const std::int64_t row_bytes = std::int64_t{cinfo.image_width} * cinfo.num_components * cinfo.max_v_samp_factor * 8 * 4;
+  const std::int64_t needed =
+      out_bytes + row_bytes + (jpeg_has_multiple_scans(&cinfo) ? WholeCoefficientBytes(cinfo) : 0);
+  if (needed > limits.max_bytes) return TooLarge(cinfo.image_width, cinfo.image_height, needed, limits);
+  if (wanted.width == 0) return {};
+  cinfo.mem->max_memory_to_use = limits.max_bytes;
+
+  jpeg_start_decompress(&cinfo);
+  // Start one iMCU early and end one late: upsampling at a crop's edges would
+  // otherwise differ from the whole picture's pixels.
+  const int margin = cinfo.max_h_samp_factor * DCTSIZE;
+  JDIMENSION first_column = static_cast<JDIMENSION>(std::max(wanted.x - margin, 0));
+  JDIMENSION columns =
+      static_cast<JDIMENSION>(std::min<int>(wanted.x + wanted.width + margin, cinfo.output_width)) - first_column;
+  jpeg_crop_scanline(&cinfo, &first_column, &columns);
+  jpeg_skip_scanlines(&cinfo, static_cast<JDIMENSION>(wanted.y));
+
+  JSAMPARRAY row = cinfo.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                           columns * cinfo.output_components, 1);
+  result.rgba.resize(static_cast<std::size_t>(out_bytes));
+  const int offset = wanted.x - static_cast<int>(first_column);
+  while (cinfo.output_scanline < static_cast<JDIMENSION>(wanted.y + wanted.height)) {
+    const int y = static_cast<int>(cinfo.output_scanline) - wanted.y;
+    if (y < 0 || jpeg_read_scanlines(&cinfo, row, 1) != 1) break;  // memory never suspends: defensive only
+    ToRgba(cinfo, row[0] + offset * cinfo.output_components, wanted.width,
+           result.rgba.data() + static_cast<std::size_t>(y) * wanted.width * 4);
+  }
+  result.width = wanted.width;
+  result.height = wanted.height;
+  return {};
+}
+
+}  // namespace
+
+DecodeOutcome DecodeJpeg(Bytes file, const Region& region, const DecodeLimits& limits) {
+  jpeg_decompress_struct cinfo{};
+  ErrorManager errors{};
+  cinfo.err = jpeg_std_error(&errors.base);
+  errors.base.error_exit = OnFatal;
+  errors.base.emit_message = OnMessage;
+  errors.base.output_message = OnOutput;
+
+  DecodeOutcome outcome;
+  outcome.error = Decode(cinfo, errors, file, region, limits, outcome.pixels);
+  // Abandons the rest of the file: nothing below the region is decoded.
+  // Safe when creation itself failed: the memory manager is then null.
+  jpeg_destroy_decompress(&cinfo);
+  if (!outcome.ok()) outcome.pixels = {};
+  return outcome;
+}
+
+}  // namespace pixolan

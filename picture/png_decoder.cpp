@@ -1,0 +1,121 @@
+// PNG through libpng: rows up to the last one a region needs, and for Adam7
+// pictures only the region's rows kept while every pass goes by.
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+#include "decoder.h"
+#include "region_clip.h"
+
+namespace pixolan {
+namespace {
+
+struct Reader {
+  Bytes file;
+  std::size_t position = 0;
+  char message[256] = {};
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
+  auto* reader = static_cast<Reader*>(png_get_io_ptr(png));
+  if (length > reader->file.size() - reader->position) png_error(png, "Read Error");  // libpng's words for a short read
+  std::memcpy(out, reader->file.data() + reader->position, length);
+  reader->position += length;
+}
+
+void OnError(png_structp png, png_const_charp message) {
+  auto* reader = static_cast<Reader*>(png_get_error_ptr(png));
+  std::snprintf(reader->message, sizeof reader->message, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+// Text, profiles and metadata never change the pixels: not even inflated.
+constexpr png_byte kIgnoredChunks[] = "iCCP\0zTXt\0iTXt\0tEXt\0sPLT\0eXIf\0";
+constexpr int kIgnoredChunkCount = 6;
+constexpr png_alloc_size_t kMaxChunkBytes = 8 * 1024 * 1024;
+
+/// Everything that can longjmp lives here; rows and result outlive a jump.
+bool Decode(png_structp png, png_infop info, const Region& region, const DecodeLimits& limits,
+            std::vector<png_byte>& row, RgbaPixels& result, std::string& refusal) {
+  if (setjmp(png_jmpbuf(png))) return false;
+
+  // The format's own ceiling; the real bound is the check against limits below.
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+  png_set_chunk_malloc_max(png, std::min<png_alloc_size_t>(kMaxChunkBytes, limits.max_bytes));
+  png_set_chunk_cache_max(png, 128);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks, kIgnoredChunkCount);
+  // The checksum sits at the end of the data, which is seldom reached.
+  png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+  png_read_info(png, info);
+
+  const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+  const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+  const Region wanted = ClipRegion(region, width, height);
+  // libpng keeps the current and previous rows at up to 8 bytes a pixel, and
+  // an Adam7 picture needs one more full row to gather each pass into.
+  const std::int64_t row_bytes = std::int64_t{width} * 8 + 64;
+  const std::int64_t needed = std::int64_t{wanted.width} * wanted.height * 4 + row_bytes * (interlaced ? 3 : 2);
+  if (needed > limits.max_bytes) {
+    refusal = TooLarge(width, height, needed, limits);
+    return false;
+  }
+  if (wanted.width == 0) return true;
+
+  // Every colour type and depth becomes 8-bit RGBA, 16 bits rounded to 8.
+  png_set_expand(png);
+  png_set_scale_16(png);
+  png_set_gray_to_rgb(png);
+  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+  const int passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+
+  row.resize(png_get_rowbytes(png, info));
+  result.rgba.resize(static_cast<std::size_t>(wanted.width) * wanted.height * 4);
+  const std::size_t left = static_cast<std::size_t>(wanted.x) * 4, span = static_cast<std::size_t>(wanted.width) * 4;
+  const int bottom = wanted.y + wanted.height;
+  for (int pass = 0; pass < passes; ++pass) {
+    // Only the last pass may stop early: every earlier one holds pixels of the region's rows.
+    const int last_row = pass == passes - 1 ? bottom : static_cast<int>(height);
+    for (int y = 0; y < last_row; ++y) {
+      const bool kept = y >= wanted.y && y < bottom;
+      std::uint8_t* held = kept ? result.rgba.data() + static_cast<std::size_t>(y - wanted.y) * span : nullptr;
+      // A pass writes only its own pixels: start from what earlier passes gave.
+      if (held && interlaced) std::memcpy(row.data() + left, held, span);
+      png_read_row(png, row.data(), nullptr);
+      if (held) std::memcpy(held, row.data() + left, span);
+    }
+  }
+  result.width = wanted.width;
+  result.height = wanted.height;
+  return true;
+}
+
+}  // namespace
+
+DecodeOutcome DecodePng(Bytes file, const Region& region, const DecodeLimits& limits) {
+  Reader reader{file};
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, OnError, OnWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    return {{}, "libpng could not start"};
+  }
+  png_set_read_fn(png, &reader, ReadFromMemory);
+
+  DecodeOutcome outcome;
+  std::vector<png_byte> row;
+  std::string refusal;
+  const bool decoded = Decode(png, info, region, limits, row, outcome.pixels, refusal);
+  // Stops here: the rest of the data, and its checksums, are never read.
+  png_destroy_read_struct(&png, &info, nullptr);
+  if (!decoded) return {{}, refusal.empty() ? std::string(reader.message) : refusal};
+  return outcome;
+}
+
+}  // namespace pixolan
