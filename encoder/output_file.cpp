@@ -61,18 +61,18 @@ std::string DirectoryOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The descriptor a path such as /dev/stdout names. Opening it instead would
-// reach the file behind it and lose its append mode, or replace it outright.
+// The descriptor a path such as /dev/fd/1 names (/dev/stdout and /dev/stderr
+// are links to /proc/self/fd/N). Opening it instead would reach the file
+// behind it and lose its append mode, or replace that file outright.
 std::optional<int> DescriptorOf(const std::string& path) {
-  if (path == "/dev/stdout") return STDOUT_FILENO;
-  if (path == "/dev/stderr") return STDERR_FILENO;
   std::string_view number;
   for (const std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
     if (path.starts_with(prefix)) number = std::string_view(path).substr(prefix.size());
   }
+  if (number.empty()) return std::nullopt;
   int fd = -1;
   const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), fd);
-  if (number.empty() || error != std::errc() || end != number.data() + number.size()) return std::nullopt;
+  if (error != std::errc() || end != number.data() + number.size()) return std::nullopt;
   return fd;
 }
 
@@ -87,7 +87,7 @@ struct Destination {
 Destination Resolve(const std::string& path) {
   std::string current = path;
   for (int hops = 0;; ++hops) {
-    if (const auto fd = DescriptorOf(current)) return {current, fd};
+    if (const auto fd = DescriptorOf(current)) return {current, fd, 0};
     struct stat st {};
     if (::lstat(current.c_str(), &st) != 0) return {current, std::nullopt, errno == ENOENT ? 0 : errno};
     if (!S_ISLNK(st.st_mode)) return {current, std::nullopt, 0};
@@ -196,10 +196,7 @@ SaveResult SaveFile(const std::string& path, std::string_view content) {
 
   const Destination destination = Resolve(path);
   if (destination.error != 0) return Failure(path, destination.error);
-  if (destination.descriptor) {
-    if (::fcntl(*destination.descriptor, F_GETFD) == -1) return Failure(path, EBADF);
-    return WriteStraight(*destination.descriptor, path, content);
-  }
+  if (destination.descriptor) return WriteStraight(*destination.descriptor, path, content);
 
   const std::string& target = destination.path;
   struct stat st {};
