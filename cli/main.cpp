@@ -7,6 +7,7 @@
 #include "options.h"
 #include "picture_loader.h"
 #include "sample_picture.h"
+#include "signal_cleanup.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ class CommandLineHost : public EncoderHost {
   void ShowMessage(const std::string& text, const std::string&, MessageIcon icon) override {
     if (icon == MessageIcon::Critical) std::cerr << "pixolan-encode: " << text << '\n';
   }
+  void ShowWarning(const std::string& text) override { std::cerr << "pixolan-encode: warning: " << text << '\n'; }
 
  private:
   const CommandLine& cl_;
@@ -41,6 +43,7 @@ class CommandLineHost : public EncoderHost {
 int main(int argc, char** argv) {
   // A file-size limit should fail the write with a message, not kill us.
   std::signal(SIGXFSZ, SIG_IGN);
+  InstallSignalCleanup();
 
   const ParsedCommandLine parsed = ParseCommandLine({argv + 1, argv + argc});
   if (!parsed.error.empty()) {

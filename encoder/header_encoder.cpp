@@ -4,6 +4,8 @@
 
 namespace pixolan {
 
+void EncoderHost::ShowWarning(const std::string& text) { ShowMessage(text, kGeneratedTitle, MessageIcon::Exclamation); }
+
 EncodeSettings SettingsFrom(const EncoderHost& host) {
   EncodeSettings settings;
   switch (host.SelectedDepthOption()) {
@@ -29,9 +31,12 @@ bool HeaderEncoder::Run(EncoderHost& host) {
   const std::string path = host.OutputPath();
   const SaveResult saved = SaveFile(path, text);
   if (!saved.ok()) {
-    host.ShowMessage(saved.error + " Any earlier file there was left as it was.", kFailedTitle, MessageIcon::Critical);
+    // Said only where there was a file to keep: a device or pipe may hold part of the text.
+    const std::string kept = saved.earlier_file_kept ? " Any earlier file there was left as it was." : "";
+    host.ShowMessage(saved.error + kept, kFailedTitle, MessageIcon::Critical);
     return false;
   }
+  if (!saved.warning.empty()) host.ShowWarning(saved.warning);
   host.ShowMessage("Generated: " + path, kGeneratedTitle, MessageIcon::Exclamation);
   return true;
 }

@@ -33,6 +33,8 @@ class EncoderHost {
 
   /// Modal message with a single OK button.
   virtual void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+  /// Something to know about a run that succeeded; shown before "Generated:".
+  virtual void ShowWarning(const std::string& text);
 };
 
 inline constexpr const char* kGeneratedTitle = "Image file generated.";

@@ -1,24 +1,33 @@
 #pragma once
-// Writing image.h so that a failed write never costs the user the file they had.
+// Writing image.h so that no way of naming it, no failure, signal or power
+// cut costs the user a file they had.
 
 #include <string>
 #include <string_view>
 
 namespace pixolan {
 
-/// What went wrong, as one sentence naming the path; empty on success.
 struct SaveResult {
+  /// What went wrong, as one sentence naming the path; empty on success.
   std::string error;
+  /// On failure: a regular file was there and was left untouched.
+  bool earlier_file_kept = false;
+  /// On success: what the user should still know (hard links left behind).
+  std::string warning;
   bool ok() const { return error.empty(); }
 };
 
 /// Replaces the file at path with content.
-///  - A regular file (or a new one) is written to a temporary file beside it
-///    and renamed over it only when complete; on failure the old file stays
-///    and no temporary file is left.
+///  - "-" writes to standard output; /dev/stdout, /dev/stderr, /dev/fd/N and
+///    /proc/self/fd/N write to that open descriptor the same way.
+///  - Symbolic links are followed; the file they lead to is replaced (or
+///    created), the links stay.
+///  - A regular file (or a new one) is written to a temporary file beside it,
+///    flushed to disk, and renamed over it only when complete, keeping its
+///    permissions and, where allowed, its owner and group. On failure the
+///    old file stays and no temporary file is left (see signal_cleanup.h).
 ///  - A read-only file is never replaced.
 ///  - A pipe, terminal or device is written to directly.
-///  - "-" writes to standard output.
 SaveResult SaveFile(const std::string& path, std::string_view content);
 
 }  // namespace pixolan

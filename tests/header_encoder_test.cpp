@@ -9,7 +9,6 @@
 #include <stdexcept>
 
 #include "header_encoder.h"
-#include "output_file.h"
 #include "sample_picture.h"
 #include "test_support.h"
 
@@ -42,6 +41,7 @@ class FakeHost : public EncoderHost {
   void SetProgressMaximum(int maximum) override { progress_maximum = maximum; }
   int ProgressMaximum() const override { return progress_maximum; }
   std::string ProgramDirectory() const override { return directory_; }
+  std::string OutputPath() const override { return output.empty() ? EncoderHost::OutputPath() : output; }
   void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override {
     messages.push_back({text, title, icon});
   }
@@ -54,6 +54,7 @@ class FakeHost : public EncoderHost {
   std::vector<int> progress;
   int progress_maximum = 0;
   std::vector<Message> messages;
+  std::string output;  // empty: image.h in the program's directory
 
  private:
   std::string directory_;
@@ -108,8 +109,8 @@ TEST(HeaderEncoder, ReadOnlyFileIsKeptAndReported) {
   EXPECT_EQ(ReadFile(dir / "image.h"), "keep me");
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].icon, MessageIcon::Critical);
-  EXPECT_NE(host.messages[0].text.find(dir / "image.h"), std::string::npos);
-  EXPECT_NE(host.messages[0].text.find("read-only"), std::string::npos);
+  EXPECT_EQ(host.messages[0].text,
+            (dir / "image.h") + " is read-only, so it was not replaced. Any earlier file there was left as it was.");
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"image.h"});
 }
 
@@ -160,19 +161,26 @@ TEST(HeaderEncoder, WriteFailingHalfWayLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"image.h"});
 }
 
-TEST(SaveFile, KeepsLinksWritesDevicesRefusesDirectories) {
+TEST(HeaderEncoder, OnlyAFileThereIsSaidToBeKept) {
+  FakeHost device("/dev");
+  device.output = "/dev/full";
+  EXPECT_FALSE(HeaderEncoder().Run(device));
+  ASSERT_EQ(device.messages.size(), 1u);
+  EXPECT_EQ(device.messages[0].text, "Could not write /dev/full: No space left on device.");
+}
+
+TEST(HeaderEncoder, AWarningComesBeforeTheGeneratedMessage) {
   TempDir dir;
-  WriteFile(dir / "real.h", "old");
-  std::filesystem::create_symlink("real.h", dir / "image.h");
-  ASSERT_TRUE(SaveFile(dir / "image.h", "new").ok());
-  EXPECT_TRUE(std::filesystem::is_symlink(dir / "image.h"));
-  EXPECT_EQ(ReadFile(dir / "real.h"), "new");
-
-  ASSERT_TRUE(SaveFile("/dev/null", "anything").ok());
-  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
-
-  std::filesystem::create_directory(dir / "sub");
-  EXPECT_NE(SaveFile(dir / "sub", "x").error.find("directory"), std::string::npos);
+  WriteFile(dir / "image.h", "old");
+  std::filesystem::create_hard_link(dir / "image.h", dir / "copy.h");
+  FakeHost host(dir.path().string());
+  ASSERT_TRUE(HeaderEncoder().Run(host));
+  ASSERT_EQ(host.messages.size(), 2u);
+  EXPECT_EQ(host.messages[0].text, (dir / "image.h") + " had other hard links, which still hold the earlier content: " +
+                                       (dir / "copy.h") + ".");
+  EXPECT_EQ(host.messages[0].title, "Image file generated.");
+  EXPECT_EQ(host.messages[0].icon, MessageIcon::Exclamation);
+  EXPECT_EQ(host.messages[1].text, "Generated: " + (dir / "image.h"));
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
+#include <csignal>
 
 #include "main_window.h"
+#include "signal_cleanup.h"
 
 namespace {
 
@@ -18,6 +20,9 @@ class FirstPaintQuitter : public QObject {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file-size limit should fail the write with a message, not kill the window.
+  std::signal(SIGXFSZ, SIG_IGN);
+  pixolan::InstallSignalCleanup();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Pixolan"));
   QApplication::setDesktopFileName(QStringLiteral("org.example.Pixolan"));

@@ -1,0 +1,172 @@
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+
+#include "output_file.h"
+#include "signal_cleanup.h"
+#include "test_support.h"
+
+namespace pixolan {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+// Runs body in a child process and returns the text it reported.
+std::string InChild(const std::function<std::string()>& body) {
+  int report[2];
+  if (::pipe(report) != 0) return "no pipe";
+  if (::fork() == 0) {
+    const std::string text = body();
+    ::_exit(::write(report[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
+  }
+  ::close(report[1]);
+  ::wait(nullptr);
+  char text[4096];
+  const ssize_t n = ::read(report[0], text, sizeof text);
+  ::close(report[0]);
+  return std::string(text, n > 0 ? n : 0);
+}
+
+TEST(SaveFileLinks, TheLinkStaysAndWhatItLeadsToIsWritten) {
+  TempDir dir;
+  WriteFile(dir / "real.h", "old");
+  fs::create_symlink("real.h", dir / "image.h");
+  fs::create_symlink("missing.h", dir / "dangling.h");
+  ASSERT_TRUE(SaveFile(dir / "image.h", "new").ok());
+  ASSERT_TRUE(SaveFile(dir / "dangling.h", "created").ok());
+  EXPECT_EQ(ReadFile(dir / "real.h") + ReadFile(dir / "missing.h"), "newcreated");
+  EXPECT_EQ(fs::read_symlink(dir / "image.h"), "real.h");
+  EXPECT_EQ(fs::read_symlink(dir / "dangling.h"), "missing.h");
+}
+
+TEST(SaveFileLinks, LoopsAndMissingDirectoriesAreErrorsNamingThePath) {
+  TempDir dir;
+  fs::create_symlink("b", dir / "a");
+  fs::create_symlink("a", dir / "b");
+  fs::create_symlink("missing/image.h", dir / "image.h");
+  EXPECT_EQ(SaveFile(dir / "a", "x").error, "Could not write " + (dir / "a") + ": Too many levels of symbolic links.");
+  EXPECT_EQ(SaveFile(dir / "image.h", "x").error, "Could not write " + (dir / "image.h") + ": No such file or directory.");
+  EXPECT_EQ(dir.Entries(), (Names{"a", "b", "image.h"}));
+}
+
+TEST(SaveFileDescriptors, OpenDescriptorsAreWrittenInTheirOwnMode) {
+  TempDir dir;
+  WriteFile(dir / "log.txt", "earlier\n");
+  fs::create_symlink("/dev/stdout", dir / "to-stdout.h");
+  const int fd = ::open((dir / "log.txt").c_str(), O_WRONLY | O_APPEND);
+  EXPECT_TRUE(SaveFile("/dev/fd/" + std::to_string(fd), "fd\n").ok());
+  EXPECT_TRUE(SaveFile("/proc/self/fd/" + std::to_string(fd), "proc\n").ok());
+  EXPECT_EQ(InChild([&] {
+              ::dup2(fd, STDOUT_FILENO);
+              const std::string first = SaveFile("/dev/stdout", "stdout\n").error;
+              return first + SaveFile(dir / "to-stdout.h", "link\n").error;
+            }),
+            "");
+  ::close(fd);
+  EXPECT_EQ(ReadFile(dir / "log.txt"), "earlier\nfd\nproc\nstdout\nlink\n");
+  EXPECT_EQ(dir.Entries(), (Names{"log.txt", "to-stdout.h"}));
+}
+
+TEST(SaveFileDescriptors, DevicesAreWrittenStraightAndDirectoriesRefused) {
+  EXPECT_EQ(SaveFile("/dev/full", "x").error, "Could not write /dev/full: No space left on device.");
+  TempDir dir;
+  fs::create_directory(dir / "sub");
+  EXPECT_EQ(SaveFile(dir / "sub", "x").error, "Could not write " + (dir / "sub") + ": it is a directory.");
+}
+
+TEST(SaveFileReplacement, OwnerAndGroupAreKept) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can write a file another user owns";
+  TempDir dir;
+  WriteFile(dir / "image.h", "old");
+  ASSERT_EQ(::chown((dir / "image.h").c_str(), 65534, 65533), 0);
+  ASSERT_TRUE(SaveFile(dir / "image.h", "new").ok());
+  struct stat st {};
+  ::stat((dir / "image.h").c_str(), &st);
+  EXPECT_EQ(std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " + ReadFile(dir / "image.h"), "65534:65533 new");
+}
+
+TEST(SaveFileReplacement, OtherHardLinksKeepTheOldContentAndAreNamed) {
+  TempDir dir;
+  WriteFile(dir / "image.h", "old");
+  fs::create_directory(dir / "sub");
+  fs::create_hard_link(dir / "image.h", dir / "copy.h");
+  fs::create_hard_link(dir / "image.h", dir / "sub/other.h");
+  EXPECT_EQ(SaveFile(dir / "image.h", "new").warning, (dir / "image.h") +
+            " had other hard links, which still hold the earlier content: " + (dir / "copy.h") +
+            ", 1 link in other directories.");
+  EXPECT_EQ(ReadFile(dir / "image.h") + ReadFile(dir / "copy.h") + ReadFile(dir / "sub/other.h"), "newoldold");
+}
+
+TEST(SaveFileReplacement, ADirectoryThatCannotTakeANewFileIsNamed) {
+  TempDir dir;
+  const std::string ro = dir / "ro";
+  fs::create_directory(ro);
+  WriteFile(ro + "/image.h", "old");
+  ::chmod(dir.path().c_str(), 0755);
+  ::chmod(ro.c_str(), 0555);
+  // Root ignores directory permissions: the write runs as nobody, who owns both.
+  const bool root = ::geteuid() == 0;
+  if (root && ::chown(ro.c_str(), 65534, 65534) + ::chown((ro + "/image.h").c_str(), 65534, 65534) != 0) FAIL();
+  EXPECT_EQ(InChild([&] {
+              if (root && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) return std::string();
+              const SaveResult result = SaveFile(ro + "/image.h", "new");
+              return result.error + (result.earlier_file_kept ? " (kept)" : "");
+            }),
+            "Could not write " + ro + ": Permission denied. (kept)");
+  ::chmod(ro.c_str(), 0755);
+  EXPECT_EQ(ReadFile(ro + "/image.h"), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(ro), fs::directory_iterator()), 1) << "a temporary file is left";
+}
+
+// Writing past a file-size limit raises SIGXFSZ; this handler holds the write
+// there, with the temporary file written in part, until it is released.
+int held_write = -1, release_read = -1;
+void HoldTheWrite(int) {
+  char byte = 1;
+  (void)!::write(held_write, &byte, 1);
+  (void)!::read(release_read, &byte, 1);
+}
+
+TEST(SaveFileSignals, ASignalDuringTheWriteRemovesTheTemporaryFile) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    TempDir dir;
+    WriteFile(dir / "image.h", "old");
+    int held[2], release[2];
+    ASSERT_EQ(::pipe(held) + ::pipe(release), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      std::signal(signal, SIG_DFL);
+      InstallSignalCleanup();
+      held_write = held[1], release_read = release[0];
+      std::signal(SIGXFSZ, HoldTheWrite);
+      const rlimit limit{4096, 4096};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      ::_exit(SaveFile(dir / "image.h", std::string(100000, 'x')).ok());
+    }
+    char byte = 0;
+    EXPECT_EQ(::read(held[0], &byte, 1), 1);
+    EXPECT_EQ(dir.Entries().size(), 2u) << "image.h and the temporary file while the write is held";
+    ::kill(child, signal);
+    ::close(release[1]);  // lets a child the signal did not end go on
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+    EXPECT_EQ(dir.Entries(), Names{"image.h"}) << signal;
+    EXPECT_EQ(ReadFile(dir / "image.h"), "old");
+    for (int fd : {held[0], held[1], release[0]}) ::close(fd);
+  }
+}
+
+}  // namespace
+}  // namespace pixolan
