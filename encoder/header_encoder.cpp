@@ -21,7 +21,8 @@ bool HeaderEncoder::Run(EncoderHost& host) {
   host.SetProgressValue(1);
   host.SetProgressMaximum(static_cast<int>(viewport.OuterWidth()));
 
-  const std::string text = FormatHeader(viewport, SettingsFrom(host), [&host](float next_x) {
+  HeaderStats stats;
+  const std::string text = FormatHeader(viewport, SettingsFrom(host), host.Options(), &stats, [&host](float next_x) {
     const int maximum = host.ProgressMaximum();
     host.SetProgressValue(next_x > maximum ? maximum : static_cast<int>(next_x));
   });
@@ -33,6 +34,7 @@ bool HeaderEncoder::Run(EncoderHost& host) {
     return false;
   }
   host.ShowMessage("Generated: " + path, kGeneratedTitle, MessageIcon::Exclamation);
+  host.Written(stats);
   return true;
 }
 
