@@ -85,9 +85,9 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
         packed = static_cast<std::uint32_t>(PackColor(settings.depth, color));
         if (swap) packed = (packed & 0xFF) << 8 | packed >> 8;
         hex = std::string_view(digits, static_cast<std::size_t>(WriteHex(digits, packed) - digits));
+        found.largest = std::max(found.largest, packed);
       }
-      found.largest = std::max(found.largest, packed);
-      if (packed > 0xFFFF) ++found.over_16_bits;
+      found.over_16_bits += packed > 0xFFFF;
       if (!settings.remove || hex != settings.key) {
         put("0x");
         put(hex);
