@@ -27,6 +27,8 @@ class CommandLineHost : public EncoderHost {
   int ProgressMaximum() const override { return progress_maximum_; }
   std::string ProgramDirectory() const override { return "."; }
   std::string OutputPath() const override { return cl_.output; }
+  HeaderOptions Options() const override { return cl_.header; }
+  void Written(const HeaderStats& stats) override { std::cerr << AfterRunText(cl_, stats); }
   void ShowMessage(const std::string& text, const std::string&, MessageIcon icon) override {
     if (icon == MessageIcon::Critical) std::cerr << "pixolan-encode: " << text << '\n';
   }
@@ -63,7 +65,7 @@ int main(int argc, char** argv) {
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);
   if (cl.picture) {
-    const LoadResult loaded = LoadPicture(*cl.picture, viewport.background());
+    const LoadResult loaded = LoadPicture(*cl.picture, viewport.background(), VisibleRegion(cl, viewport));
     if (!loaded.ok()) {
       std::cerr << "pixolan-encode: " << loaded.error << '\n';
       return 1;

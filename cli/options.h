@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "decoder.h"
 #include "header_format.h"
 
 namespace pixolan {
@@ -13,6 +14,10 @@ struct CommandLine {
   std::optional<std::string> picture;  // none: the built-in sample
   float outer_width = kNarrowWidthTwips;
   EncodeSettings settings;             // the window's initial settings
+  HeaderOptions header;                // the window's declaration unless asked
+  int offset_x = 0;                    // picture pixel at the drawing area's top left
+  int offset_y = 0;
+  bool report = false;                 // element count and flash sizes on stderr
   std::string output = "image.h";      // "-" is standard output
   bool help = false;
   bool version = false;
@@ -26,5 +31,11 @@ struct ParsedCommandLine {
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 extern const char* const kUsage;
+
+/// The part of the picture the viewport can show, from the offset on.
+Region VisibleRegion(const CommandLine& cl, const Viewport& viewport);
+
+/// Key warnings and the --report lines, for standard error after a run.
+std::string AfterRunText(const CommandLine& cl, const HeaderStats& stats);
 
 }  // namespace pixolan

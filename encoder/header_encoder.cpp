@@ -23,7 +23,8 @@ bool HeaderEncoder::Run(EncoderHost& host) {
   host.SetProgressValue(1);
   host.SetProgressMaximum(static_cast<int>(viewport.OuterWidth()));
 
-  const std::string text = FormatHeader(viewport, SettingsFrom(host), [&host](float next_x) {
+  HeaderStats stats;
+  const std::string text = FormatHeader(viewport, SettingsFrom(host), host.Options(), &stats, [&host](float next_x) {
     const int maximum = host.ProgressMaximum();
     host.SetProgressValue(next_x > maximum ? maximum : static_cast<int>(next_x));
   });
@@ -38,6 +39,7 @@ bool HeaderEncoder::Run(EncoderHost& host) {
   }
   if (!saved.warning.empty()) host.ShowWarning(saved.warning);
   host.ShowMessage("Generated: " + path, kGeneratedTitle, MessageIcon::Exclamation);
+  host.Written(stats);
   return true;
 }
 

@@ -31,6 +31,11 @@ class EncoderHost {
   /// host says otherwise ("-" is standard output).
   virtual std::string OutputPath() const { return ProgramDirectory() + "/image.h"; }
 
+  /// How the array is declared; the window keeps the defaults.
+  virtual HeaderOptions Options() const { return {}; }
+  /// Called once the file is written, with what the run found.
+  virtual void Written(const HeaderStats&) {}
+
   /// Modal message with a single OK button.
   virtual void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) = 0;
   /// Something to know about a run that succeeded; shown before "Generated:".

@@ -15,6 +15,28 @@ struct EncodeSettings {
   std::string key = "FFFF";  // bare hex digits, compared verbatim
 };
 
+/// How the array is declared. The defaults give the file the window writes;
+/// everything else is for firmware projects that need another spelling.
+struct HeaderOptions {
+  std::string name = "Photos";                 // a C identifier
+  ElementForm form = ElementForm::Legacy;
+  bool is_static = false;                      // static: includable from several files
+  std::string guard;                           // include guard macro, with size defines; empty: none
+  bool progmem = false;                        // AVR program memory (avr/pgmspace.h)
+  std::string section;                         // linker section; empty: none
+  bool swap_bytes = false;                     // Depth16: low byte first in the value
+  bool lf = false;                             // LF line breaks instead of CR LF
+  bool final_break = false;                    // end with a line break, as C compilers expect
+};
+
+/// What one run wrote, for the checks and the report after it.
+struct HeaderStats {
+  std::int64_t declared = 0;      // N
+  std::int64_t matched = 0;       // samples the key left out
+  std::int64_t over_16_bits = 0;  // values a 16-bit unsigned int cannot hold
+  std::uint32_t largest = 0;      // largest value written or left out
+};
+
 /// Grid points one run visits, which is also the declared array length:
 /// (W / 15 + 1) columns of H / 15 rows.
 std::int64_t DeclaredCount(float outer_width, float outer_height);
@@ -34,5 +56,19 @@ using ColumnDone = std::function<void(float next_x)>;
 /// (0 when nothing is removed).
 std::string FormatHeader(const Viewport& viewport, const EncodeSettings& settings,
                          const ColumnDone& column_done = {});
+
+/// The same with the declaration spelled as options say; stats, when given,
+/// receives what was written.
+std::string FormatHeader(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& options,
+                         HeaderStats* stats = nullptr, const ColumnDone& column_done = {});
+
+/// Empty when key is how the depth writes some value; otherwise why it can
+/// never match, naming the form that would ("key 'ffff' can never match at 16
+/// bits; keys are written like FFFF").
+std::string KeyWarning(ColorDepth depth, const std::string& key);
+
+/// Element count, the flash the array takes with 8-, 16- and 32-bit int, and
+/// the values a 16-bit int would cut: lines for standard error.
+std::string ReportText(const HeaderStats& stats, ColorDepth depth, ElementForm form);
 
 }  // namespace pixolan

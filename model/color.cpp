@@ -4,8 +4,14 @@
 
 namespace pixolan {
 
-const char* ElementType(ColorDepth depth) {
-  return depth == ColorDepth::Depth8 ? "unsigned char" : "unsigned int";
+const char* ElementType(ColorDepth depth, ElementForm form) {
+  if (form == ElementForm::Legacy) return depth == ColorDepth::Depth8 ? "unsigned char" : "unsigned int";
+  switch (depth) {
+    case ColorDepth::Depth8: return "uint8_t";
+    case ColorDepth::Depth12: return "uint32_t";
+    case ColorDepth::Depth16: return "uint16_t";
+  }
+  return "";
 }
 
 int BitsOf(ColorDepth depth) {

@@ -20,8 +20,13 @@ constexpr ColorValue MakeColor(int red, int green, int blue) {
 /// Output depths, in the order of the window's depth options (index 0, 1, 2).
 enum class ColorDepth { Depth8 = 0, Depth12 = 1, Depth16 = 2 };
 
-/// "unsigned char" for Depth8, "unsigned int" for the other two.
-const char* ElementType(ColorDepth depth);
+/// How the array's element type is spelled: the classic C types, or the
+/// exact-width types of <stdint.h> that keep their size on every target.
+enum class ElementForm { Legacy, Stdint };
+
+/// Legacy: "unsigned char" for Depth8, "unsigned int" for the other two.
+/// Stdint: "uint8_t", "uint32_t" (12-bit values exceed 16 bits), "uint16_t".
+const char* ElementType(ColorDepth depth, ElementForm form = ElementForm::Legacy);
 
 /// Bits per pixel as the user names the depth: 8, 12 or 16.
 int BitsOf(ColorDepth depth);
