@@ -69,7 +69,8 @@ std::string CompressionName(std::uint32_t compression, std::int64_t header_size)
 /// The header, checked against the file's size; an empty string when usable.
 std::string ReadLayout(Bytes file, Layout& layout) {
   const auto size = static_cast<std::int64_t>(file.size());
-  if (size < kFileHeaderSize + 4 || file[0] != 'B' || file[1] != 'M') return Unreadable("the file ends inside its header");
+  if (size < kFileHeaderSize + 4 || file[0] != 'B' || file[1] != 'M')
+    return Unreadable("the file ends inside its header");
   const std::int64_t header_size = Le(file, 14, 4);
   if (header_size != 12 && header_size != 40 && header_size != 64 && header_size != 108 && header_size != 124)
     return Unreadable("a header of " + std::to_string(header_size) + " bytes");
@@ -118,8 +119,11 @@ std::string ReadLayout(Bytes file, Layout& layout) {
     const std::int64_t masks_at = kFileHeaderSize + (header_size >= 108 ? 40 : header_size);
     if (masks_at + 12 > size) return Unreadable("the file ends inside its colour masks");
     for (int i = 0; i < 3; ++i) masks[i] = Le(file, masks_at + 4 * i, 4);
-    if (header_size >= 108) masks[3] = Le(file, masks_at + 12, 4);
-    else at += 12;
+    if (header_size >= 108) {
+      masks[3] = Le(file, masks_at + 12, 4);
+    } else {
+      at += 12;
+    }
   }
   if (compression == kBitFields) {
     for (std::uint32_t mask : masks)
