@@ -35,6 +35,9 @@ void SetLimit(int resource, rlim_t soft, rlim_t hard) {
   ::setrlimit(resource, &limit);
 }
 
+// The first argument equals value (SCMP_A0 is a C compound literal).
+scmp_arg_cmp FirstArgumentIs(long value) { return {0, SCMP_CMP_EQ, static_cast<scmp_datum_t>(value), 0}; }
+
 bool ParseInt(const char* text, int& value) {
   const char* end = text + std::strlen(text);
   const auto [ptr, ec] = std::from_chars(text, end, value);
@@ -90,12 +93,12 @@ bool InstallSyscallFilter() {
 
   for (int call : {SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(readv), SCMP_SYS(lseek), SCMP_SYS(fstat),
                    SCMP_SYS(newfstatat)})
-    allow(call, SCMP_A0(SCMP_CMP_EQ, kPictureFd));
+    allow(call, FirstArgumentIs(kPictureFd));
   for (int fd : {kResultFd, STDERR_FILENO}) {
-    allow(SCMP_SYS(write), SCMP_A0(SCMP_CMP_EQ, scmp_datum_t(fd)));
-    allow(SCMP_SYS(writev), SCMP_A0(SCMP_CMP_EQ, scmp_datum_t(fd)));
+    allow(SCMP_SYS(write), FirstArgumentIs(fd));
+    allow(SCMP_SYS(writev), FirstArgumentIs(fd));
   }
-  allow(SCMP_SYS(tgkill), SCMP_A0(SCMP_CMP_EQ, scmp_datum_t(::getpid())));  // raise() and abort() on ourselves
+  allow(SCMP_SYS(tgkill), FirstArgumentIs(::getpid()));  // raise() and abort() on ourselves
   for (int call : {SCMP_SYS(mmap), SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(brk), SCMP_SYS(mprotect),
                    SCMP_SYS(madvise), SCMP_SYS(futex), SCMP_SYS(exit), SCMP_SYS(exit_group), SCMP_SYS(rt_sigreturn),
                    SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigaction), SCMP_SYS(sigaltstack), SCMP_SYS(getpid),
@@ -121,8 +124,6 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
     ::write(STDERR_FILENO, kUsageText, sizeof kUsageText - 1);
     return 2;
   }
-  LimitResources();
-
   struct stat st {};
   if (::fstat(kPictureFd, &st) != 0 || !S_ISREG(st.st_mode)) {
     WriteAll(kResultFd, SerializeOutcome({{}, "not a regular file"}));
@@ -135,6 +136,9 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
     return 0;
   }
   const Bytes file(static_cast<const std::uint8_t*>(mapped), size);
+  // After the mapping, so that a large file does not eat the budget; before
+  // any page of it is read.
+  LimitResources();
   if (prepare) prepare(file, region, DecodeLimits{});
   // Where the kernel has no filter to give, the limits above still hold.
   InstallSyscallFilter();

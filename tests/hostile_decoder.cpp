@@ -36,7 +36,10 @@ DecodeOutcome Misbehave(Bytes, const Region& region, const DecodeLimits&) {
     return ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ? Fail("connect")
                                                                                        : DecodeOutcome{{}, "connected"};
   }
-  if (behaviour == "crash") std::raise(SIGSEGV);
+  if (behaviour == "crash") {
+    std::signal(SIGSEGV, SIG_DFL);  // a sanitizer's handler would turn it into an exit
+    std::raise(SIGSEGV);
+  }
   if (behaviour == "hang")
     for (volatile bool forever = true; forever;) {
     }
