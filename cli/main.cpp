@@ -1,6 +1,10 @@
 // pixolan-encode: the window's Encode run, without the window.
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <iostream>
 
 #include "header_encoder.h"
@@ -40,6 +44,23 @@ class CommandLineHost : public EncoderHost {
   int progress_maximum_ = 0;
 };
 
+// The picture on standard input, read whole: at most the limit, so that an
+// endless stream cannot fill memory.
+LoadResult LoadStandardInput(ColorValue background, const Region& region) {
+  const std::string name = "standard input";
+  constexpr std::size_t kLimit = std::size_t{kAllocationLimitMB} * 1024 * 1024;
+  std::string bytes;
+  char buffer[65536];
+  for (ssize_t n; (n = ::read(STDIN_FILENO, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return LoadFailure(name, std::strerror(errno));
+    bytes.append(buffer, static_cast<std::size_t>(n));
+    if (bytes.size() > kLimit)
+      return LoadFailure(name, "more than the " + std::to_string(kAllocationLimitMB) + " MB a picture may take");
+  }
+  return LoadPictureBytes(std::move(bytes), name, background, region);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,7 +86,9 @@ int main(int argc, char** argv) {
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);
   if (cl.picture) {
-    const LoadResult loaded = LoadPicture(*cl.picture, viewport.background(), VisibleRegion(cl, viewport));
+    const Region region = VisibleRegion(cl, viewport);
+    const LoadResult loaded = *cl.picture == "-" ? LoadStandardInput(viewport.background(), region)
+                                                 : LoadPicture(*cl.picture, viewport.background(), region);
     if (!loaded.ok()) {
       std::cerr << "pixolan-encode: " << loaded.error << '\n';
       return 1;

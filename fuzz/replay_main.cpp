@@ -1,5 +1,10 @@
 // Runs the fuzz target once on every file named, or in the directories named:
-// the seeds and the crash inputs found so far, without libFuzzer.
+// the seeds and the crash inputs found so far, without libFuzzer. Each input
+// runs in a child with the decoding process's limits; one that kills its
+// child counts as failed.
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -8,23 +13,32 @@
 #include <iterator>
 #include <vector>
 
-#include "isolated_decode.h"
+#include "decoder_process.h"
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
 
-void LimitMemoryLikeTheProgram() { pixolan::LimitMemory(pixolan::DecodeBudget{}.extra_memory_mb); }
+namespace fs = std::filesystem;
+
+bool Survives(const fs::path& input) {
+  std::ifstream in(input, std::ios::binary);
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    pixolan::LimitResources();
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    ::_exit(0);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  namespace fs = std::filesystem;
-  // The program decodes in a child process with a memory budget; the replay
-  // decodes in this one, so it gives itself the same budget.
-  LimitMemoryLikeTheProgram();
-  LLVMFuzzerInitialize(&argc, &argv);
   std::vector<fs::path> inputs;
   for (int i = 1; i < argc; ++i) {
     if (fs::is_directory(argv[i])) {
@@ -34,11 +48,12 @@ int main(int argc, char** argv) {
       inputs.emplace_back(argv[i]);
     }
   }
+  int failed = 0;
   for (const fs::path& input : inputs) {
-    std::ifstream in(input, std::ios::binary);
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    if (Survives(input)) continue;
+    std::printf("failed: %s\n", input.c_str());
+    ++failed;
   }
-  std::printf("%zu passed, 0 failed\n", inputs.size());
-  return 0;
+  std::printf("%zu passed, %d failed\n", inputs.size() - failed, failed);
+  return failed == 0 ? 0 : 1;
 }

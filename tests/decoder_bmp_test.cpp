@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "decoder.h"
-#include "picture_image.h"
+#include "qt_rgba.h"
 #include "test_support.h"
 
 namespace pixolan {
@@ -40,7 +40,7 @@ Picture QtPicture(const std::string& name, const Region& region) {
   QImage image;
   if (reader.size().isValid()) (image = QImage(reader.size(), reader.imageFormat())).fill(0);
   if (!reader.read(&image)) return {-1, -1, {}};
-  return PictureFromImage(image, kBackground, region);
+  return Composite(RgbaFromImage(image, region), kBackground);
 }
 
 // Regions at the corner, inside, at the right and bottom edges of the

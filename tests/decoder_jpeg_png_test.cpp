@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "decoder.h"
-#include "picture_image.h"
+#include "qt_rgba.h"
 #include "test_support.h"
 
 namespace pixolan {
@@ -33,7 +33,7 @@ bool QtRegion(const Data& file, const Region& region, Picture& picture) {
   QBuffer buffer(&bytes);
   QImage whole = QImageReader(&buffer).read();
   if (whole.isNull()) return false;
-  picture = PictureFromImage(whole, kBackground, region);
+  picture = Composite(RgbaFromImage(whole, region), kBackground);
   return true;
 }
 
@@ -237,7 +237,7 @@ TEST(ReadsOnlyTheRegion, BaselineJpegWithAHugeHeaderGivesItsVisiblePart) {
   QBuffer buffer(&bytes);
   QImageReader reader(&buffer);
   reader.setClipRect(QRect(0, 0, 172, 128));  // Qt too decodes only these rows
-  const Picture expected = PictureFromImage(reader.read(), kBackground);
+  const Picture expected = Composite(RgbaFromImage(reader.read(), {}), kBackground);
   const DecodeOutcome got = DecodeJpeg(file, {}, {});
   ASSERT_EQ(got.error, "");
   EXPECT_EQ(Composite(got.pixels, kBackground).pixels, expected.pixels);

@@ -1,0 +1,53 @@
+#include "decode_result.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace pixolan {
+namespace {
+
+constexpr std::uint32_t kMagic = 0x31584950;  // "PIX1"
+enum Kind : std::uint32_t { kPixels = 1, kError = 2 };
+constexpr std::size_t kHeaderBytes = 5 * sizeof(std::uint32_t);
+
+}  // namespace
+
+std::string SerializeOutcome(const DecodeOutcome& outcome) {
+  std::string error = outcome.error.substr(0, kMaxErrorBytes);
+  const bool ok = error.empty();
+  const std::uint32_t head[5] = {kMagic, ok ? kPixels : kError, ok ? std::uint32_t(outcome.pixels.width) : 0,
+                                 ok ? std::uint32_t(outcome.pixels.height) : 0, std::uint32_t(error.size())};
+  std::string wire(reinterpret_cast<const char*>(head), kHeaderBytes);
+  if (ok) wire.append(reinterpret_cast<const char*>(outcome.pixels.rgba.data()), outcome.pixels.rgba.size());
+  return wire + error;
+}
+
+std::size_t MaxResultBytes(const Region& region) {
+  const std::size_t pixels = std::size_t(std::max(region.width, 0)) * std::size_t(std::max(region.height, 0));
+  return kHeaderBytes + std::max(pixels * 4, kMaxErrorBytes);
+}
+
+bool ParseOutcome(const std::string& wire, const Region& region, DecodeOutcome& outcome) {
+  std::uint32_t head[5];
+  if (wire.size() < kHeaderBytes) return false;
+  std::memcpy(head, wire.data(), kHeaderBytes);
+  const auto [magic, kind, width, height, error_size] = head;
+  if (magic != kMagic) return false;
+  const std::size_t payload = wire.size() - kHeaderBytes;
+  if (kind == kError) {
+    if (width != 0 || height != 0 || error_size == 0 || error_size > kMaxErrorBytes || payload != error_size)
+      return false;
+    outcome = {{}, wire.substr(kHeaderBytes)};
+    return true;
+  }
+  if (kind != kPixels || error_size != 0) return false;
+  if (width > std::uint32_t(std::max(region.width, 0)) || height > std::uint32_t(std::max(region.height, 0)))
+    return false;
+  if (payload != std::size_t(width) * height * 4) return false;
+  outcome.error.clear();
+  outcome.pixels = {int(width), int(height), {wire.begin() + kHeaderBytes, wire.end()}};
+  return true;
+}
+
+}  // namespace pixolan

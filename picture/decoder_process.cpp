@@ -1,0 +1,157 @@
+#include "decoder_process.h"
+
+#include <seccomp.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <string>
+
+#include "decode_result.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PIXOLAN_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define PIXOLAN_ASAN 1
+#endif
+
+namespace pixolan {
+namespace {
+
+constexpr int kPictureFd = STDIN_FILENO;
+constexpr int kResultFd = STDOUT_FILENO;
+
+void SetLimit(int resource, rlim_t soft, rlim_t hard) {
+  const rlimit limit{soft, hard};
+  ::setrlimit(resource, &limit);
+}
+
+// The first argument equals value (SCMP_A0 is a C compound literal).
+scmp_arg_cmp FirstArgumentIs(long value) { return {0, SCMP_CMP_EQ, static_cast<scmp_datum_t>(value), 0}; }
+
+bool ParseInt(const char* text, int& value) {
+  const char* end = text + std::strlen(text);
+  const auto [ptr, ec] = std::from_chars(text, end, value);
+  return ec == std::errc() && ptr == end && value >= 0;
+}
+
+void WriteAll(int fd, const std::string& data) {
+  for (std::size_t done = 0; done < data.size();) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+DecodeOutcome DecodeGuarded(const DecodeFunction& decode, Bytes file, const Region& region) {
+  try {
+    return decode(file, region, DecodeLimits{});
+  } catch (const std::bad_alloc&) {
+    return {{}, "decoding needed more memory than a picture may use"};
+  } catch (const std::exception& e) {
+    return {{}, std::string("the decoder failed: ") + e.what()};
+  }
+}
+
+}  // namespace
+
+void LimitResources(const ResourceLimits& limits) {
+#ifndef PIXOLAN_ASAN
+  long long pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  const auto memory = static_cast<rlim_t>(pages * ::sysconf(_SC_PAGESIZE) + limits.extra_memory_mb * 1024 * 1024);
+  SetLimit(RLIMIT_AS, memory, memory);
+#endif
+  // SIGXCPU at the soft limit, SIGKILL a second later if that is caught.
+  SetLimit(RLIMIT_CPU, limits.cpu_seconds, limits.cpu_seconds + 1);
+  SetLimit(RLIMIT_CORE, 0, 0);
+  SetLimit(RLIMIT_FSIZE, 0, 0);
+}
+
+bool InstallSyscallFilter() {
+  // Anything not listed fails with EPERM, so that a library opening a file
+  // or reading the clock in a new way fails gracefully with a message.
+  // What only an attacker wants (new programs, processes, the network,
+  // signals to others) kills the process instead.
+  scmp_filter_ctx ctx = ::seccomp_init(SCMP_ACT_ERRNO(EPERM));
+  if (!ctx) return false;
+  bool ok = true;
+  auto allow = [&](int call, auto... conditions) {
+    ok = ok && ::seccomp_rule_add(ctx, SCMP_ACT_ALLOW, call, sizeof...(conditions), conditions...) == 0;
+  };
+  auto kill = [&](int call) { ok = ok && ::seccomp_rule_add(ctx, SCMP_ACT_KILL_PROCESS, call, 0) == 0; };
+
+  for (int call : {SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(readv), SCMP_SYS(lseek), SCMP_SYS(fstat),
+                   SCMP_SYS(newfstatat)})
+    allow(call, FirstArgumentIs(kPictureFd));
+#ifndef PIXOLAN_ASAN
+  for (int fd : {kResultFd, STDERR_FILENO}) {
+    allow(SCMP_SYS(write), FirstArgumentIs(fd));
+    allow(SCMP_SYS(writev), FirstArgumentIs(fd));
+  }
+#else
+  // The sanitizer runtimes test whether memory is readable by writing it
+  // into a pipe of their own.
+  for (int call : {SCMP_SYS(write), SCMP_SYS(writev), SCMP_SYS(pipe), SCMP_SYS(pipe2)}) allow(call);
+#endif
+  allow(SCMP_SYS(tgkill), FirstArgumentIs(::getpid()));  // raise() and abort() on ourselves
+  for (int call : {SCMP_SYS(mmap), SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(brk), SCMP_SYS(mprotect),
+                   SCMP_SYS(madvise), SCMP_SYS(futex), SCMP_SYS(exit), SCMP_SYS(exit_group), SCMP_SYS(rt_sigreturn),
+                   SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigaction), SCMP_SYS(sigaltstack), SCMP_SYS(getpid),
+                   SCMP_SYS(gettid), SCMP_SYS(clock_gettime), SCMP_SYS(gettimeofday), SCMP_SYS(getrandom),
+                   SCMP_SYS(sched_yield), SCMP_SYS(close)})
+    allow(call);
+  for (int call : {SCMP_SYS(execve), SCMP_SYS(execveat), SCMP_SYS(fork), SCMP_SYS(vfork), SCMP_SYS(clone),
+                   SCMP_SYS(clone3), SCMP_SYS(socket), SCMP_SYS(socketpair), SCMP_SYS(connect), SCMP_SYS(bind),
+                   SCMP_SYS(listen), SCMP_SYS(accept), SCMP_SYS(accept4), SCMP_SYS(sendto), SCMP_SYS(sendmsg),
+                   SCMP_SYS(kill), SCMP_SYS(tkill), SCMP_SYS(ptrace), SCMP_SYS(process_vm_readv),
+                   SCMP_SYS(process_vm_writev)})
+    kill(call);
+  ok = ok && ::seccomp_load(ctx) == 0;
+  ::seccomp_release(ctx);
+  return ok;
+}
+
+int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const PrepareFunction& prepare) {
+  Region region;
+  if (argc < 5 || !ParseInt(argv[1], region.x) || !ParseInt(argv[2], region.y) || !ParseInt(argv[3], region.width) ||
+      !ParseInt(argv[4], region.height)) {
+    static const char kUsageText[] = "usage: pixolan-picture-decoder X Y WIDTH HEIGHT <picture >result\n";
+    ::write(STDERR_FILENO, kUsageText, sizeof kUsageText - 1);
+    return 2;
+  }
+  struct stat st {};
+  if (::fstat(kPictureFd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    WriteAll(kResultFd, SerializeOutcome({{}, "not a regular file"}));
+    return 0;
+  }
+  const std::size_t size = static_cast<std::size_t>(st.st_size);
+  void* mapped = size ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, kPictureFd, 0) : nullptr;
+  if (mapped == MAP_FAILED) {
+    WriteAll(kResultFd, SerializeOutcome({{}, std::strerror(errno)}));
+    return 0;
+  }
+  const Bytes file(static_cast<const std::uint8_t*>(mapped), size);
+  // After the mapping, so that a large file does not eat the budget; before
+  // any page of it is read.
+  LimitResources();
+  if (prepare) prepare(file, region, DecodeLimits{});
+  // Where the kernel has no filter to give, the limits above still hold.
+  InstallSyscallFilter();
+
+  WriteAll(kResultFd, SerializeOutcome(DecodeGuarded(decode, file, region)));
+  // No destructors or exit handlers: they could want what the filter refuses.
+  ::_exit(0);
+}
+
+}  // namespace pixolan

@@ -1,0 +1,73 @@
+// A decoding program whose decoder misbehaves on purpose, the way a decoder
+// exploited by a crafted picture might: started like pixolan-picture-decoder,
+// with BEHAVIOUR [DIRECTORY] after the region.
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "decoder_process.h"
+
+namespace {
+
+using namespace pixolan;
+
+std::string behaviour, directory;
+
+DecodeOutcome Fail(const std::string& what) { return {{}, what + ": " + std::strerror(errno)}; }
+
+DecodeOutcome Misbehave(Bytes, const Region& region, const DecodeLimits&) {
+  if (behaviour == "open") {
+    const int fd = ::open((directory + "/created").c_str(), O_WRONLY | O_CREAT, 0600);
+    return fd < 0 ? Fail("open") : DecodeOutcome{{}, "opened"};
+  }
+  if (behaviour == "connect") {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0) return Fail("socket");
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, (directory + "/socket").c_str(), sizeof address.sun_path - 1);
+    return ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ? Fail("connect")
+                                                                                       : DecodeOutcome{{}, "connected"};
+  }
+  if (behaviour == "crash") {
+    std::signal(SIGSEGV, SIG_DFL);  // a sanitizer's handler would turn it into an exit
+    std::raise(SIGSEGV);
+  }
+  if (behaviour == "hang")
+    for (volatile bool forever = true; forever;) {
+    }
+  if (behaviour == "bomb") {
+    std::vector<char*> blocks;
+    for (;;) {
+      blocks.push_back(new char[64 << 20]);
+      blocks.back()[0] = 1;
+    }
+  }
+  if (behaviour == "lie") {
+    // A header promising a million pixels, then nothing.
+    const std::uint32_t head[5] = {0x31584950, 1, 1000000, 1, 0};
+    ::write(STDOUT_FILENO, head, sizeof head);
+    ::_exit(0);
+  }
+  if (behaviour == "region")
+    return {{}, std::to_string(region.x) + "," + std::to_string(region.y) + "," + std::to_string(region.width) + "," +
+                    std::to_string(region.height)};
+  if (behaviour == "pixels")  // opaque, half transparent, transparent
+    return {{3, 1, {0x10, 0x20, 0x30, 0xFF, 0xFF, 0x00, 0x80, 0x80, 0xAA, 0xBB, 0xCC, 0x00}}, {}};
+  return {{}, "unknown behaviour " + behaviour};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 5) behaviour = argv[5];
+  if (argc > 6) directory = argv[6];
+  return RunDecoder(argc, argv, Misbehave);
+}
