@@ -21,18 +21,29 @@ bool HeaderEncoder::Run(EncoderHost& host) {
   host.SetProgressValue(1);
   host.SetProgressMaximum(static_cast<int>(viewport.OuterWidth()));
 
-  const std::string text = FormatHeader(viewport, SettingsFrom(host), [&host](float next_x) {
-    const int maximum = host.ProgressMaximum();
-    host.SetProgressValue(next_x > maximum ? maximum : static_cast<int>(next_x));
-  });
+  const EncodeSettings settings = SettingsFrom(host);
+  std::int64_t left_out = 0;
+  const std::string text = FormatHeader(
+      viewport, settings,
+      [&host](float next_x) {
+        const int maximum = host.ProgressMaximum();
+        host.SetProgressValue(next_x > maximum ? maximum : static_cast<int>(next_x));
+      },
+      &left_out);
 
   const std::string path = host.OutputPath();
   const SaveResult saved = SaveFile(path, text);
   if (!saved.ok()) {
+    host.SetProgressValue(0);  // a full bar would say something was written
     host.ShowMessage(saved.error + " Any earlier file there was left as it was.", kFailedTitle, MessageIcon::Critical);
     return false;
   }
-  host.ShowMessage("Generated: " + path, kGeneratedTitle, MessageIcon::Exclamation);
+  std::string message = "Generated: " + path;
+  // A key that matches nothing is most often a key typed for another depth.
+  if (settings.remove && left_out == 0)
+    message += "\nNo sample matched the key " + settings.key + " at " + std::to_string(BitsOf(settings.depth)) +
+               " bits, so nothing was left out.";
+  host.ShowMessage(message, kGeneratedTitle, MessageIcon::Exclamation);
   return true;
 }
 

@@ -12,7 +12,7 @@ std::int64_t DeclaredCount(float outer_width, float outer_height) {
 }
 
 std::string FormatHeader(const Viewport& viewport, const EncodeSettings& settings,
-                         const ColumnDone& column_done) {
+                         const ColumnDone& column_done, std::int64_t* left_out) {
   // The extent and the settings cannot change during a run: read them once.
   const float width = viewport.OuterWidth();
   const float height = viewport.OuterHeight();
@@ -31,6 +31,7 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
 
   std::int64_t k = 0;
   std::int16_t considered = 0;  // at most 23364 grid points: never overflows
+  std::int64_t removed = 0;
   ColorValue last_color = kNoPixel;
   char digits[kMaxHexDigits];
   std::string_view hex;
@@ -49,6 +50,8 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
         put("0x");
         put(hex);
         if (k < declared) *p++ = ',';
+      } else {
+        ++removed;
       }
       if (settings.remove) ++considered;
     }
@@ -56,6 +59,7 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
     if (column_done) column_done(x + kTwipsPerPixel);
   }
   out.resize(static_cast<std::size_t>(p - out.data()));
+  if (left_out) *left_out = removed;
 
   out += "};\r\n/* ";
   out += std::to_string(considered);

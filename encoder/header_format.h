@@ -31,8 +31,9 @@ using ColumnDone = std::function<void(float next_x)>;
 ///   /* 0 */
 ///
 /// The trailing comment holds the number of samples considered for removal
-/// (0 when nothing is removed).
+/// (0 when nothing is removed). When left_out is given it receives the number
+/// of samples the key left out.
 std::string FormatHeader(const Viewport& viewport, const EncodeSettings& settings,
-                         const ColumnDone& column_done = {});
+                         const ColumnDone& column_done = {}, std::int64_t* left_out = nullptr);
 
 }  // namespace pixolan
