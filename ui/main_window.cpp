@@ -200,8 +200,9 @@ void frmMain::CreateControls() {
   useColorAction = action("Use This Color as Key", {});
   encodeToAction = action("Encode To\u2026", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
   btnLoadPicture->setToolTip(QStringLiteral("Load a picture (Ctrl+O)"));
-  btnEncode->setToolTip(
-      QStringLiteral("Write image.h (Ctrl+E); Encode To\u2026 asks where (Ctrl+Shift+E). Quit: Ctrl+Q"));
+  btnEncode->setToolTip(QStringLiteral("Write image.h (Ctrl+E); Encode To\u2026 asks where (Ctrl+Shift+E)"));
+  transpTxt->setToolTip(
+      QStringLiteral("Double-click a pixel to take its key; Show as Encoded (F2) marks what it leaves out"));
   viewportMenu = new QMenu(this);
   viewportMenu->addActions({showEncodedAction, useColorAction, encodeToAction});
   pic->setContextMenuPolicy(Qt::CustomContextMenu);

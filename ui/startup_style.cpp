@@ -65,10 +65,12 @@ class StartupStyle : public QProxyStyle {
                      const QWidget* widget) const override {
     if (element != PE_FrameGroupBox || baseStyle()->name() != QLatin1String("fusion"))
       return QProxyStyle::drawPrimitive(element, option, painter, widget);
-    static const QPixmap frame = ReadPng(QStringLiteral(":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png"));
-    constexpr int kTitleGap = 3;  // Fusion's own
+    if (group_box_frame_.isNull())
+      group_box_frame_ = ReadPng(QStringLiteral(":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png"));
+    // Fusion's geometry for a group box with a title, the only kind here.
+    constexpr int kTitleGap = 3;
     const int top = std::max(pixelMetric(PM_ExclusiveIndicatorHeight), option->fontMetrics.height()) + kTitleGap;
-    qDrawBorderPixmap(painter, option->rect.adjusted(0, top, 0, 0), QMargins(6, 6, 6, 6), frame);
+    qDrawBorderPixmap(painter, option->rect.adjusted(0, top, 0, 0), QMargins(6, 6, 6, 6), group_box_frame_);
   }
 
   QIcon standardIcon(StandardPixmap which, const QStyleOption* option, const QWidget* widget) const override {
@@ -77,6 +79,9 @@ class StartupStyle : public QProxyStyle {
     return QIcon(new DeferredIconEngine(
         [this, which, for_widget] { return QProxyStyle::standardIcon(which, nullptr, for_widget.data()); }));
   }
+
+ private:
+  mutable QPixmap group_box_frame_;
 };
 
 }  // namespace
