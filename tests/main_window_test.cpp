@@ -242,6 +242,13 @@ class MainWindowTest : public QObject {
     w.optColor[2]->setFocus();
     QTest::keyClick(w.optColor[2], Qt::Key_Left);  // to 12 bits, the pointer still
     QCOMPARE(w.pic->toolTip(), QStringLiteral("Key at 12 bits: 48C30"));
+    QContextMenuEvent right_click(QContextMenuEvent::Mouse, QPoint(12 + kFramePixels, 7 + kFramePixels));
+    QApplication::sendEvent(w.pic, &right_click);
+    QTRY_VERIFY(w.viewportMenu->isVisible());
+    w.useColorAction->trigger();  // "Use This Color as Key"
+    w.viewportMenu->close();
+    QCOMPARE(w.transpTxt->text(), QStringLiteral("48C30"));
+    QVERIFY(w.rcorChk->isChecked());
 
     Hover(100, 100);  // beyond the picture: the background
     QCOMPARE(w.txtRGB->text(), QStringLiteral("FFFFFF"));
