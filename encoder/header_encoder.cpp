@@ -23,8 +23,9 @@ bool HeaderEncoder::Run(EncoderHost& host) {
   host.SetProgressValue(1);
   host.SetProgressMaximum(static_cast<int>(viewport.OuterWidth()));
 
+  const EncodeSettings settings = SettingsFrom(host);
   HeaderStats stats;
-  const std::string text = FormatHeader(viewport, SettingsFrom(host), host.Options(), &stats, [&host](float next_x) {
+  const std::string text = FormatHeader(viewport, settings, host.Options(), &stats, [&host](float next_x) {
     const int maximum = host.ProgressMaximum();
     host.SetProgressValue(next_x > maximum ? maximum : static_cast<int>(next_x));
   });
@@ -32,13 +33,19 @@ bool HeaderEncoder::Run(EncoderHost& host) {
   const std::string path = host.OutputPath();
   const SaveResult saved = SaveFile(path, text);
   if (!saved.ok()) {
+    host.SetProgressValue(0);  // a full bar would say something was written
     // Said only where there was a file to keep: a device or pipe may hold part of the text.
     const std::string kept = saved.earlier_file_kept ? " Any earlier file there was left as it was." : "";
     host.ShowMessage(saved.error + kept, kFailedTitle, MessageIcon::Critical);
     return false;
   }
   if (!saved.warning.empty()) host.ShowWarning(saved.warning);
-  host.ShowMessage("Generated: " + path, kGeneratedTitle, MessageIcon::Exclamation);
+  std::string message = "Generated: " + path;
+  // A key that matches nothing is most often a key typed for another depth.
+  if (settings.remove && stats.matched == 0)
+    message += "\nNo sample matched the key " + settings.key + " at " + std::to_string(BitsOf(settings.depth)) +
+               " bits, so nothing was left out.";
+  host.ShowMessage(message, kGeneratedTitle, MessageIcon::Exclamation);
   host.Written(stats);
   return true;
 }

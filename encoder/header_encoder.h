@@ -43,7 +43,7 @@ class EncoderHost {
 };
 
 inline constexpr const char* kGeneratedTitle = "Image file generated.";
-inline constexpr const char* kFailedTitle = "Image file not generated";
+inline constexpr const char* kFailedTitle = "Image file not generated.";
 
 /// The settings the host's controls stand for.
 EncodeSettings SettingsFrom(const EncoderHost& host);

@@ -23,5 +23,7 @@ sleep 2
 # Hover the viewport so the colour probe shows something.
 DISPLAY=$display xdotool mousemove 100 50
 sleep 1
-DISPLAY=$display import -window root -crop 444x186+0+0 "$out"
+# The window itself, exactly its size: no rows of the black root below it.
+window=$(DISPLAY=$display xdotool search --sync --onlyvisible --name '^Pixolan ' | head -n1)
+DISPLAY=$display import -window "$window" "$out"
 echo "wrote $out"

@@ -74,6 +74,20 @@ TEST(HeaderEncoder, WritesImageHInTheProgramDirectoryAndSaysWhere) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"image.h"});
 }
 
+TEST(HeaderEncoder, SaysWhenTheKeyLeftNothingOut) {
+  TempDir dir;
+  FakeHost host(dir.path().string());
+  host.remove_unchecked = false;
+  host.key = "FFFF";  // white at 16 bits; no 8-bit value has four digits
+  ASSERT_TRUE(HeaderEncoder().Run(host));
+  host.key = "3F";  // the no-pixel samples at 8 bits: always there
+  ASSERT_TRUE(HeaderEncoder().Run(host));
+  ASSERT_EQ(host.messages.size(), 2u);
+  EXPECT_EQ(host.messages[0].text, "Generated: " + (dir / "image.h") +
+                                       "\nNo sample matched the key FFFF at 8 bits, so nothing was left out.");
+  EXPECT_EQ(host.messages[1].text, "Generated: " + (dir / "image.h"));
+}
+
 TEST(HeaderEncoder, ProgressStartsAtOneAndEndsAtTheMaximum) {
   TempDir dir;
   FakeHost host(dir.path().string());
@@ -122,7 +136,8 @@ TEST(HeaderEncoder, UnwritableDirectoryIsReported) {
     EXPECT_FALSE(HeaderEncoder().Run(host));
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].icon, MessageIcon::Critical);
-    EXPECT_EQ(host.messages[0].title, kFailedTitle);
+    EXPECT_EQ(host.messages[0].title, "Image file not generated.");
+    EXPECT_EQ(host.progress.back(), 0);  // nothing written: the bar does not say otherwise
     EXPECT_NE(host.messages[0].text.find(where + "/image.h"), std::string::npos) << host.messages[0].text;
   }
 }

@@ -10,7 +10,7 @@ ProbeReadout ReadColor(ColorValue c, ColorValue background) {
 }
 
 std::string PackedHint(ColorDepth depth, ColorValue c) {
-  return std::to_string(BitsOf(depth)) + "-bit: 0x" + HexText(PackColor(depth, c));
+  return "Key at " + std::to_string(BitsOf(depth)) + " bits: " + HexText(PackColor(depth, c));
 }
 
 }  // namespace pixolan

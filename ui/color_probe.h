@@ -18,8 +18,8 @@ struct ProbeReadout {
 /// background for -1.
 ProbeReadout ReadColor(ColorValue c, ColorValue background);
 
-/// The packed value the depth would write for c, e.g. "16-bit: 0xFFFF":
-/// the key that "Remove Color" needs to leave this pixel out.
+/// The key "Remove Color" needs to leave c out at the depth, as it is to be
+/// typed, e.g. "Key at 16 bits: FFFF".
 std::string PackedHint(ColorDepth depth, ColorValue c);
 
 }  // namespace pixolan

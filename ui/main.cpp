@@ -1,10 +1,10 @@
 #include <QApplication>
 #include <QEvent>
-#include <QIcon>
 #include <csignal>
 
 #include "main_window.h"
 #include "signal_cleanup.h"
+#include "startup_style.h"
 
 namespace {
 
@@ -26,9 +26,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Pixolan"));
   QApplication::setDesktopFileName(QStringLiteral("org.example.Pixolan"));
-  QIcon icon;
-  for (int size : {16, 32, 48}) icon.addFile(QStringLiteral(":/icons/pixolan-%1.png").arg(size), QSize(size, size));
-  QApplication::setWindowIcon(icon);
+  QApplication::setStyle(pixolan::NewStartupStyle());
+  QApplication::setWindowIcon(pixolan::ProgramIcon());
 
   pixolan::frmMain window;
   // Start-up measurements quit as soon as the window has painted once.

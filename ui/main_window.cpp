@@ -1,26 +1,30 @@
 #include "main_window.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryFile>
+#include <QToolTip>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 
 #include "color_probe.h"
 #include "picture_box.h"
 #include "picture_dialog.h"
-#include "picture_loader.h"
 #include "sample_picture.h"
 #include "twips.h"
 
@@ -57,12 +61,21 @@ QColor ToQColor(ColorValue c) { return QColor(c & 0xFF, c >> 8 & 0xFF, c >> 16 &
 
 ColorValue FromQColor(const QColor& c) { return MakeColor(c.red(), c.green(), c.blue()); }
 
-// Shows a busy cursor for as long as it lives.
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
+// Whether a new file can be made in folder: permissions alone do not say so
+// (root, read-only mounts, ACLs), so try.
+bool CanCreateFileIn(const QString& folder) {
+  QTemporaryFile probe(folder + QStringLiteral("/.pixolan-XXXXXX"));
+  return probe.open();
+}
+
+QString OrHome(const QString& folder) { return folder.isEmpty() ? QDir::homePath() : folder; }
+
+// Tab enters an option group at its checked option, as in desktop dialogs;
+// the arrow keys move between the options.
+void TabOnlyToChecked(QButtonGroup* group) {
+  for (QAbstractButton* button : group->buttons())
+    button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+}
 
 void PresentInMessageBox(QWidget* parent, MessageIcon icon, const QString& title, const QString& text) {
   static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Warning,
@@ -89,7 +102,8 @@ frmMain::frmMain(QString program_directory, QWidget* parent)
   present_message_ = [this](MessageIcon icon, const QString& title, const QString& text) {
     PresentInMessageBox(this, icon, title, text);
   };
-  choose_file_ = [this] { return RunPictureDialog(this); };
+  choose_file_ = [this](const QString& folder) { return RunPictureDialog(this, folder); };
+  choose_save_path_ = [this](const QString& folder) { return RunSaveDialog(this, folder); };
 
   viewport_.SetBackground(FromQColor(palette().color(QPalette::Base)));
   viewport_.SetPicture(SamplePicture());
@@ -146,6 +160,10 @@ void frmMain::CreateControls() {
 
   rcorChk = Place(new QCheckBox(QStringLiteral("Remove Color"), Frame1), TwipRect(1050, 825, 1365, 315));
   transpTxt = Place(new QLineEdit(QStringLiteral("FFFF"), Frame1), TwipRect(225, 825, 765, 285));
+  // Inside the Arial frame these would inherit Arial 8.25.
+  for (QWidget* widget : {static_cast<QWidget*>(Label5), static_cast<QWidget*>(rcorChk),
+                          static_cast<QWidget*>(transpTxt)})
+    widget->setFont(DialogFont());
 
   btnEncode = Place(new QPushButton(QStringLiteral("Encode"), client), TwipRect(3900, 1875, 2610, 255));
   Shape2 = Place(new QFrame(client), TwipRect(2805, 2160, 3720, 285));
@@ -164,6 +182,30 @@ void frmMain::CreateControls() {
   depth_group_ = new QButtonGroup(this);
   for (int i = 0; i < 2; ++i) resolution_group_->addButton(optResolution[i], i);
   for (int i = 0; i < 3; ++i) depth_group_->addButton(optColor[i], i);
+  TabOnlyToChecked(resolution_group_);
+  TabOnlyToChecked(depth_group_);
+
+  // The menu bar keeps its one item: the other commands are window actions.
+  auto action = [this](const char* text, QKeySequence shortcut) {
+    auto* a = new QAction(QString::fromUtf8(text), this);
+    a->setShortcut(shortcut);
+    addAction(a);
+    return a;
+  };
+  loadAction = action("Load Picture", QKeySequence(Qt::CTRL | Qt::Key_O));
+  encodeAction = action("Encode", QKeySequence(Qt::CTRL | Qt::Key_E));
+  quitAction = action("Quit", QKeySequence(Qt::CTRL | Qt::Key_Q));
+  showEncodedAction = action("Show as Encoded", QKeySequence(Qt::Key_F2));
+  showEncodedAction->setCheckable(true);
+  useColorAction = action("Use This Color as Key", {});
+  encodeToAction = action("Encode To\u2026", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+  btnLoadPicture->setToolTip(QStringLiteral("Load a picture (Ctrl+O)"));
+  btnEncode->setToolTip(QStringLiteral("Write image.h (Ctrl+E); Encode To\u2026 asks where (Ctrl+Shift+E)"));
+  transpTxt->setToolTip(
+      QStringLiteral("Double-click a pixel to take its key; Show as Encoded (F2) marks what it leaves out"));
+  viewportMenu = new QMenu(this);
+  viewportMenu->addActions({showEncodedAction, useColorAction, encodeToAction});
+  pic->setContextMenuPolicy(Qt::CustomContextMenu);
 
   // Object names make the controls findable by name, as they were designed.
   const std::pair<QObject*, const char*> names[] = {
@@ -189,14 +231,31 @@ void frmMain::WireEvents() {
   connect(btnEncode, &QPushButton::clicked, this, &frmMain::btnEncode_Click);
   connect(resolution_group_, &QButtonGroup::idClicked, this, &frmMain::optResolution_Click);
   connect(aboutMnu, &QAction::triggered, this, &frmMain::aboutMnu_Click);
+  connect(loadAction, &QAction::triggered, this, &frmMain::btnLoadPicture_Click);
+  connect(encodeAction, &QAction::triggered, this, &frmMain::btnEncode_Click);
+  connect(encodeToAction, &QAction::triggered, this, &frmMain::encodeTo_Click);
+  connect(quitAction, &QAction::triggered, this, &QWidget::close);
+  connect(useColorAction, &QAction::triggered, this, [this] { pic_DblClick(menu_pixel_); });
+  connect(pic, &PictureBox::PixelDoubleClicked, this, &frmMain::pic_DblClick);
+  connect(pic, &QWidget::customContextMenuRequested, this, &frmMain::ShowViewportMenu);
+  connect(resolution_group_, &QButtonGroup::buttonToggled, this, [this] { TabOnlyToChecked(resolution_group_); });
+  connect(depth_group_, &QButtonGroup::buttonToggled, this, [this] {
+    TabOnlyToChecked(depth_group_);
+    SettingsChanged();
+  });
+  connect(rcorChk, &QCheckBox::stateChanged, this, &frmMain::SettingsChanged);
+  connect(transpTxt, &QLineEdit::textChanged, this, &frmMain::SettingsChanged);
+  connect(showEncodedAction, &QAction::toggled, this, &frmMain::SettingsChanged);
   viewport_.OnMouseMove([this](int button, int shift, float x, float y) { pic_MouseMove(button, shift, x, y); });
 }
 
 // --- Handlers ---------------------------------------------------------------
 
 void frmMain::btnLoadPicture_Click() {
-  const QString path = choose_file_();
-  if (!path.isEmpty()) LoadPictureFile(path);
+  const QString path = choose_file_(OrHome(open_folder_));
+  if (path.isEmpty()) return;
+  open_folder_ = QFileInfo(path).absolutePath();
+  LoadPictureFile(path);
 }
 
 void frmMain::optResolution_Click(int index) {
@@ -205,8 +264,33 @@ void frmMain::optResolution_Click(int index) {
 }
 
 void frmMain::btnEncode_Click() {
-  BusyCursor busy;
+  // Installed under /usr/bin the program's directory is not the user's to
+  // write: ask instead of failing.
+  if (CanCreateFileIn(program_directory_))
+    EncodeInto(program_directory_ + QStringLiteral("/image.h"));
+  else
+    encodeTo_Click();
+}
+
+void frmMain::encodeTo_Click() {
+  const QString path = choose_save_path_(OrHome(save_folder_));
+  if (path.isEmpty()) return;
+  save_folder_ = QFileInfo(path).absolutePath();
+  EncodeInto(path);
+}
+
+void frmMain::EncodeInto(const QString& path) {
+  output_path_ = path.toStdString();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  encoding_ = true;
   HeaderEncoder().Run(*this);
+  EndBusy();
+}
+
+void frmMain::EndBusy() {
+  if (!encoding_) return;
+  encoding_ = false;
+  QApplication::restoreOverrideCursor();
 }
 
 void frmMain::aboutMnu_Click() {
@@ -223,24 +307,60 @@ void frmMain::pic_MouseMove(int, int, float x, float y) {
   swatch.setColor(QPalette::Window, ToQColor(readout.swatch));
   Shape1->setPalette(swatch);
   txtRGB->setText(QString::fromStdString(readout.value));
+  probed_ = c;
   pic->setToolTip(QString::fromStdString(PackedHint(SettingsFrom(*this).depth, c)));
+}
+
+void frmMain::pic_DblClick(QPoint pixel) {
+  const ColorValue c = viewport_.Sample(static_cast<float>(pixel.x() * kTwipsPerPixel),
+                                        static_cast<float>(pixel.y() * kTwipsPerPixel));
+  transpTxt->setText(QString::fromStdString(HexText(PackColor(SettingsFrom(*this).depth, c))));
+  rcorChk->setChecked(true);
+}
+
+void frmMain::ShowViewportMenu(QPoint at) {
+  const std::optional<QPoint> pixel = pic->PixelAt(at);
+  useColorAction->setEnabled(pixel.has_value());
+  if (pixel) menu_pixel_ = *pixel;
+  viewportMenu->popup(pic->mapToGlobal(at));
+}
+
+// Depth, key or preview changed: the preview and the probe's key follow.
+void frmMain::SettingsChanged() {
+  const EncodeSettings settings = SettingsFrom(*this);
+  pic->SetPreview(showEncodedAction->isChecked() ? std::optional(settings) : std::nullopt);
+  if (!probed_) return;
+  const QString tip = QString::fromStdString(PackedHint(settings.depth, *probed_));
+  pic->setToolTip(tip);
+  if (QToolTip::isVisible() && pic->underMouse()) QToolTip::showText(QCursor::pos(), tip, pic);
 }
 
 // --- Loading ------------------------------------------------------------------
 
-bool frmMain::LoadPictureFile(const QString& path) {
-  LoadResult loaded;
-  {
-    BusyCursor busy;
-    loaded = LoadPicture(path.toStdString(), viewport_.background());
-  }
+void frmMain::LoadPictureFile(const QString& path) {
+  // Decoding can take seconds: it runs on a worker while the window paints.
+  // An earlier load still running is left to finish and its result dropped.
+  auto* watcher = new QFutureWatcher<LoadResult>(this);
+  pending_load_ = watcher;
+  setCursor(Qt::BusyCursor);
+  connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] { FinishLoad(watcher); });
+  watcher->setFuture(QtConcurrent::run(
+      [file = path.toStdString(), background = viewport_.background()] { return LoadPicture(file, background); }));
+}
+
+void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher) {
+  watcher->deleteLater();
+  if (watcher != pending_load_) return;  // replaced by a later load
+  pending_load_ = nullptr;
+  unsetCursor();
+  const LoadResult loaded = watcher->result();
   if (!loaded.ok()) {
     present_message_(MessageIcon::Critical, QStringLiteral("Picture not loaded"), QString::fromStdString(loaded.error));
-    return false;
+  } else {
+    viewport_.SetPicture(loaded.picture);
+    pic->update();
   }
-  viewport_.SetPicture(loaded.picture);
-  pic->update();
-  return true;
+  emit loadFinished(loaded.ok());
 }
 
 void frmMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -275,6 +395,7 @@ int frmMain::ProgressMaximum() const { return ProgressBar1->maximum(); }
 std::string frmMain::ProgramDirectory() const { return program_directory_.toStdString(); }
 
 void frmMain::ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) {
+  EndBusy();  // the message waits for the user: the program is not busy
   present_message_(icon, QString::fromStdString(title), QString::fromStdString(text));
 }
 

@@ -3,11 +3,14 @@
 // control_Event, which hands the work to the model, the picture loader or the
 // encoder.
 
+#include <QFutureWatcher>
 #include <QMainWindow>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "header_encoder.h"
+#include "picture_loader.h"
 #include "viewport.h"
 
 class QButtonGroup;
@@ -16,6 +19,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -30,17 +34,21 @@ class frmMain : public QMainWindow, public EncoderHost {
  public:
   /// Shows a modal message: icon, title, text. Tests replace it.
   using MessagePresenter = std::function<void(MessageIcon, const QString& title, const QString& text)>;
-  /// Asks for a picture file; empty when cancelled. Tests replace it.
-  using FileChooser = std::function<QString()>;
+  /// Asks for a file, starting in a folder; empty when cancelled. Tests
+  /// replace both the open and the save dialog.
+  using FileChooser = std::function<QString(const QString& folder)>;
 
   explicit frmMain(QString program_directory = {}, QWidget* parent = nullptr);
 
   void setMessagePresenter(MessagePresenter presenter) { present_message_ = std::move(presenter); }
   void setFileChooser(FileChooser chooser) { choose_file_ = std::move(chooser); }
+  void setSaveChooser(FileChooser chooser) { choose_save_path_ = std::move(chooser); }
 
-  /// Loads a picture file into the viewport; on failure says why and keeps
-  /// the picture shown. Used by Load Picture and by dropping a file.
-  bool LoadPictureFile(const QString& path);
+  /// Starts loading a picture file into the viewport without blocking the
+  /// window; on failure says why and keeps the picture shown. A load started
+  /// while another runs replaces it: only the last one's outcome counts.
+  /// Used by Load Picture and by dropping a file.
+  void LoadPictureFile(const QString& path);
 
   // EncoderHost
   const Viewport& viewport() const override { return viewport_; }
@@ -51,6 +59,7 @@ class frmMain : public QMainWindow, public EncoderHost {
   void SetProgressMaximum(int maximum) override;
   int ProgressMaximum() const override;
   std::string ProgramDirectory() const override;
+  std::string OutputPath() const override { return output_path_; }
   void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
 
   // Controls, named as the window has always named them.
@@ -78,12 +87,28 @@ class frmMain : public QMainWindow, public EncoderHost {
   QProgressBar* ProgressBar1;
   QAction* aboutMnu;
 
+  // Window actions with their shortcuts; the last three are also on the
+  // viewport's context menu.
+  QAction* loadAction;
+  QAction* encodeAction;
+  QAction* quitAction;
+  QAction* showEncodedAction;
+  QAction* useColorAction;
+  QAction* encodeToAction;
+  QMenu* viewportMenu;
+
+ signals:
+  /// A load has ended and its outcome is on screen (or in a message).
+  void loadFinished(bool ok);
+
  public slots:
   void btnLoadPicture_Click();
   void btnEncode_Click();
+  void encodeTo_Click();
   void optResolution_Click(int index);
   void aboutMnu_Click();
   void pic_MouseMove(int button, int shift, float x, float y);
+  void pic_DblClick(QPoint pixel);
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -93,6 +118,11 @@ class frmMain : public QMainWindow, public EncoderHost {
   void CreateControls();
   void SetTabOrder();
   void WireEvents();
+  void EncodeInto(const QString& path);
+  void EndBusy();
+  void FinishLoad(QFutureWatcher<LoadResult>* watcher);
+  void SettingsChanged();
+  void ShowViewportMenu(QPoint at);
 
   Viewport viewport_;
   QString program_directory_;
@@ -100,6 +130,15 @@ class frmMain : public QMainWindow, public EncoderHost {
   QButtonGroup* depth_group_;
   MessagePresenter present_message_;
   FileChooser choose_file_;
+  FileChooser choose_save_path_;
+  std::string output_path_;
+  bool encoding_ = false;  // the busy cursor of a run is up
+  QFutureWatcher<LoadResult>* pending_load_ = nullptr;
+  // Folders the dialogs start in, remembered for this run only.
+  QString open_folder_;
+  QString save_folder_;
+  std::optional<ColorValue> probed_;  // the colour the probe last showed
+  QPoint menu_pixel_;                 // where the context menu was opened
 };
 
 /// The About message's text: four lines joined by CR LF.

@@ -35,12 +35,31 @@ void PictureBox::SyncWithViewport() {
   update();
 }
 
+void PictureBox::SetPreview(std::optional<EncodeSettings> settings) {
+  preview_ = std::move(settings);
+  update();
+}
+
+std::optional<QPoint> PictureBox::PixelAt(QPoint point) const {
+  const QPoint p = point - QPoint(kFramePixels, kFramePixels);
+  if (p.x() < 0 || p.y() < 0 || p.x() >= viewport_.DrawingWidth() || p.y() >= viewport_.DrawingHeight()) return {};
+  return p;
+}
+
+QRgb PictureBox::Shown(ColorValue c) const {
+  if (!preview_) return ToRgb(c);
+  const std::int32_t packed = PackColor(preview_->depth, c);
+  if (preview_->remove && HexText(packed) == preview_->key) return kLeftOutMarker;
+  const Components k = Widen(preview_->depth, packed);
+  return qRgb(k.R, k.G, k.B);
+}
+
 void PictureBox::paintEvent(QPaintEvent*) {
   const int width = viewport_.DrawingWidth(), height = viewport_.DrawingHeight();
   QImage area(width, height, QImage::Format_RGB32);
   for (int row = 0; row < height; ++row) {
     auto* line = reinterpret_cast<QRgb*>(area.scanLine(row));
-    for (int column = 0; column < width; ++column) line[column] = ToRgb(viewport_.VisibleColor(column, row));
+    for (int column = 0; column < width; ++column) line[column] = Shown(viewport_.VisibleColor(column, row));
   }
 
   QPainter painter(this);
@@ -55,10 +74,15 @@ void PictureBox::paintEvent(QPaintEvent*) {
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint() - QPoint(kFramePixels, kFramePixels);
-  if (p.x() < 0 || p.y() < 0 || p.x() >= viewport_.DrawingWidth() || p.y() >= viewport_.DrawingHeight()) return;
+  const std::optional<QPoint> p = PixelAt(event->position().toPoint());
+  if (!p) return;
   viewport_.MouseMove(ButtonMask(event->buttons()), ShiftMask(event->modifiers()),
-                      static_cast<float>(p.x() * kTwipsPerPixel), static_cast<float>(p.y() * kTwipsPerPixel));
+                      static_cast<float>(p->x() * kTwipsPerPixel), static_cast<float>(p->y() * kTwipsPerPixel));
+}
+
+void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  if (const std::optional<QPoint> p = PixelAt(event->position().toPoint())) emit PixelDoubleClicked(*p);
 }
 
 }  // namespace pixolan

@@ -42,9 +42,20 @@ void ConfigurePictureDialog(QFileDialog& dialog) {
   if (auto* files = dialog.findChild<QFileSystemModel*>()) files->setNameFilters({});
 }
 
-QString RunPictureDialog(QWidget* parent) {
+QString RunPictureDialog(QWidget* parent, const QString& folder) {
   QFileDialog dialog(parent);
   ConfigurePictureDialog(dialog);
+  dialog.setDirectory(folder);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+QString RunSaveDialog(QWidget* parent, const QString& folder) {
+  QFileDialog dialog(parent, QString::fromLatin1(kSaveDialogTitle), folder);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.selectFile(QStringLiteral("image.h"));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
 }
