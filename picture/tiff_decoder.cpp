@@ -14,6 +14,8 @@
 namespace pixolan {
 namespace {
 
+constexpr char kName[] = "picture";
+
 struct MemoryFile {
   Bytes bytes;
   toff_t position = 0;
@@ -49,12 +51,32 @@ int OnError(TIFF*, void* user_data, const char* module, const char* format, va_l
   if (file->error.empty()) {
     char text[512];
     std::vsnprintf(text, sizeof text, format, args);
-    file->error = module && *module ? std::string(module) + ": " + text : text;
+    // Some modules are only the file's name, which the caller adds anyway.
+    const bool named = module && *module && std::strcmp(module, kName) != 0;
+    file->error = named ? std::string(module) + ": " + text : text;
   }
   return 1;  // handled: nothing reaches libtiff's default handler (stderr)
 }
 
 int OnWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+// Qt reads 16-bit grey itself and rounds to 8 bits; libtiff's own routine
+// truncates (and skips wrongly between rows narrower than the picture).
+void PutGrey16(TIFFRGBAImage* image, std::uint32_t* out, std::uint32_t, std::uint32_t, std::uint32_t width,
+               std::uint32_t height, std::int32_t from_skew, std::int32_t to_skew, unsigned char* in) {
+  const bool inverted = image->photometric == PHOTOMETRIC_MINISWHITE;
+  for (; height > 0; --height) {
+    for (std::uint32_t x = 0; x < width; ++x, in += 2) {
+      std::uint16_t value = 0;
+      std::memcpy(&value, in, 2);  // already in the machine's byte order
+      if (inverted) value = static_cast<std::uint16_t>(65535 - value);
+      const std::uint32_t grey = (value + 128u) / 257u;
+      *out++ = grey | grey << 8 | grey << 16 | 0xFF000000u;
+    }
+    out += to_skew;
+    in += static_cast<std::ptrdiff_t>(from_skew) * 2;
+  }
+}
 
 // Closes the handle and frees the options on every return.
 struct Session {
@@ -96,7 +118,7 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
   // A last line of defence: no single allocation beyond what a picture may take.
   TIFFOpenOptionsSetMaxSingleMemAlloc(session.options, static_cast<tmsize_t>(limits.max_bytes));
   // "m": no memory mapping (the procs above read from memory already).
-  session.tiff = TIFFClientOpenExt("picture", "rm", &memory, Read, Write, Seek, Close, Size, Map, Unmap,
+  session.tiff = TIFFClientOpenExt(kName, "rm", &memory, Read, Write, Seek, Close, Size, Map, Unmap,
                                    session.options);
   if (!session.tiff) return {{}, Failure(memory, "not a TIFF file libtiff can open")};
   TIFF* tiff = session.tiff;
@@ -111,15 +133,19 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
 
   // libtiff's column offset counts bytes where it should count pixels (wrong
   // below 8 bits a sample and for separate planes) unless it falls on a tile
-  // edge: start strips at column 0 and tiles at a tile edge, and start rows
-  // on a multiple of 4 so that subsampled chroma stays in step.
+  // edge, and some of its routines skip wrongly between rows narrower than the
+  // picture: read strips whole in width and tiles whole from a tile edge.
+  // Rows start on a multiple of 4 so that subsampled chroma stays in step.
   std::uint32_t tile_width = 0;
   const bool tiled = TIFFIsTiled(tiff);
   if (tiled && (!TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tile_width) || tile_width == 0))
     return {{}, Failure(memory, "the picture's tiles have no width")};
   const int first_column = tiled ? region.x - static_cast<int>(region.x % tile_width) : 0;
   const int first_row = region.y - region.y % 4;
-  const int raster_width = region.x + pixels.width - first_column;
+  const int raster_width = static_cast<int>(
+      tiled ? std::min<std::int64_t>(width - first_column,
+                                     (region.x + pixels.width - first_column + tile_width - 1) / tile_width * tile_width)
+            : width);
   const int raster_height = region.y + pixels.height - first_row;
 
   // What the reader holds at once: one decoded strip or tile (all planes of
@@ -147,6 +173,9 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
   if (!TIFFRGBAImageOK(tiff, message) || !TIFFRGBAImageBegin(&rgba.image, tiff, 1, message))
     return {{}, Failure(memory, *message ? message : "libtiff cannot convert this kind of picture")};
   rgba.begun = true;
+  if (rgba.image.isContig && rgba.image.bitspersample == 16 && rgba.image.samplesperpixel == 1 &&
+      (rgba.image.photometric == PHOTOMETRIC_MINISBLACK || rgba.image.photometric == PHOTOMETRIC_MINISWHITE))
+    rgba.image.put.contig = PutGrey16;
   // Rows as stored, as Qt gives them without auto-transform.
   rgba.image.req_orientation = rgba.image.orientation;
   rgba.image.row_offset = first_row;
