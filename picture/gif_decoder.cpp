@@ -122,8 +122,16 @@ DecodeOutcome DecodeGif(Bytes file, const Region& region, const DecodeLimits& li
   const bool covers_screen =
       frame.Left == 0 && frame.Top == 0 && frame.Width >= screen_width && frame.Height >= screen_height;
   std::uint32_t canvas = palette.has_alpha ? 0 : 0xFF000000u;
-  if (!covers_screen && transparent >= 0) canvas = palette.Color(transparent);
-  else if (!covers_screen && screen_background >= 0) canvas = palette.Color(screen_background);
+  if (!covers_screen && transparent >= 0) {
+    canvas = palette.Color(transparent);
+  } else if (!covers_screen && screen_background >= 0) {
+    // The screen's background indexes the screen's table. (Qt looks it up in
+    // the frame's local table before it has read it: colours from the heap.)
+    Palette screen = palette;
+    screen.map = gif->SColorMap;
+    screen.count = gif->SColorMap->ColorCount;
+    canvas = screen.Color(screen_background);
+  }
   for (std::size_t i = 0; i < pixels.rgba.size(); i += 4) Put(&pixels.rgba[i], canvas);
 
   // Frame rows in the order they are stored, and where each lands.
