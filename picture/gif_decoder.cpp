@@ -106,8 +106,8 @@ DecodeOutcome DecodeGif(Bytes file, const Region& region, const DecodeLimits& li
 
   // Qt holds the whole screen; an interlaced frame's last pass reaches the
   // top rows, so all of it is decoded to get them.
-  const std::int64_t needed = screen_width * screen_height * 4 +
-                              (frame.Interlace ? std::int64_t{frame.Width} * frame.Height : 0) + frame.Width;
+  const std::int64_t needed =
+      screen_width * screen_height * 4 + (frame.Interlace ? std::int64_t{frame.Width} * frame.Height : 0) + frame.Width;
   if (needed > limits.max_bytes) return {{}, TooLarge(screen_width, screen_height, needed, limits)};
 
   Palette palette;
@@ -137,8 +137,8 @@ DecodeOutcome DecodeGif(Bytes file, const Region& region, const DecodeLimits& li
   // Frame rows in the order they are stored, and where each lands.
   const int left = frame.Left, top = frame.Top;
   const std::int64_t region_bottom = std::int64_t{region.y} + pixels.height;
-  const int first_column = std::max(left, region.x), end_column = std::min<std::int64_t>(
-                                                                      std::int64_t{left} + frame.Width, region.x + pixels.width);
+  const int first_column = std::max(left, region.x),
+            end_column = std::min<std::int64_t>(std::int64_t{left} + frame.Width, region.x + pixels.width);
   std::vector<int> order;
   if (frame.Interlace) {
     for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})

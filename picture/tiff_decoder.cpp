@@ -96,9 +96,7 @@ struct RgbaImage {
   }
 };
 
-std::string Failure(const MemoryFile& file, const char* fallback) {
-  return file.error.empty() ? fallback : file.error;
-}
+std::string Failure(const MemoryFile& file, const char* fallback) { return file.error.empty() ? fallback : file.error; }
 
 // libtiff hands out premultiplied colour whenever it reports alpha; Qt's
 // ARGB32 is straight.
@@ -118,8 +116,7 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
   // A last line of defence: no single allocation beyond what a picture may take.
   TIFFOpenOptionsSetMaxSingleMemAlloc(session.options, static_cast<tmsize_t>(limits.max_bytes));
   // "m": no memory mapping (the procs above read from memory already).
-  session.tiff = TIFFClientOpenExt(kName, "rm", &memory, Read, Write, Seek, Close, Size, Map, Unmap,
-                                   session.options);
+  session.tiff = TIFFClientOpenExt(kName, "rm", &memory, Read, Write, Seek, Close, Size, Map, Unmap, session.options);
   if (!session.tiff) return {{}, Failure(memory, "not a TIFF file libtiff can open")};
   TIFF* tiff = session.tiff;
 
@@ -143,8 +140,8 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
   const int first_column = tiled ? region.x - static_cast<int>(region.x % tile_width) : 0;
   const int first_row = region.y - region.y % 4;
   const int raster_width = static_cast<int>(
-      tiled ? std::min<std::int64_t>(width - first_column,
-                                     (region.x + pixels.width - first_column + tile_width - 1) / tile_width * tile_width)
+      tiled ? std::min<std::int64_t>(width - first_column, (region.x + pixels.width - first_column + tile_width - 1) /
+                                                               tile_width * tile_width)
             : width);
   const int raster_height = region.y + pixels.height - first_row;
 
@@ -165,8 +162,9 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
   std::uint16_t compression = COMPRESSION_NONE;
   TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
   if (compression == COMPRESSION_NONE && piece > file.size())
-    return {{}, "the file is cut short: a strip or tile of " + std::to_string(piece) + " bytes does not fit in its " +
-                    std::to_string(file.size()) + " bytes"};
+    return {{},
+            "the file is cut short: a strip or tile of " + std::to_string(piece) + " bytes does not fit in its " +
+                std::to_string(file.size()) + " bytes"};
 
   RgbaImage rgba;
   char message[1024] = "";
@@ -187,8 +185,8 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
   // The raster holds 0xAABBGGRR words.
   std::uint8_t* p = pixels.rgba.data();
   for (int row = 0; row < pixels.height; ++row) {
-    const std::uint32_t* word = &raster[static_cast<std::size_t>(region.y - first_row + row) * raster_width +
-                                        (region.x - first_column)];
+    const std::uint32_t* word =
+        &raster[static_cast<std::size_t>(region.y - first_row + row) * raster_width + (region.x - first_column)];
     for (int column = 0; column < pixels.width; ++column, ++word, p += 4) {
       p[0] = static_cast<std::uint8_t>(TIFFGetR(*word));
       p[1] = static_cast<std::uint8_t>(TIFFGetG(*word));

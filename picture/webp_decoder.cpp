@@ -17,7 +17,8 @@ std::string Failure(VP8StatusCode status) {
     case VP8_STATUS_INVALID_PARAM: return "the decoder refused its settings for this picture";
     case VP8_STATUS_BITSTREAM_ERROR:
     case VP8_STATUS_NOT_ENOUGH_DATA: return "the file is damaged or cut short";
-    case VP8_STATUS_UNSUPPORTED_FEATURE: return "the picture uses a WebP feature libwebp cannot decode here (animation?)";
+    case VP8_STATUS_UNSUPPORTED_FEATURE:
+      return "the picture uses a WebP feature libwebp cannot decode here (animation?)";
     case VP8_STATUS_SUSPENDED:
     case VP8_STATUS_USER_ABORT: return "decoding was interrupted";
   }

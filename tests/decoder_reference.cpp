@@ -1,13 +1,12 @@
 #include "decoder_reference.h"
 
+#include <gtest/gtest.h>
+
 #include <QBuffer>
 #include <QImageReader>
-
-#include <algorithm>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
+
+#include "picture_image.h"
 
 namespace pixolan::test {
 
@@ -16,41 +15,26 @@ std::vector<std::uint8_t> ReadTestPicture(const std::string& name) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-std::vector<std::string> TestPicturesOf(PictureFormat format) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(PIXOLAN_TESTDATA_DIR)) {
-    const std::string name = entry.path().filename().string();
-    if (SniffFormat(ReadTestPicture(name)) == format) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-QImage QtDecode(const std::vector<std::uint8_t>& bytes) {
+bool ExpectSameAsQt(DecodeOutcome (*decode)(Bytes, const Region&, const DecodeLimits&),
+                    const std::vector<std::uint8_t>& bytes, const std::string& name) {
   QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
   QBuffer buffer(&data);
-  buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer);
   reader.setAutoTransform(false);
-  return reader.read();
+  const QImage reference = reader.read();
+  if (reference.isNull()) return false;
+  for (const Region region : {Region{}, Region{37, 23, 172, 128}}) {
+    const DecodeOutcome outcome = decode(bytes, region, {});
+    EXPECT_EQ(outcome.error, "") << name;
+    EXPECT_TRUE(Composite(outcome.pixels, 0x336699).pixels == PictureFromImage(reference, 0x336699, region).pixels)
+        << name << " at " << region.x << "," << region.y;
+  }
+  return true;
 }
 
-std::vector<Region> TestRegions() { return {Region{}, Region{37, 23, 172, 128}, Region{1, 3, 128, 128}}; }
-
-std::string Difference(const Picture& got, const Picture& want) {
-  std::ostringstream out;
-  if (got.width != want.width || got.height != want.height) {
-    out << "size " << got.width << "x" << got.height << ", want " << want.width << "x" << want.height;
-    return out.str();
-  }
-  for (int y = 0; y < got.height; ++y)
-    for (int x = 0; x < got.width; ++x)
-      if (got.At(x, y) != want.At(x, y)) {
-        out << std::hex << "pixel (" << std::dec << x << ", " << y << ") is 0x" << std::hex << got.At(x, y)
-            << ", want 0x" << want.At(x, y);
-        return out.str();
-      }
-  return {};
+std::uint32_t PixelAt(const RgbaPixels& pixels, int x, int y) {
+  const std::uint8_t* p = &pixels.rgba.at(static_cast<std::size_t>(y * pixels.width + x) * 4);
+  return std::uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3];
 }
 
 }  // namespace pixolan::test

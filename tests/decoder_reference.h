@@ -1,8 +1,5 @@
 #pragma once
-// What the decoder tests share: test files, Qt's whole decode as the
-// reference, and comparing pictures.
-
-#include <QImage>
+// What the decoder tests share: test files, and Qt's whole decode as the reference.
 
 #include <string>
 #include <vector>
@@ -13,20 +10,13 @@ namespace pixolan::test {
 
 std::vector<std::uint8_t> ReadTestPicture(const std::string& name);
 
-/// Names of the test pictures of a format, by their first bytes.
-std::vector<std::string> TestPicturesOf(PictureFormat format);
+/// Composite(decode) equals Qt's whole decode cut to the region, for the
+/// default corner and an odd offset over a background that shows alpha;
+/// false when Qt cannot read bytes.
+bool ExpectSameAsQt(DecodeOutcome (*decode)(Bytes, const Region&, const DecodeLimits&),
+                    const std::vector<std::uint8_t>& bytes, const std::string& name);
 
-/// Qt's reader on the whole file, as Pixolan used it (no auto-transform).
-QImage QtDecode(const std::vector<std::uint8_t>& bytes);
-
-/// A background that shows alpha handling, unlike white.
-inline constexpr ColorValue kTestBackground = 0x336699;
-
-/// The regions every equality check covers: the default corner and offsets,
-/// an odd one among them.
-std::vector<Region> TestRegions();
-
-/// Empty when equal, otherwise the size or the first differing pixel.
-std::string Difference(const Picture& got, const Picture& want);
+/// Pixel (x, y) of a decoded region as 0xRRGGBBAA.
+std::uint32_t PixelAt(const RgbaPixels& pixels, int x, int y);
 
 }  // namespace pixolan::test

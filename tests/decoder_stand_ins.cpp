@@ -1,18 +1,7 @@
-// Decoders for formats not yet in this tree, only so that the dispatch links
-// in the decoder tests; CMake leaves out each one whose real decoder exists.
-
+// Decoders of formats not yet in this tree, so that the dispatch links in the
+// decoder tests; CMake defines only those whose real decoder is missing.
 #include "decoder.h"
 
-namespace pixolan {
-
-#ifdef PIXOLAN_STAND_IN_JPEG
-DecodeOutcome DecodeJpeg(Bytes, const Region&, const DecodeLimits&) { return {{}, "no JPEG decoder in this build"}; }
-#endif
-#ifdef PIXOLAN_STAND_IN_PNG
-DecodeOutcome DecodePng(Bytes, const Region&, const DecodeLimits&) { return {{}, "no PNG decoder in this build"}; }
-#endif
-#ifdef PIXOLAN_STAND_IN_BMP
-DecodeOutcome DecodeBmp(Bytes, const Region&, const DecodeLimits&) { return {{}, "no BMP decoder in this build"}; }
-#endif
-
-}  // namespace pixolan
+#define STAND_IN(Name) \
+  pixolan::DecodeOutcome pixolan::Name(Bytes, const Region&, const DecodeLimits&) { return {{}, "no decoder"}; }
+STAND_IN_JPEG STAND_IN_PNG STAND_IN_BMP
