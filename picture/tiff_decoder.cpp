@@ -139,11 +139,12 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
     return {{}, Failure(memory, "the picture's tiles have no width")};
   const int first_column = tiled ? region.x - static_cast<int>(region.x % tile_width) : 0;
   const int first_row = region.y - region.y % 4;
-  const int raster_width = static_cast<int>(
+  // Wide as the picture for strips: checked against the limit before use.
+  const std::int64_t raster_width =
       tiled ? std::min<std::int64_t>(width - first_column, (region.x + pixels.width - first_column + tile_width - 1) /
                                                                tile_width * tile_width)
-            : width);
-  const int raster_height = region.y + pixels.height - first_row;
+            : width;
+  const std::int64_t raster_height = region.y + pixels.height - first_row;
 
   // What the reader holds at once: one decoded strip or tile (all planes of
   // it when they are stored separately) besides the raster.
@@ -153,7 +154,7 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
   const std::uint64_t piece = tiled ? TIFFTileSize64(tiff) : TIFFStripSize64(tiff);
   if (piece == 0) return {{}, Failure(memory, "the picture's strips or tiles have no size")};
   const std::int64_t planes = planar == PLANARCONFIG_SEPARATE ? std::min<std::int64_t>(samples, 4) : 1;
-  const std::int64_t needed = std::int64_t{raster_width} * raster_height * 4 +
+  const std::int64_t needed = raster_width * raster_height * 4 +
                               static_cast<std::int64_t>(std::min<std::uint64_t>(piece, INT64_MAX / 8)) * planes;
   if (needed > limits.max_bytes) return {{}, TooLarge(width, height, needed, limits)};
 
@@ -179,7 +180,8 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
   rgba.image.row_offset = first_row;
   rgba.image.col_offset = first_column;
   std::vector<std::uint32_t> raster(static_cast<std::size_t>(raster_width) * raster_height);
-  if (!TIFFRGBAImageGet(&rgba.image, raster.data(), raster_width, raster_height))
+  if (!TIFFRGBAImageGet(&rgba.image, raster.data(), static_cast<std::uint32_t>(raster_width),
+                        static_cast<std::uint32_t>(raster_height)))
     return {{}, Failure(memory, "libtiff could not read the picture")};
 
   // The raster holds 0xAABBGGRR words.

@@ -30,9 +30,10 @@ std::string Failure(VP8StatusCode status) {
 // decode. The crop's corner must also be even.
 constexpr int kMargin = 2;
 
-// Per column of a lossy picture: the macroblock row caches and contexts the
-// VP8 decoder keeps whatever the crop (generously rounded).
-constexpr std::int64_t kLossyBytesPerColumn = 64;
+// Per column of a lossy picture: the macroblock row of coefficients, caches
+// and contexts the VP8 decoder keeps whatever the crop (about 90 bytes by
+// libwebp's structures, rounded up).
+constexpr std::int64_t kLossyBytesPerColumn = 128;
 // Lossless: the whole picture in 32-bit pixels, plus 16 + 16 cached rows.
 constexpr std::int64_t kLosslessCachedRows = 32;
 
