@@ -56,6 +56,10 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
 DecodeOutcome DecodeGif(Bytes file, const Region& region, const DecodeLimits& limits);
 DecodeOutcome DecodeWebp(Bytes file, const Region& region, const DecodeLimits& limits);
 
+/// The part of region inside a picture_width x picture_height picture, as
+/// pixels to fill (all zero: transparent black).
+RgbaPixels RegionPixels(const Region& region, std::int64_t picture_width, std::int64_t picture_height);
+
 /// "the picture is W x H pixels and would need N MB, more than the L MB a
 /// picture may take": the one refusal every decoder gives for a picture too
 /// large to decode.

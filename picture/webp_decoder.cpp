@@ -1,0 +1,90 @@
+// WebP through libwebp, cropped to the region.
+
+#include <webp/decode.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "decoder.h"
+
+namespace pixolan {
+namespace {
+
+std::string Failure(VP8StatusCode status) {
+  switch (status) {
+    case VP8_STATUS_OK: break;
+    case VP8_STATUS_OUT_OF_MEMORY: return "there was not enough memory to decode the picture";
+    case VP8_STATUS_INVALID_PARAM: return "the decoder refused its settings for this picture";
+    case VP8_STATUS_BITSTREAM_ERROR:
+    case VP8_STATUS_NOT_ENOUGH_DATA: return "the file is damaged or cut short";
+    case VP8_STATUS_UNSUPPORTED_FEATURE:
+      return "the picture uses a WebP feature libwebp cannot decode here (animation?)";
+    case VP8_STATUS_SUSPENDED:
+    case VP8_STATUS_USER_ABORT: return "decoding was interrupted";
+  }
+  return "libwebp failed with status " + std::to_string(static_cast<int>(status));
+}
+
+// Cropped lossy output is upsampled as if the crop's edges were the
+// picture's: decode a little more around it so the region matches a whole
+// decode. The crop's corner must also be even.
+constexpr int kMargin = 2;
+
+// Per column of a lossy picture: the macroblock row of coefficients, caches
+// and contexts the VP8 decoder keeps whatever the crop (about 90 bytes by
+// libwebp's structures, rounded up).
+constexpr std::int64_t kLossyBytesPerColumn = 128;
+// Lossless: the whole picture in 32-bit pixels, plus 16 + 16 cached rows.
+constexpr std::int64_t kLosslessCachedRows = 32;
+
+}  // namespace
+
+DecodeOutcome DecodeWebp(Bytes file, const Region& region, const DecodeLimits& limits) {
+  WebPDecoderConfig config;
+  if (!WebPInitDecoderConfig(&config)) return {{}, "libwebp is not the version Pixolan was built with"};
+  const VP8StatusCode header = WebPGetFeatures(file.data(), file.size(), &config.input);
+  if (header != VP8_STATUS_OK) return {{}, Failure(header)};
+  const std::int64_t width = config.input.width, height = config.input.height;
+
+  RgbaPixels pixels = RegionPixels(region, width, height);
+  const int left = std::max(region.x - kMargin, 0) & ~1, top = std::max(region.y - kMargin, 0) & ~1;
+  const int right = static_cast<int>(std::min<std::int64_t>(std::int64_t{region.x} + pixels.width + kMargin, width));
+  const int bottom = static_cast<int>(std::min<std::int64_t>(std::int64_t{region.y} + pixels.height + kMargin, height));
+  const std::int64_t crop_bytes = pixels.rgba.empty() ? 0 : std::int64_t{right - left} * (bottom - top) * 4;
+
+  std::int64_t needed = crop_bytes;
+  if (config.input.format == 2) {
+    // Lossless decodes into a whole-picture buffer before cropping.
+    needed += (width * height + width * kLosslessCachedRows) * 4;
+  } else {
+    needed += width * kLossyBytesPerColumn;
+    // An alpha plane is kept whole, one byte a pixel.
+    if (config.input.has_alpha) needed += width * height;
+  }
+  if (needed > limits.max_bytes) return {{}, TooLarge(width, height, needed, limits)};
+  if (pixels.rgba.empty()) return {std::move(pixels), {}};
+
+  std::vector<std::uint8_t> crop(static_cast<std::size_t>(crop_bytes));
+  config.options.use_cropping = 1;
+  config.options.crop_left = left;
+  config.options.crop_top = top;
+  config.options.crop_width = right - left;
+  config.options.crop_height = bottom - top;
+  config.output.colorspace = MODE_RGBA;  // straight alpha, as Qt's ARGB32
+  config.output.is_external_memory = 1;
+  config.output.u.RGBA.rgba = crop.data();
+  config.output.u.RGBA.stride = (right - left) * 4;
+  config.output.u.RGBA.size = crop.size();
+  const VP8StatusCode status = WebPDecode(file.data(), file.size(), &config);
+  WebPFreeDecBuffer(&config.output);
+  if (status != VP8_STATUS_OK) return {{}, Failure(status)};
+
+  const std::size_t row_bytes = static_cast<std::size_t>(pixels.width) * 4;
+  for (int row = 0; row < pixels.height; ++row) {
+    const std::size_t from = (static_cast<std::size_t>(region.y - top + row) * (right - left) + (region.x - left)) * 4;
+    std::memcpy(&pixels.rgba[row * row_bytes], &crop[from], row_bytes);
+  }
+  return {std::move(pixels), {}};
+}
+
+}  // namespace pixolan
