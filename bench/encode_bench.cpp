@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "header_format.h"
-#include "output_file.h"
-#include "sample_picture.h"
+#include "encoder/header_format.h"
+#include "encoder/output_file.h"
+#include "resources/sample_picture.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <optional>
 #include <sstream>
 
-#include "color.h"
-#include "header_reader.h"
-#include "output_file.h"
+#include "model/color.h"
+#include "cli/header_reader.h"
+#include "encoder/output_file.h"
 
 namespace {
 

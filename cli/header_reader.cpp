@@ -1,4 +1,4 @@
-#include "header_reader.h"
+#include "cli/header_reader.h"
 
 #include <cctype>
 

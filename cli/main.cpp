@@ -7,11 +7,11 @@
 #include <cstring>
 #include <iostream>
 
-#include "header_encoder.h"
-#include "options.h"
-#include "picture_loader.h"
-#include "sample_picture.h"
-#include "signal_cleanup.h"
+#include "encoder/header_encoder.h"
+#include "cli/options.h"
+#include "picture/picture_loader.h"
+#include "resources/sample_picture.h"
+#include "encoder/signal_cleanup.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "decoder.h"
-#include "header_format.h"
+#include "picture/decoder.h"
+#include "encoder/header_format.h"
 
 namespace pixolan {
 

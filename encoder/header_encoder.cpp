@@ -1,6 +1,6 @@
-#include "header_encoder.h"
+#include "encoder/header_encoder.h"
 
-#include "output_file.h"
+#include "encoder/output_file.h"
 
 namespace pixolan {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "header_format.h"
-#include "viewport.h"
+#include "encoder/header_format.h"
+#include "model/viewport.h"
 
 namespace pixolan {
 

@@ -1,4 +1,4 @@
-#include "header_format.h"
+#include "encoder/header_format.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "viewport.h"
+#include "model/viewport.h"
 
 namespace pixolan {
 

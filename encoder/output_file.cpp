@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "encoder/output_file.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "signal_cleanup.h"
+#include "encoder/signal_cleanup.h"
 
 namespace pixolan {
 namespace {

@@ -1,4 +1,4 @@
-#include "signal_cleanup.h"
+#include "encoder/signal_cleanup.h"
 
 #include <unistd.h>
 

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "decoder.h"
-#include "header_format.h"
+#include "picture/decoder.h"
+#include "encoder/header_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const pixolan::DecodeOutcome decoded = pixolan::DecodePicture({data, size}, {}, {});

@@ -13,7 +13,7 @@
 #include <iterator>
 #include <vector>
 
-#include "decoder_process.h"
+#include "picture/decoder_process.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 

@@ -1,4 +1,4 @@
-#include "color.h"
+#include "model/color.h"
 
 #include <bit>
 

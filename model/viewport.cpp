@@ -1,4 +1,4 @@
-#include "viewport.h"
+#include "model/viewport.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "color.h"
+#include "model/color.h"
 
 namespace pixolan {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "decoder.h"
+#include "picture/decoder.h"
 
 namespace pixolan {
 namespace {

@@ -1,6 +1,6 @@
 // The dispatch on its own, so that a program using one decoder links only that one.
 
-#include "decoder.h"
+#include "picture/decoder.h"
 
 namespace pixolan {
 

@@ -1,4 +1,4 @@
-#include "decode_result.h"
+#include "picture/decode_result.h"
 
 #include <algorithm>
 #include <cstdint>

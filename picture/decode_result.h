@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "decoder.h"
+#include "picture/decoder.h"
 
 namespace pixolan {
 

@@ -1,4 +1,4 @@
-#include "decoder.h"
+#include "picture/decoder.h"
 
 #include <algorithm>
 #include <cstring>

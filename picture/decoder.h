@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "viewport.h"
+#include "model/viewport.h"
 
 namespace pixolan {
 

@@ -1,4 +1,4 @@
-#include "decoder_process.h"
+#include "picture/decoder_process.h"
 
 #include <seccomp.h>
 #include <sys/mman.h>
@@ -13,7 +13,7 @@
 #include <new>
 #include <string>
 
-#include "decode_result.h"
+#include "picture/decode_result.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)

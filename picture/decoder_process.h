@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "decoder.h"
+#include "picture/decoder.h"
 
 namespace pixolan {
 

@@ -8,8 +8,8 @@
 
 #include <memory>
 
-#include "decoder_process.h"
-#include "qt_rgba.h"
+#include "picture/decoder_process.h"
+#include "picture/qt_rgba.h"
 
 namespace pixolan {
 namespace {

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "decoder.h"
+#include "picture/decoder.h"
 
 namespace pixolan {
 namespace {

@@ -8,8 +8,8 @@
 #include <csetjmp>
 #include <cstring>
 
-#include "decoder.h"
-#include "region_clip.h"
+#include "picture/decoder.h"
+#include "picture/region_clip.h"
 
 namespace pixolan {
 namespace {

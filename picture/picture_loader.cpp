@@ -1,4 +1,4 @@
-#include "picture_loader.h"
+#include "picture/picture_loader.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "decode_result.h"
+#include "picture/decode_result.h"
 
 extern char** environ;
 

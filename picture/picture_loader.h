@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "decoder.h"
-#include "viewport.h"
+#include "picture/decoder.h"
+#include "model/viewport.h"
 
 namespace pixolan {
 

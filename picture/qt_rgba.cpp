@@ -1,4 +1,4 @@
-#include "qt_rgba.h"
+#include "picture/qt_rgba.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-#include "decoder.h"
+#include "picture/decoder.h"
 
 namespace pixolan {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "decoder.h"
+#include "picture/decoder.h"
 
 namespace pixolan {
 

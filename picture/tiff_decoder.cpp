@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "decoder.h"
+#include "picture/decoder.h"
 
 namespace pixolan {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "decoder.h"
+#include "picture/decoder.h"
 
 namespace pixolan {
 namespace {

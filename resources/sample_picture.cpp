@@ -1,4 +1,4 @@
-#include "sample_picture.h"
+#include "resources/sample_picture.h"
 
 #include <array>
 #include <cstdint>

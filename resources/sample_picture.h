@@ -1,7 +1,7 @@
 #pragma once
 // The picture shown at start-up and encoded by pixolan-encode without a file.
 
-#include "viewport.h"
+#include "model/viewport.h"
 
 namespace pixolan {
 

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "header_format.h"
-#include "picture_loader.h"
-#include "sample_picture.h"
-#include "test_support.h"
+#include "encoder/header_format.h"
+#include "picture/picture_loader.h"
+#include "resources/sample_picture.h"
+#include "tests/test_support.h"
 
 namespace pixolan {
 namespace {

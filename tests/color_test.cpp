@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "color.h"
+#include "model/color.h"
 
 namespace pixolan {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <sstream>
 
-#include "header_format.h"
-#include "test_support.h"
+#include "encoder/header_format.h"
+#include "tests/test_support.h"
 
 namespace pixolan {
 namespace {

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <tuple>
 
-#include "decoder.h"
-#include "qt_rgba.h"
-#include "test_support.h"
+#include "picture/decoder.h"
+#include "picture/qt_rgba.h"
+#include "tests/test_support.h"
 
 namespace pixolan {
 

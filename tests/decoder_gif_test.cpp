@@ -1,7 +1,7 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
-#include "decoder_reference.h"
+#include "tests/decoder_reference.h"
 
 namespace pixolan {
 namespace {

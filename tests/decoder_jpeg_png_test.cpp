@@ -11,9 +11,9 @@
 #include <QImageReader>
 #include <filesystem>
 
-#include "decoder.h"
-#include "qt_rgba.h"
-#include "test_support.h"
+#include "picture/decoder.h"
+#include "picture/qt_rgba.h"
+#include "tests/test_support.h"
 
 namespace pixolan {
 namespace {

@@ -1,4 +1,4 @@
-#include "decoder_reference.h"
+#include "tests/decoder_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <QImageReader>
 #include <fstream>
 
-#include "qt_rgba.h"
+#include "picture/qt_rgba.h"
 
 namespace pixolan::test {
 

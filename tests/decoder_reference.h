@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "decoder.h"
+#include "picture/decoder.h"
 
 namespace pixolan::test {
 

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "decoder_reference.h"
+#include "tests/decoder_reference.h"
 
 namespace pixolan {
 namespace {

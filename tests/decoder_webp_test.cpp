@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <webp/encode.h>
 
-#include "decoder_reference.h"
+#include "tests/decoder_reference.h"
 
 namespace pixolan {
 namespace {

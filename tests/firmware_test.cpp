@@ -9,7 +9,7 @@
 #include <cmath>
 #include <functional>
 
-#include "test_support.h"
+#include "tests/test_support.h"
 
 namespace pixolan {
 namespace {

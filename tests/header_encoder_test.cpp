@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "header_encoder.h"
-#include "sample_picture.h"
-#include "test_support.h"
+#include "encoder/header_encoder.h"
+#include "resources/sample_picture.h"
+#include "tests/test_support.h"
 
 namespace pixolan {
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <regex>
 
-#include "header_format.h"
-#include "test_support.h"
+#include "encoder/header_format.h"
+#include "tests/test_support.h"
 
 namespace pixolan {
 namespace {

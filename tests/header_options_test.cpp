@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "header_format.h"
-#include "test_support.h"
+#include "encoder/header_format.h"
+#include "tests/test_support.h"
 
 // Each case names only the options it changes; the rest keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"

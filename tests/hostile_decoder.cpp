@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "decoder_process.h"
+#include "picture/decoder_process.h"
 
 namespace {
 

@@ -21,10 +21,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "main_window.h"
-#include "picture_box.h"
-#include "picture_dialog.h"
-#include "sample_picture.h"
+#include "ui/main_window.h"
+#include "ui/picture_box.h"
+#include "ui/picture_dialog.h"
+#include "resources/sample_picture.h"
 
 using namespace pixolan;
 

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "output_file.h"
-#include "signal_cleanup.h"
-#include "test_support.h"
+#include "encoder/output_file.h"
+#include "encoder/signal_cleanup.h"
+#include "tests/test_support.h"
 
 namespace pixolan {
 namespace {

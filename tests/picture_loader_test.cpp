@@ -8,9 +8,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "decode_result.h"
-#include "picture_loader.h"
-#include "test_support.h"
+#include "picture/decode_result.h"
+#include "picture/picture_loader.h"
+#include "tests/test_support.h"
 
 namespace pixolan {
 namespace {

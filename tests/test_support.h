@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "viewport.h"
+#include "model/viewport.h"
 
 namespace pixolan::testing {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "sample_picture.h"
-#include "viewport.h"
+#include "resources/sample_picture.h"
+#include "model/viewport.h"
 
 namespace pixolan {
 namespace {

@@ -1,4 +1,4 @@
-#include "color_probe.h"
+#include "ui/color_probe.h"
 
 namespace pixolan {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "color.h"
+#include "model/color.h"
 
 namespace pixolan {
 

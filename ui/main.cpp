@@ -2,9 +2,9 @@
 #include <QEvent>
 #include <csignal>
 
-#include "main_window.h"
-#include "signal_cleanup.h"
-#include "startup_style.h"
+#include "ui/main_window.h"
+#include "encoder/signal_cleanup.h"
+#include "ui/startup_style.h"
 
 namespace {
 

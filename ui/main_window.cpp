@@ -1,4 +1,4 @@
-#include "main_window.h"
+#include "ui/main_window.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -22,11 +22,11 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
-#include "color_probe.h"
-#include "picture_box.h"
-#include "picture_dialog.h"
-#include "sample_picture.h"
-#include "twips.h"
+#include "ui/color_probe.h"
+#include "ui/picture_box.h"
+#include "ui/picture_dialog.h"
+#include "resources/sample_picture.h"
+#include "ui/twips.h"
 
 namespace pixolan {
 namespace {

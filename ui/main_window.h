@@ -9,9 +9,9 @@
 #include <functional>
 #include <optional>
 
-#include "header_encoder.h"
-#include "picture_loader.h"
-#include "viewport.h"
+#include "encoder/header_encoder.h"
+#include "picture/picture_loader.h"
+#include "model/viewport.h"
 
 class QButtonGroup;
 class QCheckBox;

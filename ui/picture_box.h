@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <optional>
 
-#include "header_format.h"
-#include "viewport.h"
+#include "encoder/header_format.h"
+#include "model/viewport.h"
 
 namespace pixolan {
 

@@ -1,4 +1,4 @@
-#include "picture_dialog.h"
+#include "ui/picture_dialog.h"
 
 #include <QFileDialog>
 #include <QFileSystemModel>

@@ -1,4 +1,4 @@
-#include "startup_style.h"
+#include "ui/startup_style.h"
 
 #include <QIconEngine>
 #include <QImageReader>

@@ -3,7 +3,7 @@
 
 #include <QRect>
 
-#include "viewport.h"
+#include "model/viewport.h"
 
 namespace pixolan {
 
