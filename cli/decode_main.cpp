@@ -7,7 +7,7 @@
 #include <optional>
 #include <sstream>
 
-#include "model/color.h"
+#include "model/viewport.h"
 #include "cli/header_reader.h"
 #include "encoder/output_file.h"
 
@@ -49,17 +49,22 @@ int Usage(const std::string& message) {
 // Explicit options win; otherwise the declared type, then the values, decide.
 std::optional<ColorDepth> DepthOf(const ReadHeader& header) {
   const std::string& type = header.type;
-  if (type.find("char") != std::string::npos || type.find("uint8_t") != std::string::npos) return ColorDepth::Depth8;
-  if (type.find("uint16_t") != std::string::npos) return ColorDepth::Depth16;
-  if (type.find("uint32_t") != std::string::npos) return ColorDepth::Depth12;
+  // Only the legacy 8-bit type is a char; the stdint types name their depth.
+  if (type.find("char") != std::string::npos) return ColorDepth::Depth8;
+  for (const DepthInfo& info : kDepths)
+    if (type.find(info.stdint_type) != std::string::npos) return info.depth;
   for (const HeaderElement& e : header.elements)
     if (e.value > 0xFFFF) return ColorDepth::Depth12;
   return std::nullopt;
 }
 
+// Grid columns of a viewport: one more than its width in pixels.
+int GridColumns(float outer_width) { return static_cast<int>(outer_width) / kTwipsPerPixel + 1; }
+
 int ColumnsOf(const ReadHeader& header) {
-  const std::int64_t wide = 177 * kRows;
-  return header.declared.value_or(static_cast<std::int64_t>(header.elements.size())) == wide ? 177 : 133;
+  const std::int64_t wide = std::int64_t{GridColumns(kWideWidthTwips)} * kRows;
+  return GridColumns(header.declared.value_or(static_cast<std::int64_t>(header.elements.size())) == wide ? kWideWidthTwips
+                                                                                                       : kNarrowWidthTwips);
 }
 
 std::string Describe(const HeaderElement& e, const std::string& name) {
@@ -84,15 +89,13 @@ int main(int argc, char** argv) {
       opt.output = argv[++i];
     } else if (arg == "--resolution") {
       const std::string v = value ? argv[++i] : "";
-      if (v == "132x132") opt.columns = 133;
-      else if (v == "132x176") opt.columns = 177;
-      else return Usage("unknown resolution '" + v + "': use 132x132 or 132x176");
+      const std::optional<float> width = OuterWidthNamed(v);
+      if (!width) return Usage("unknown resolution '" + v + "': use 132x132 or 132x176");
+      opt.columns = GridColumns(*width);
     } else if (arg == "--depth") {
       const std::string v = value ? argv[++i] : "";
-      if (v == "8") opt.depth = ColorDepth::Depth8;
-      else if (v == "12") opt.depth = ColorDepth::Depth12;
-      else if (v == "16") opt.depth = ColorDepth::Depth16;
-      else return Usage("unknown depth '" + v + "': use 8, 12 or 16");
+      opt.depth = DepthNamed(v);
+      if (!opt.depth) return Usage("unknown depth '" + v + "': use 8, 12 or 16");
     } else if (arg == "--swap-bytes") {
       opt.swap = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -130,10 +133,10 @@ int main(int argc, char** argv) {
   const std::size_t grid = static_cast<std::size_t>(columns) * kRows;
 
   // Every value must be one the depth can write: white fills every field.
-  const auto mask = static_cast<std::uint32_t>(PackColor(*depth, 0xFFFFFF));
+  const std::uint32_t mask = FieldMask(*depth);
   std::vector<std::uint32_t> values;
   for (const HeaderElement& e : header.elements) {
-    const std::uint32_t v = opt.swap ? (e.value & 0xFF) << 8 | (e.value >> 8 & 0xFF) | (e.value & ~0xFFFFu) : e.value;
+    const std::uint32_t v = opt.swap ? SwapBytes16(e.value) : e.value;
     if ((v & ~mask) != 0) {
       std::cerr << "pixolan-decode: " << Describe(e, opt.header) << "0x" << HexText(e.value) << " is not a sample at "
                 << BitsOf(*depth) << " bits\n";

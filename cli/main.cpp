@@ -9,6 +9,7 @@
 
 #include "encoder/header_encoder.h"
 #include "cli/options.h"
+#include "io/descriptor.h"
 #include "picture/picture_loader.h"
 #include "resources/sample_picture.h"
 #include "encoder/signal_cleanup.h"
@@ -50,14 +51,10 @@ LoadResult LoadStandardInput(ColorValue background, const Region& region) {
   const std::string name = "standard input";
   constexpr std::size_t kLimit = std::size_t{kAllocationLimitMB} * 1024 * 1024;
   std::string bytes;
-  char buffer[65536];
-  for (ssize_t n; (n = ::read(STDIN_FILENO, buffer, sizeof buffer)) != 0;) {
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return LoadFailure(name, std::strerror(errno));
-    bytes.append(buffer, static_cast<std::size_t>(n));
-    if (bytes.size() > kLimit)
-      return LoadFailure(name, "more than the " + std::to_string(kAllocationLimitMB) + " MB a picture may take");
-  }
+  const int error = ReadAll(STDIN_FILENO, kLimit, bytes);
+  if (error == EFBIG)
+    return LoadFailure(name, "more than the " + std::to_string(kAllocationLimitMB) + " MB a picture may take");
+  if (error != 0) return LoadFailure(name, std::strerror(error));
   return LoadPictureBytes(std::move(bytes), name, background, region);
 }
 

@@ -77,15 +77,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       cl.version = true;
     } else if (arg == "--resolution") {
       if (!value(v)) return fail("--resolution needs 132x132 or 132x176");
-      if (v == "132x132") cl.outer_width = kNarrowWidthTwips;
-      else if (v == "132x176") cl.outer_width = kWideWidthTwips;
-      else return fail("unknown resolution '" + v + "': use 132x132 or 132x176");
+      const std::optional<float> width = OuterWidthNamed(v);
+      if (!width) return fail("unknown resolution '" + v + "': use 132x132 or 132x176");
+      cl.outer_width = *width;
     } else if (arg == "--depth") {
       if (!value(v)) return fail("--depth needs 8, 12 or 16");
-      if (v == "8") cl.settings.depth = ColorDepth::Depth8;
-      else if (v == "12") cl.settings.depth = ColorDepth::Depth12;
-      else if (v == "16") cl.settings.depth = ColorDepth::Depth16;
-      else return fail("unknown depth '" + v + "': use 8, 12 or 16");
+      const std::optional<ColorDepth> depth = DepthNamed(v);
+      if (!depth) return fail("unknown depth '" + v + "': use 8, 12 or 16");
+      cl.settings.depth = *depth;
     } else if (arg == "--remove") {
       if (!value(cl.settings.key)) return fail("--remove needs a key, the hex digits of a packed value");
       cl.settings.remove = true;

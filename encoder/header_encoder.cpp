@@ -8,11 +8,7 @@ void EncoderHost::ShowWarning(const std::string& text) { ShowMessage(text, kGene
 
 EncodeSettings SettingsFrom(const EncoderHost& host) {
   EncodeSettings settings;
-  switch (host.SelectedDepthOption()) {
-    case 0: settings.depth = ColorDepth::Depth8; break;
-    case 1: settings.depth = ColorDepth::Depth12; break;
-    default: settings.depth = ColorDepth::Depth16; break;
-  }
+  settings.depth = DepthAtOption(host.SelectedDepthOption());
   settings.remove = !host.RemoveColorUnchecked();
   settings.key = host.KeyText();
   return settings;

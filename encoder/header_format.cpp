@@ -83,7 +83,7 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
       if (color != last_color || hex.empty()) {
         last_color = color;
         packed = static_cast<std::uint32_t>(PackColor(settings.depth, color));
-        if (swap) packed = (packed & 0xFF) << 8 | packed >> 8;
+        if (swap) packed = SwapBytes16(packed);
         hex = std::string_view(digits, static_cast<std::size_t>(WriteHex(digits, packed) - digits));
         found.largest = std::max(found.largest, packed);
       }
@@ -118,7 +118,7 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
 
 std::string KeyWarning(ColorDepth depth, const std::string& key) {
   // White fills every field: its bits are all a packed value can have set.
-  const auto mask = static_cast<std::uint32_t>(PackColor(depth, 0xFFFFFF));
+  const std::uint32_t mask = FieldMask(depth);
   std::string_view digits = key;
   if (digits.starts_with("0x") || digits.starts_with("0X")) digits.remove_prefix(2);
   while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
@@ -135,8 +135,8 @@ std::string KeyWarning(ColorDepth depth, const std::string& key) {
 
 std::string ReportText(const HeaderStats& stats, ColorDepth depth, ElementForm form) {
   // Only the legacy wide type changes size with the target's int.
-  const bool int_sized = form == ElementForm::Legacy && depth != ColorDepth::Depth8;
-  const int fixed = depth == ColorDepth::Depth8 ? 1 : form == ElementForm::Legacy ? 0 : depth == ColorDepth::Depth12 ? 4 : 2;
+  const int fixed = form == ElementForm::Legacy ? InfoOf(depth).legacy_bytes : InfoOf(depth).stdint_bytes;
+  const bool int_sized = fixed == 0;
   auto bytes = [&](int int_bytes) { return std::to_string(stats.declared * (int_sized ? int_bytes : fixed)); };
   std::string out = std::to_string(stats.declared) + " elements of " + ElementType(depth, form) + "\n";
   out += "flash: " + bytes(1) + " bytes with an 8-bit int, " + bytes(2) + " with a 16-bit int, " + bytes(4) +

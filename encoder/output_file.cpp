@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "encoder/signal_cleanup.h"
+#include "io/descriptor.h"
 
 namespace pixolan {
 namespace {
@@ -22,18 +23,6 @@ constexpr int kMaxLinks = 40;
 
 SaveResult Failure(const std::string& what, int error, bool kept = false) {
   return {"Could not write " + what + ": " + std::strerror(error) + ".", kept, {}};
-}
-
-bool WriteAll(int fd, std::string_view content) {
-  while (!content.empty()) {
-    const ssize_t n = ::write(fd, content.data(), content.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    content.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
 }
 
 SaveResult WriteStraight(int fd, const std::string& path, std::string_view content) {

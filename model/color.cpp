@@ -1,26 +1,31 @@
 #include "model/color.h"
 
 #include <bit>
+#include <iterator>
 
 namespace pixolan {
 
-const char* ElementType(ColorDepth depth, ElementForm form) {
-  if (form == ElementForm::Legacy) return depth == ColorDepth::Depth8 ? "unsigned char" : "unsigned int";
-  switch (depth) {
-    case ColorDepth::Depth8: return "uint8_t";
-    case ColorDepth::Depth12: return "uint32_t";
-    case ColorDepth::Depth16: return "uint16_t";
-  }
-  return "";
+ColorDepth DepthAtOption(int index) {
+  for (const DepthInfo& info : kDepths)
+    if (static_cast<int>(info.depth) == index) return info.depth;
+  return kDepths[std::size(kDepths) - 1].depth;
 }
 
-int BitsOf(ColorDepth depth) {
-  switch (depth) {
-    case ColorDepth::Depth8: return 8;
-    case ColorDepth::Depth12: return 12;
-    case ColorDepth::Depth16: return 16;
-  }
-  return 0;
+std::optional<ColorDepth> DepthNamed(const std::string& bits) {
+  for (const DepthInfo& info : kDepths)
+    if (bits == std::to_string(info.bits)) return info.depth;
+  return std::nullopt;
+}
+
+const char* ElementType(ColorDepth depth, ElementForm form) {
+  return form == ElementForm::Legacy ? InfoOf(depth).legacy_type : InfoOf(depth).stdint_type;
+}
+
+std::uint32_t FieldMask(ColorDepth depth) {
+  std::uint32_t mask = 0;
+  for (const PackedField f : {InfoOf(depth).red, InfoOf(depth).green, InfoOf(depth).blue})
+    mask |= ((1u << f.bits) - 1) << f.shift;
+  return mask;
 }
 
 Components Unpack(ColorValue c) {
@@ -45,29 +50,29 @@ std::int32_t Scale(int component, int levels) {
 }  // namespace
 
 std::int32_t Pack(ColorDepth depth, int R, int G, int B) {
-  switch (depth) {
-    case ColorDepth::Depth8:
-      return Scale(R, 3) * 64 + Scale(G, 15) * 4 + Scale(B, 3);
-    case ColorDepth::Depth12:
-      return ((R & 15) * 2048 + (G & 15) * 32 + (B & 15)) * 16;
-    case ColorDepth::Depth16:
-      return Scale(R, 31) * 2048 + Scale(G, 63) * 32 + Scale(B, 31);
-  }
-  return 0;
+  const DepthInfo& info = InfoOf(depth);
+  auto field = [&info](int component, PackedField f) {
+    const int levels = (1 << f.bits) - 1;
+    return (info.scaled ? Scale(component, levels) : component & levels) * (1 << f.shift);
+  };
+  return field(R, info.red) + field(G, info.green) + field(B, info.blue);
 }
 
+namespace {
+
+// A field's bits repeated to fill eight: a full field gives 255, an empty one 0.
+int Widened(std::int32_t packed, PackedField f) {
+  const int value = packed >> f.shift & ((1 << f.bits) - 1);
+  int repeated = 0, filled = 0;
+  for (; filled < 8; filled += f.bits) repeated = repeated << f.bits | value;
+  return repeated >> (filled - 8);
+}
+
+}  // namespace
+
 Components Widen(ColorDepth depth, std::int32_t packed) {
-  switch (depth) {
-    case ColorDepth::Depth8:
-      return {(packed >> 6 & 3) * 85, (packed >> 2 & 15) * 17, (packed & 3) * 85};
-    case ColorDepth::Depth12:
-      return {(packed >> 15 & 15) * 17, (packed >> 9 & 15) * 17, (packed >> 4 & 15) * 17};
-    case ColorDepth::Depth16: {
-      const int r = packed >> 11 & 31, g = packed >> 5 & 63, b = packed & 31;
-      return {r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2};
-    }
-  }
-  return {0, 0, 0};
+  const DepthInfo& info = InfoOf(depth);
+  return {Widened(packed, info.red), Widened(packed, info.green), Widened(packed, info.blue)};
 }
 
 char* WriteHex(char* out, std::uint32_t v) {

@@ -3,6 +3,7 @@
 // integers written to image.h.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pixolan {
@@ -17,6 +18,11 @@ constexpr ColorValue MakeColor(int red, int green, int blue) {
   return (red & 0xFF) | (green & 0xFF) << 8 | (blue & 0xFF) << 16;
 }
 
+/// The 8-bit components of a colour, as drawn; the no-pixel value is white.
+constexpr int RedOf(ColorValue c) { return c & 0xFF; }
+constexpr int GreenOf(ColorValue c) { return c >> 8 & 0xFF; }
+constexpr int BlueOf(ColorValue c) { return c >> 16 & 0xFF; }
+
 /// Output depths, in the order of the window's depth options (index 0, 1, 2).
 enum class ColorDepth { Depth8 = 0, Depth12 = 1, Depth16 = 2 };
 
@@ -24,12 +30,53 @@ enum class ColorDepth { Depth8 = 0, Depth12 = 1, Depth16 = 2 };
 /// exact-width types of <stdint.h> that keep their size on every target.
 enum class ElementForm { Legacy, Stdint };
 
-/// Legacy: "unsigned char" for Depth8, "unsigned int" for the other two.
-/// Stdint: "uint8_t", "uint32_t" (12-bit values exceed 16 bits), "uint16_t".
+/// Where one component sits in a packed value.
+struct PackedField {
+  int bits;
+  int shift;
+};
+
+/// Everything that differs between the depths, in one row per depth.
+struct DepthInfo {
+  ColorDepth depth;          // also the window's option index
+  int bits;                  // as the user names the depth
+  const char* caption;       // the window's option
+  const char* legacy_type;   // ElementForm::Legacy
+  int legacy_bytes;          // 0: as large as the target's int
+  const char* stdint_type;   // ElementForm::Stdint; 12-bit values exceed 16 bits
+  int stdint_bytes;
+  PackedField red, green, blue;
+  bool scaled;  // components scaled and rounded to their field; else their low bits kept
+};
+
+/// The depths in option order: 8-bit RRGGGGBB, 12-bit low nibbles (R at bits
+/// 15-18, G 9-12, B 4-7), 16-bit RGB565.
+inline constexpr DepthInfo kDepths[] = {
+    {ColorDepth::Depth8, 8, "8-bit", "unsigned char", 1, "uint8_t", 1, {2, 6}, {4, 2}, {2, 0}, true},
+    {ColorDepth::Depth12, 12, "12-bit", "unsigned int", 0, "uint32_t", 4, {4, 15}, {4, 9}, {4, 4}, false},
+    {ColorDepth::Depth16, 16, "16-bit", "unsigned int", 0, "uint16_t", 2, {5, 11}, {6, 5}, {5, 0}, true},
+};
+
+/// The row of a depth.
+constexpr const DepthInfo& InfoOf(ColorDepth depth) { return kDepths[static_cast<int>(depth)]; }
+
+/// The depth of a window option; any other index is the last option's.
+ColorDepth DepthAtOption(int index);
+
+/// The depth the user names "8", "12" or "16"; none for anything else.
+std::optional<ColorDepth> DepthNamed(const std::string& bits);
+
+/// The element type as the form spells it.
 const char* ElementType(ColorDepth depth, ElementForm form = ElementForm::Legacy);
 
 /// Bits per pixel as the user names the depth: 8, 12 or 16.
-int BitsOf(ColorDepth depth);
+inline int BitsOf(ColorDepth depth) { return InfoOf(depth).bits; }
+
+/// Every bit a packed value of the depth can have set: white's packing.
+std::uint32_t FieldMask(ColorDepth depth);
+
+/// A 16-bit value with its two bytes swapped; bits above them stay.
+constexpr std::uint32_t SwapBytes16(std::uint32_t v) { return (v & 0xFF) << 8 | (v >> 8 & 0xFF) | (v & ~0xFFFFu); }
 
 struct Components {
   int R;

@@ -4,20 +4,33 @@
 
 namespace pixolan {
 
-Picture Crop(const Picture& picture, int width, int height) {
-  Picture out;
-  out.width = std::clamp(picture.width, 0, width);
-  out.height = std::clamp(picture.height, 0, height);
+std::optional<float> OuterWidthNamed(const std::string& name) {
+  for (const Resolution& resolution : kResolutions)
+    if (name == resolution.name) return resolution.outer_width;
+  return std::nullopt;
+}
+
+Region ClipRegion(const Region& region, std::int64_t width, std::int64_t height) {
+  const std::int64_t x = std::max(region.x, 0), y = std::max(region.y, 0);
+  const std::int64_t right = std::min<std::int64_t>(width, std::int64_t{region.x} + std::max(region.width, 0));
+  const std::int64_t bottom = std::min<std::int64_t>(height, std::int64_t{region.y} + std::max(region.height, 0));
+  if (right <= x || bottom <= y) return {0, 0, 0, 0};
+  return {static_cast<int>(x), static_cast<int>(y), static_cast<int>(right - x), static_cast<int>(bottom - y)};
+}
+
+Picture Crop(const Picture& picture, const Region& region) {
+  const Region kept = ClipRegion(region, picture.width, picture.height);
+  Picture out{kept.width, kept.height, {}};
   out.pixels.reserve(static_cast<std::size_t>(out.width) * out.height);
   for (int row = 0; row < out.height; ++row) {
-    const auto first = picture.pixels.begin() + static_cast<std::ptrdiff_t>(row) * picture.width;
+    const auto first = picture.pixels.begin() + static_cast<std::ptrdiff_t>(kept.y + row) * picture.width + kept.x;
     out.pixels.insert(out.pixels.end(), first, first + out.width);
   }
   return out;
 }
 
 void Viewport::SetPicture(const Picture& picture) {
-  picture_ = Crop(picture, kMaxVisibleWidth, kMaxVisibleHeight);
+  picture_ = Crop(picture, Region{});
 }
 
 int Viewport::DrawingWidth() const {

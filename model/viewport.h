@@ -2,7 +2,10 @@
 // The picture surface: a framed drawing area of 132 or 176 by 132 pixels,
 // measured in twips (15 to a pixel), holding one picture shown pixel for pixel.
 
+#include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "model/color.h"
@@ -14,6 +17,16 @@ inline constexpr int kFramePixels = 2;  // border on every side of the drawing a
 inline constexpr float kNarrowWidthTwips = 1980;  // 132 pixels
 inline constexpr float kWideWidthTwips = 2640;    // 176 pixels
 inline constexpr float kOuterHeightTwips = 1980;  // 132 pixels
+
+/// The viewport's sizes as the user names them, in the window's option order.
+struct Resolution {
+  const char* name;
+  float outer_width;
+};
+inline constexpr Resolution kResolutions[] = {{"132x132", kNarrowWidthTwips}, {"132x176", kWideWidthTwips}};
+
+/// The outer width of a resolution named "132x132" or "132x176"; none otherwise.
+std::optional<float> OuterWidthNamed(const std::string& name);
 
 /// Largest drawing area: only this much of any picture can ever be seen.
 inline constexpr int kMaxVisibleWidth = 172;
@@ -31,8 +44,20 @@ struct Picture {
   ColorValue At(int column, int row) const { return pixels[static_cast<std::size_t>(row) * width + column]; }
 };
 
-/// Keeps the top-left corner of a picture, at most width x height pixels.
-Picture Crop(const Picture& picture, int width, int height);
+/// A part of a picture, in picture pixels: by default the top-left corner
+/// the widest drawing area can show.
+struct Region {
+  int x = 0;
+  int y = 0;
+  int width = kMaxVisibleWidth;
+  int height = kMaxVisibleHeight;
+};
+
+/// region cut to a width x height picture; empty (0 x 0) when they do not meet.
+Region ClipRegion(const Region& region, std::int64_t width, std::int64_t height);
+
+/// The part of picture inside region.
+Picture Crop(const Picture& picture, const Region& region);
 
 class Viewport {
  public:

@@ -167,8 +167,9 @@ struct Target {
   RgbaPixels pixels;
 
   Target(const Layout& layout, const Region& region) : layout(layout), x(region.x), y(region.y) {
-    pixels.width = static_cast<int>(std::clamp<std::int64_t>(layout.width - region.x, 0, region.width));
-    pixels.height = static_cast<int>(std::clamp<std::int64_t>(layout.height - region.y, 0, region.height));
+    const Region kept = ClipRegion(region, layout.width, layout.height);
+    pixels.width = kept.width;
+    pixels.height = kept.height;
     const Rgba blank = layout.bits <= 8 ? layout.palette[0] : Rgba{0, 0, 0, std::uint8_t(layout.alpha ? 0 : 255)};
     pixels.rgba.resize(static_cast<std::size_t>(pixels.width) * pixels.height * 4);
     for (std::size_t i = 0; i < pixels.rgba.size(); i += 4) std::copy(blank.begin(), blank.end(), &pixels.rgba[i]);
@@ -343,9 +344,8 @@ DecodeOutcome DecodeBmp(Bytes file, const Region& region, const DecodeLimits& li
   }
 
   if (region.x < 0 || region.y < 0 || region.width <= 0 || region.height <= 0) return {};
-  const std::int64_t width = std::clamp<std::int64_t>(layout.width - region.x, 0, region.width);
-  const std::int64_t height = std::clamp<std::int64_t>(layout.height - region.y, 0, region.height);
-  const std::int64_t needed = width * height * 4 + std::max(stride, (layout.width + 3) / 4 * 4);
+  const Region kept = ClipRegion(region, layout.width, layout.height);
+  const std::int64_t needed = std::int64_t{kept.width} * kept.height * 4 + std::max(stride, (layout.width + 3) / 4 * 4);
   if (needed > limits.max_bytes) return {{}, TooLarge(layout.width, layout.height, needed, limits)};
 
   Target target(layout, region);

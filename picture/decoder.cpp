@@ -1,6 +1,5 @@
 #include "picture/decoder.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace pixolan {
@@ -34,15 +33,14 @@ std::string TooLarge(std::int64_t width, std::int64_t height, std::int64_t bytes
 }
 
 RgbaPixels RegionPixels(const Region& region, std::int64_t picture_width, std::int64_t picture_height) {
-  RgbaPixels pixels;
-  pixels.width = static_cast<int>(std::clamp<std::int64_t>(picture_width - region.x, 0, region.width));
-  pixels.height = static_cast<int>(std::clamp<std::int64_t>(picture_height - region.y, 0, region.height));
+  const Region kept = ClipRegion(region, picture_width, picture_height);
+  RgbaPixels pixels{kept.width, kept.height, {}};
   pixels.rgba.assign(static_cast<std::size_t>(pixels.width) * pixels.height * 4, 0);
   return pixels;
 }
 
 Picture Composite(const RgbaPixels& pixels, ColorValue background) {
-  const int bg_red = background & 0xFF, bg_green = background >> 8 & 0xFF, bg_blue = background >> 16 & 0xFF;
+  const int bg_red = RedOf(background), bg_green = GreenOf(background), bg_blue = BlueOf(background);
   Picture picture{pixels.width, pixels.height, {}};
   picture.pixels.reserve(static_cast<std::size_t>(pixels.width) * pixels.height);
   for (std::size_t i = 0; i + 3 < pixels.rgba.size(); i += 4) {

@@ -13,15 +13,6 @@ namespace pixolan {
 
 using Bytes = std::span<const std::uint8_t>;
 
-/// The part of a picture that is read, in picture pixels: by default the
-/// top-left corner the widest viewport can show.
-struct Region {
-  int x = 0;
-  int y = 0;
-  int width = kMaxVisibleWidth;
-  int height = kMaxVisibleHeight;
-};
-
 /// Straight (not premultiplied) 8-bit RGBA, rows top to bottom: the part of
 /// the region that lies inside the picture (empty when none does).
 struct RgbaPixels {

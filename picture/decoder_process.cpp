@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 
+#include "io/descriptor.h"
 #include "picture/decode_result.h"
 
 #if defined(__has_feature)
@@ -44,14 +45,8 @@ bool ParseInt(const char* text, int& value) {
   return ec == std::errc() && ptr == end && value >= 0;
 }
 
-void WriteAll(int fd, const std::string& data) {
-  for (std::size_t done = 0; done < data.size();) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    done += static_cast<std::size_t>(n);
-  }
-}
+// The reader sees a short result as no result: nothing to do when this fails.
+void SendResult(const DecodeOutcome& outcome) { (void)WriteAll(kResultFd, SerializeOutcome(outcome)); }
 
 DecodeOutcome DecodeGuarded(const DecodeFunction& decode, Bytes file, const Region& region) {
   try {
@@ -126,19 +121,18 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
   Region region;
   if (argc < 5 || !ParseInt(argv[1], region.x) || !ParseInt(argv[2], region.y) || !ParseInt(argv[3], region.width) ||
       !ParseInt(argv[4], region.height)) {
-    static const char kUsageText[] = "usage: pixolan-picture-decoder X Y WIDTH HEIGHT <picture >result\n";
-    ::write(STDERR_FILENO, kUsageText, sizeof kUsageText - 1);
+    (void)WriteAll(STDERR_FILENO, "usage: pixolan-picture-decoder X Y WIDTH HEIGHT <picture >result\n");
     return 2;
   }
   struct stat st {};
   if (::fstat(kPictureFd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    WriteAll(kResultFd, SerializeOutcome({{}, "not a regular file"}));
+    SendResult({{}, "not a regular file"});
     return 0;
   }
   const std::size_t size = static_cast<std::size_t>(st.st_size);
   void* mapped = size ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, kPictureFd, 0) : nullptr;
   if (mapped == MAP_FAILED) {
-    WriteAll(kResultFd, SerializeOutcome({{}, std::strerror(errno)}));
+    SendResult({{}, std::strerror(errno)});
     return 0;
   }
   const Bytes file(static_cast<const std::uint8_t*>(mapped), size);
@@ -149,7 +143,7 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
   // Where the kernel has no filter to give, the limits above still hold.
   InstallSyscallFilter();
 
-  WriteAll(kResultFd, SerializeOutcome(DecodeGuarded(decode, file, region)));
+  SendResult(DecodeGuarded(decode, file, region));
   // No destructors or exit handlers: they could want what the filter refuses.
   ::_exit(0);
 }

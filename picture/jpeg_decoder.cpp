@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "picture/decoder.h"
-#include "picture/region_clip.h"
 
 namespace pixolan {
 namespace {

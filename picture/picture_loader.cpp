@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "io/descriptor.h"
 #include "picture/decode_result.h"
 
 extern char** environ;
@@ -196,12 +197,7 @@ LoadResult LoadPictureBytes(std::string bytes, const std::string& name, ColorVal
   Fd memory(::memfd_create("pixolan-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING));
   if (memory.get() < 0) return LoadFailure(name, "no memory file for the picture: " + Errno());
   memory.Lift();
-  for (std::size_t done = 0; done < bytes.size();) {
-    const ssize_t n = ::write(memory.get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return LoadFailure(name, "no memory file for the picture: " + Errno());
-    done += static_cast<std::size_t>(n);
-  }
+  if (!WriteAll(memory.get(), bytes)) return LoadFailure(name, "no memory file for the picture: " + Errno());
   ::fcntl(memory.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
   std::string().swap(bytes);
   return DecodeInProcess(memory.get(), name, background, region, program);

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "picture/decoder.h"
-#include "picture/region_clip.h"
 
 namespace pixolan {
 namespace {

@@ -1,13 +1,11 @@
 #include "picture/qt_rgba.h"
 
-#include <algorithm>
-
 namespace pixolan {
 
 RgbaPixels RgbaFromImage(const QImage& image, const Region& region) {
-  const int width = std::clamp(image.width() - region.x, 0, region.width);
-  const int height = std::clamp(image.height() - region.y, 0, region.height);
-  const QImage argb = image.copy(region.x, region.y, width, height).convertToFormat(QImage::Format_ARGB32);
+  const Region kept = ClipRegion(region, image.width(), image.height());
+  const int width = kept.width, height = kept.height;
+  const QImage argb = image.copy(kept.x, kept.y, width, height).convertToFormat(QImage::Format_ARGB32);
   RgbaPixels pixels{width, height, {}};
   pixels.rgba.reserve(static_cast<std::size_t>(width) * height * 4);
   for (int row = 0; row < height; ++row) {

@@ -25,6 +25,7 @@
 #include "ui/color_probe.h"
 #include "ui/picture_box.h"
 #include "ui/picture_dialog.h"
+#include "ui/qt_color.h"
 #include "resources/sample_picture.h"
 #include "ui/twips.h"
 
@@ -56,10 +57,6 @@ Widget* Place(Widget* widget, const QRect& geometry, bool arial = false) {
   if (arial) widget->setFont(Arial());
   return widget;
 }
-
-QColor ToQColor(ColorValue c) { return QColor(c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF); }
-
-ColorValue FromQColor(const QColor& c) { return MakeColor(c.red(), c.green(), c.blue()); }
 
 // Whether a new file can be made in folder: permissions alone do not say so
 // (root, read-only mounts, ACLs), so try.
@@ -148,14 +145,14 @@ void frmMain::CreateControls() {
   Frame1 = Place(new QGroupBox(QStringLiteral(" Output Configuration "), client), TwipRect(3885, 105, 2655, 1695), true);
   Frame2 = Place(new QWidget(Frame1), TwipRect(225, 300, 2190, 540));
   Label4 = Place(new QLabel(QStringLiteral("Resolution (pixels):"), Frame2), TwipRect(0, 0, 1380, 210), true);
-  optResolution[0] = Place(new QRadioButton(QStringLiteral("132x132"), Frame2), TwipRect(0, 240, 975, 255), true);
-  optResolution[1] = Place(new QRadioButton(QStringLiteral("132x176"), Frame2), TwipRect(975, 225, 975, 255), true);
+  optResolution[0] = Place(new QRadioButton(kResolutions[0].name, Frame2), TwipRect(0, 240, 975, 255), true);
+  optResolution[1] = Place(new QRadioButton(kResolutions[1].name, Frame2), TwipRect(975, 225, 975, 255), true);
   optResolution[0]->setChecked(true);
 
   Label5 = Place(new QLabel(QStringLiteral("Color depth:"), Frame1), TwipRect(240, 1110, 855, 195));
-  optColor[0] = Place(new QRadioButton(QStringLiteral("8-bit"), Frame1), TwipRect(240, 1350, 735, 255), true);
-  optColor[1] = Place(new QRadioButton(QStringLiteral("12-bit"), Frame1), TwipRect(960, 1350, 735, 255), true);
-  optColor[2] = Place(new QRadioButton(QStringLiteral("16-bit"), Frame1), TwipRect(1800, 1350, 735, 255), true);
+  optColor[0] = Place(new QRadioButton(kDepths[0].caption, Frame1), TwipRect(240, 1350, 735, 255), true);
+  optColor[1] = Place(new QRadioButton(kDepths[1].caption, Frame1), TwipRect(960, 1350, 735, 255), true);
+  optColor[2] = Place(new QRadioButton(kDepths[2].caption, Frame1), TwipRect(1800, 1350, 735, 255), true);
   optColor[0]->setChecked(true);
 
   rcorChk = Place(new QCheckBox(QStringLiteral("Remove Color"), Frame1), TwipRect(1050, 825, 1365, 315));
@@ -259,7 +256,7 @@ void frmMain::btnLoadPicture_Click() {
 }
 
 void frmMain::optResolution_Click(int index) {
-  viewport_.SetOuterWidth(index == 0 ? kNarrowWidthTwips : kWideWidthTwips);
+  viewport_.SetOuterWidth(kResolutions[index == 0 ? 0 : 1].outer_width);
   pic->SyncWithViewport();
 }
 
@@ -304,7 +301,7 @@ void frmMain::pic_MouseMove(int, int, float x, float y) {
   txtG->setText(QString::fromStdString(readout.green));
   txtB->setText(QString::fromStdString(readout.blue));
   QPalette swatch = Shape1->palette();
-  swatch.setColor(QPalette::Window, ToQColor(readout.swatch));
+  swatch.setColor(QPalette::Window, QColor(ToRgb(readout.swatch)));
   Shape1->setPalette(swatch);
   txtRGB->setText(QString::fromStdString(readout.value));
   probed_ = c;

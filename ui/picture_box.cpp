@@ -1,13 +1,13 @@
 #include "ui/picture_box.h"
 
+#include "ui/qt_color.h"
+
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace pixolan {
 namespace {
-
-QRgb ToRgb(ColorValue c) { return qRgb(c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF); }
 
 // Visual Basic style button and shift masks, which the notification carries.
 int ButtonMask(Qt::MouseButtons buttons) {
