@@ -9,7 +9,7 @@
 
 #include "model/viewport.h"
 #include "cli/header_reader.h"
-#include "encoder/output_file.h"
+#include "cli/save_output.h"
 
 namespace {
 
@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
   }
   std::string png(size, '\0');
   png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), 0, nullptr);
-  const SaveResult saved = SaveFile(opt.output, png);
+  const SaveResult saved = SaveOutput(opt.output, png);
   if (!saved.ok()) {
     std::cerr << "pixolan-decode: " << saved.error << '\n';
     return 1;

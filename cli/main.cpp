@@ -9,6 +9,7 @@
 
 #include "encoder/header_encoder.h"
 #include "cli/options.h"
+#include "cli/save_output.h"
 #include "io/descriptor.h"
 #include "picture/picture_loader.h"
 #include "resources/sample_picture.h"
@@ -18,30 +19,19 @@ namespace {
 
 using namespace pixolan;
 
-// Stands in for the window: fixed settings, no progress bar, errors on stderr.
-class CommandLineHost : public EncoderHost {
+// Where a run reports on the command line: no progress bar, errors and
+// warnings on standard error, nothing else.
+class CommandLineReport : public RunHost {
  public:
-  CommandLineHost(const CommandLine& cl, Viewport& viewport) : cl_(cl), viewport_(viewport) {}
-
-  const Viewport& viewport() const override { return viewport_; }
-  int SelectedDepthOption() const override { return static_cast<int>(cl_.settings.depth); }
-  bool RemoveColorUnchecked() const override { return !cl_.settings.remove; }
-  std::string KeyText() const override { return cl_.settings.key; }
   void SetProgressValue(int) override {}
   void SetProgressMaximum(int maximum) override { progress_maximum_ = maximum; }
   int ProgressMaximum() const override { return progress_maximum_; }
-  std::string ProgramDirectory() const override { return "."; }
-  std::string OutputPath() const override { return cl_.output; }
-  HeaderOptions Options() const override { return cl_.header; }
-  void Written(const HeaderStats& stats) override { std::cerr << AfterRunText(cl_, stats); }
   void ShowMessage(const std::string& text, const std::string&, MessageIcon icon) override {
     if (icon == MessageIcon::Critical) std::cerr << "pixolan-encode: " << text << '\n';
   }
   void ShowWarning(const std::string& text) override { std::cerr << "pixolan-encode: warning: " << text << '\n'; }
 
  private:
-  const CommandLine& cl_;
-  Viewport& viewport_;
   int progress_maximum_ = 0;
 };
 
@@ -95,6 +85,11 @@ int main(int argc, char** argv) {
     viewport.SetPicture(SamplePicture());
   }
 
-  CommandLineHost host(cl, viewport);
-  return HeaderEncoder().Run(host) ? 0 : 1;
+  const EncodeJob job{cl.settings, cl.header, cl.output,
+                      [&cl](std::string_view text) { return SaveOutput(cl.output, text); }};
+  CommandLineReport report;
+  HeaderStats stats;
+  if (!HeaderEncoder().Run(viewport, job, report, &stats)) return 1;
+  std::cerr << AfterRunText(cl, stats);
+  return 0;
 }

@@ -1,10 +1,8 @@
 #include "encoder/header_encoder.h"
 
-#include "encoder/output_file.h"
-
 namespace pixolan {
 
-void EncoderHost::ShowWarning(const std::string& text) { ShowMessage(text, kGeneratedTitle, MessageIcon::Exclamation); }
+void RunHost::ShowWarning(const std::string& text) { ShowMessage(text, kGeneratedTitle, MessageIcon::Exclamation); }
 
 EncodeSettings SettingsFrom(const EncoderHost& host) {
   EncodeSettings settings;
@@ -15,19 +13,22 @@ EncodeSettings SettingsFrom(const EncoderHost& host) {
 }
 
 bool HeaderEncoder::Run(EncoderHost& host) {
-  const Viewport& viewport = host.viewport();
+  return Run(host.viewport(), {SettingsFrom(host), {}, host.OutputPath(), {}}, host);
+}
+
+bool HeaderEncoder::Run(const Viewport& viewport, const EncodeJob& job, RunHost& host, HeaderStats* stats_out) {
   host.SetProgressValue(1);
   host.SetProgressMaximum(static_cast<int>(viewport.OuterWidth()));
 
-  const EncodeSettings settings = SettingsFrom(host);
+  const EncodeSettings& settings = job.settings;
   HeaderStats stats;
-  const std::string text = FormatHeader(viewport, settings, host.Options(), &stats, [&host](float next_x) {
+  const std::string text = FormatHeader(viewport, settings, job.options, &stats, [&host](float next_x) {
     const int maximum = host.ProgressMaximum();
     host.SetProgressValue(next_x > maximum ? maximum : static_cast<int>(next_x));
   });
 
-  const std::string path = host.OutputPath();
-  const SaveResult saved = SaveFile(path, text);
+  const std::string& path = job.path;
+  const SaveResult saved = job.save ? job.save(text) : SaveFile(path, text);
   if (!saved.ok()) {
     host.SetProgressValue(0);  // a full bar would say something was written
     // Said only where there was a file to keep: a device or pipe may hold part of the text.
@@ -42,7 +43,7 @@ bool HeaderEncoder::Run(EncoderHost& host) {
     message += "\nNo sample matched the key " + settings.key + " at " + std::to_string(BitsOf(settings.depth)) +
                " bits, so nothing was left out.";
   host.ShowMessage(message, kGeneratedTitle, MessageIcon::Exclamation);
-  host.Written(stats);
+  if (stats_out) *stats_out = stats;
   return true;
 }
 

@@ -2,44 +2,57 @@
 // One Encode run: sample the viewport, write image.h, report progress and
 // the outcome through whatever hosts the run (the window or the command line).
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "encoder/header_format.h"
+#include "encoder/output_file.h"
 #include "model/viewport.h"
 
 namespace pixolan {
 
 enum class MessageIcon { Information, Exclamation, Critical };
 
-/// Everything a run needs from its host.
-class EncoderHost {
+/// Where a run shows its progress and what came of it.
+class RunHost {
  public:
-  virtual ~EncoderHost() = default;
+  virtual ~RunHost() = default;
 
+  virtual void SetProgressValue(int value) = 0;
+  virtual void SetProgressMaximum(int maximum) = 0;
+  virtual int ProgressMaximum() const = 0;
+
+  /// Modal message with a single OK button.
+  virtual void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+  /// Something to know about a run that succeeded; shown before "Generated:".
+  virtual void ShowWarning(const std::string& text);
+};
+
+/// The window's side of a run: its controls answer what the run reads.
+class EncoderHost : public RunHost {
+ public:
   virtual const Viewport& viewport() const = 0;
   /// Index of the selected depth option: 0 "8-bit", 1 "12-bit", 2 "16-bit".
   virtual int SelectedDepthOption() const = 0;
   virtual bool RemoveColorUnchecked() const = 0;
   virtual std::string KeyText() const = 0;
 
-  virtual void SetProgressValue(int value) = 0;
-  virtual void SetProgressMaximum(int maximum) = 0;
-  virtual int ProgressMaximum() const = 0;
-
   virtual std::string ProgramDirectory() const = 0;
   /// Where the run writes: image.h in the program's directory unless the
-  /// host says otherwise ("-" is standard output).
+  /// host says otherwise.
   virtual std::string OutputPath() const { return ProgramDirectory() + "/image.h"; }
+};
 
-  /// How the array is declared; the window keeps the defaults.
-  virtual HeaderOptions Options() const { return {}; }
-  /// Called once the file is written, with what the run found.
-  virtual void Written(const HeaderStats&) {}
+/// Writes a run's text; SaveFile(path, text) unless the caller knows better.
+using SaveFunction = std::function<SaveResult(std::string_view text)>;
 
-  /// Modal message with a single OK button.
-  virtual void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) = 0;
-  /// Something to know about a run that succeeded; shown before "Generated:".
-  virtual void ShowWarning(const std::string& text);
+/// What one run encodes and where the text goes.
+struct EncodeJob {
+  EncodeSettings settings;
+  HeaderOptions options;
+  std::string path;   // named in the messages
+  SaveFunction save;  // empty: SaveFile(path, text)
 };
 
 inline constexpr const char* kGeneratedTitle = "Image file generated.";
@@ -50,9 +63,14 @@ EncodeSettings SettingsFrom(const EncoderHost& host);
 
 class HeaderEncoder {
  public:
-  /// Performs one run; true when the file was written. Either way the host
-  /// has been shown a message saying what happened.
+  /// Performs one run with the settings of the host's controls, writing the
+  /// window's declaration to its OutputPath().
   bool Run(EncoderHost& host);
+
+  /// Performs one run; true when the text was written. Either way the host
+  /// has been shown a message saying what happened. stats, when given,
+  /// receives what the run found.
+  bool Run(const Viewport& viewport, const EncodeJob& job, RunHost& host, HeaderStats* stats = nullptr);
 };
 
 }  // namespace pixolan

@@ -25,11 +25,6 @@ SaveResult Failure(const std::string& what, int error, bool kept = false) {
   return {"Could not write " + what + ": " + std::strerror(error) + ".", kept, {}};
 }
 
-SaveResult WriteStraight(int fd, const std::string& path, std::string_view content) {
-  if (!WriteAll(fd, content)) return Failure(path, errno);
-  return {};
-}
-
 // The entry called name in path's directory, spelt the way path is.
 std::string Sibling(const std::string& path, const std::string& name) {
   const auto slash = path.rfind('/');
@@ -180,12 +175,15 @@ SaveResult ReplaceRegularFile(const std::string& path, const std::string& target
 
 }  // namespace
 
-SaveResult SaveFile(const std::string& path, std::string_view content) {
-  if (path == "-") return WriteStraight(STDOUT_FILENO, "standard output", content);
+SaveResult WriteDescriptor(int fd, const std::string& name, std::string_view content) {
+  if (!WriteAll(fd, content)) return Failure(name, errno);
+  return {};
+}
 
+SaveResult SaveFile(const std::string& path, std::string_view content) {
   const Destination destination = Resolve(path);
   if (destination.error != 0) return Failure(path, destination.error);
-  if (destination.descriptor) return WriteStraight(*destination.descriptor, path, content);
+  if (destination.descriptor) return WriteDescriptor(*destination.descriptor, path, content);
 
   const std::string& target = destination.path;
   struct stat st {};
@@ -197,7 +195,7 @@ SaveResult SaveFile(const std::string& path, std::string_view content) {
   if (!S_ISREG(st.st_mode)) {
     const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return Failure(path, errno);
-    SaveResult result = WriteStraight(fd, path, content);
+    SaveResult result = WriteDescriptor(fd, path, content);
     ::close(fd);
     return result;
   }

@@ -17,9 +17,12 @@ struct SaveResult {
   bool ok() const { return error.empty(); }
 };
 
+/// Writes content to an open descriptor as it is; name goes into the error.
+SaveResult WriteDescriptor(int fd, const std::string& name, std::string_view content);
+
 /// Replaces the file at path with content.
-///  - "-" writes to standard output; /dev/stdout, /dev/stderr, /dev/fd/N and
-///    /proc/self/fd/N write to that open descriptor the same way.
+///  - /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N write to that
+///    open descriptor with WriteDescriptor.
 ///  - Symbolic links are followed; the file they lead to is replaced (or
 ///    created), the links stay.
 ///  - A regular file (or a new one) is written to a temporary file beside it,

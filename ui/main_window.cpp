@@ -305,13 +305,13 @@ void frmMain::pic_MouseMove(int, int, float x, float y) {
   Shape1->setPalette(swatch);
   txtRGB->setText(QString::fromStdString(readout.value));
   probed_ = c;
-  pic->setToolTip(QString::fromStdString(PackedHint(SettingsFrom(*this).depth, c)));
+  pic->setToolTip(QString::fromStdString(PackedHint(DepthAtOption(SelectedDepthOption()), c)));
 }
 
 void frmMain::pic_DblClick(QPoint pixel) {
   const ColorValue c = viewport_.Sample(static_cast<float>(pixel.x() * kTwipsPerPixel),
                                         static_cast<float>(pixel.y() * kTwipsPerPixel));
-  transpTxt->setText(QString::fromStdString(HexText(PackColor(SettingsFrom(*this).depth, c))));
+  transpTxt->setText(QString::fromStdString(HexText(PackColor(DepthAtOption(SelectedDepthOption()), c))));
   rcorChk->setChecked(true);
 }
 

@@ -1,0 +1,14 @@
+#pragma once
+// Where the command-line programs write: a file, or standard output for "-".
+
+#include <string>
+#include <string_view>
+
+#include "encoder/output_file.h"
+
+namespace pixolan {
+
+/// SaveFile(output, content), except that "-" is standard output.
+SaveResult SaveOutput(const std::string& output, std::string_view content);
+
+}  // namespace pixolan
