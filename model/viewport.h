@@ -3,7 +3,6 @@
 // measured in twips (15 to a pixel), holding one picture shown pixel for pixel.
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,9 +60,6 @@ Picture Crop(const Picture& picture, const Region& region);
 
 class Viewport {
  public:
-  /// button, shift, x, y (drawing-area twips, multiples of 15)
-  using MouseMoveHandler = std::function<void(int, int, float, float)>;
-
   float OuterWidth() const { return outer_width_; }
   float OuterHeight() const { return kOuterHeightTwips; }
 
@@ -87,17 +83,10 @@ class Viewport {
   /// What the drawing area shows at a pixel known to be inside it.
   ColorValue VisibleColor(int column, int row) const;
 
-  /// Pointer notification: the window raises it, the colour probe listens.
-  void OnMouseMove(MouseMoveHandler handler) { mouse_move_ = std::move(handler); }
-  void MouseMove(int button, int shift, float x, float y) const {
-    if (mouse_move_) mouse_move_(button, shift, x, y);
-  }
-
  private:
   float outer_width_ = kNarrowWidthTwips;
   ColorValue background_ = kDefaultBackground;
   Picture picture_;
-  MouseMoveHandler mouse_move_;
 };
 
 }  // namespace pixolan

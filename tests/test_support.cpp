@@ -1,5 +1,6 @@
 #include "tests/test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>

@@ -102,10 +102,9 @@ frmMain::frmMain(QString program_directory, QWidget* parent)
   choose_file_ = [this](const QString& folder) { return RunPictureDialog(this, folder); };
   choose_save_path_ = [this](const QString& folder) { return RunSaveDialog(this, folder); };
 
-  viewport_.SetBackground(FromQColor(palette().color(QPalette::Base)));
-  viewport_.SetPicture(SamplePicture());
-
   CreateControls();
+  pic->SetBackground(FromQColor(palette().color(QPalette::Base)));
+  pic->SetPicture(SamplePicture());
   SetTabOrder();
   WireEvents();
   setFixedSize(Px(kClientWidthTwips), Px(kClientHeightTwips) + menuBar()->sizeHint().height());
@@ -124,7 +123,7 @@ void frmMain::CreateControls() {
   Shape3 = Place(new QFrame(client), TwipRect(120, 120, 2640, 1980));
   Shape3->setFrameStyle(QFrame::Box | QFrame::Plain);
   Shape3->setStyleSheet(QStringLiteral("QFrame { color: palette(mid); }"));
-  pic = new PictureBox(viewport_, client);
+  pic = new PictureBox(client);
   pic->move(Px(120), Px(120));
 
   btnLoadPicture = Place(new QPushButton(QStringLiteral("Load Picture"), client), TwipRect(120, 2160, 2655, 255));
@@ -233,7 +232,8 @@ void frmMain::WireEvents() {
   connect(encodeToAction, &QAction::triggered, this, &frmMain::encodeTo_Click);
   connect(quitAction, &QAction::triggered, this, &QWidget::close);
   connect(useColorAction, &QAction::triggered, this, [this] { pic_DblClick(menu_pixel_); });
-  connect(pic, &PictureBox::PixelDoubleClicked, this, &frmMain::pic_DblClick);
+  connect(pic, &PictureBox::mouseMoved, this, &frmMain::pic_MouseMove);
+  connect(pic, &PictureBox::pixelDoubleClicked, this, &frmMain::pic_DblClick);
   connect(pic, &QWidget::customContextMenuRequested, this, &frmMain::ShowViewportMenu);
   connect(resolution_group_, &QButtonGroup::buttonToggled, this, [this] { TabOnlyToChecked(resolution_group_); });
   connect(depth_group_, &QButtonGroup::buttonToggled, this, [this] {
@@ -243,7 +243,6 @@ void frmMain::WireEvents() {
   connect(rcorChk, &QCheckBox::stateChanged, this, &frmMain::SettingsChanged);
   connect(transpTxt, &QLineEdit::textChanged, this, &frmMain::SettingsChanged);
   connect(showEncodedAction, &QAction::toggled, this, &frmMain::SettingsChanged);
-  viewport_.OnMouseMove([this](int button, int shift, float x, float y) { pic_MouseMove(button, shift, x, y); });
 }
 
 // --- Handlers ---------------------------------------------------------------
@@ -256,8 +255,7 @@ void frmMain::btnLoadPicture_Click() {
 }
 
 void frmMain::optResolution_Click(int index) {
-  viewport_.SetOuterWidth(kResolutions[index == 0 ? 0 : 1].outer_width);
-  pic->SyncWithViewport();
+  pic->SetOuterWidth(kResolutions[index == 0 ? 0 : 1].outer_width);
 }
 
 void frmMain::btnEncode_Click() {
@@ -295,8 +293,8 @@ void frmMain::aboutMnu_Click() {
 }
 
 void frmMain::pic_MouseMove(int, int, float x, float y) {
-  const ColorValue c = viewport_.Sample(x, y);
-  const ProbeReadout readout = ReadColor(c, viewport_.background());
+  const ColorValue c = viewport().Sample(x, y);
+  const ProbeReadout readout = ReadColor(c, viewport().background());
   txtR->setText(QString::fromStdString(readout.red));
   txtG->setText(QString::fromStdString(readout.green));
   txtB->setText(QString::fromStdString(readout.blue));
@@ -309,7 +307,7 @@ void frmMain::pic_MouseMove(int, int, float x, float y) {
 }
 
 void frmMain::pic_DblClick(QPoint pixel) {
-  const ColorValue c = viewport_.Sample(static_cast<float>(pixel.x() * kTwipsPerPixel),
+  const ColorValue c = viewport().Sample(static_cast<float>(pixel.x() * kTwipsPerPixel),
                                         static_cast<float>(pixel.y() * kTwipsPerPixel));
   transpTxt->setText(QString::fromStdString(HexText(PackColor(DepthAtOption(SelectedDepthOption()), c))));
   rcorChk->setChecked(true);
@@ -342,7 +340,7 @@ void frmMain::LoadPictureFile(const QString& path) {
   setCursor(Qt::BusyCursor);
   connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] { FinishLoad(watcher); });
   watcher->setFuture(QtConcurrent::run(
-      [file = path.toStdString(), background = viewport_.background()] { return LoadPicture(file, background); }));
+      [file = path.toStdString(), background = viewport().background()] { return LoadPicture(file, background); }));
 }
 
 void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher) {
@@ -354,8 +352,7 @@ void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher) {
   if (!loaded.ok()) {
     present_message_(MessageIcon::Critical, QStringLiteral("Picture not loaded"), QString::fromStdString(loaded.error));
   } else {
-    viewport_.SetPicture(loaded.picture);
-    pic->update();
+    pic->SetPicture(loaded.picture);
   }
   emit loadFinished(loaded.ok());
 }
@@ -373,6 +370,8 @@ void frmMain::dropEvent(QDropEvent* event) {
 }
 
 // --- What an Encode run reads from and shows on the window --------------------
+
+const Viewport& frmMain::viewport() const { return pic->viewport(); }
 
 int frmMain::SelectedDepthOption() const { return depth_group_->checkedId(); }
 

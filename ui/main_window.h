@@ -51,7 +51,7 @@ class frmMain : public QMainWindow, public EncoderHost {
   void LoadPictureFile(const QString& path);
 
   // EncoderHost
-  const Viewport& viewport() const override { return viewport_; }
+  const Viewport& viewport() const override;
   int SelectedDepthOption() const override;
   bool RemoveColorUnchecked() const override;
   std::string KeyText() const override;
@@ -124,7 +124,6 @@ class frmMain : public QMainWindow, public EncoderHost {
   void SettingsChanged();
   void ShowViewportMenu(QPoint at);
 
-  Viewport viewport_;
   QString program_directory_;
   QButtonGroup* resolution_group_;
   QButtonGroup* depth_group_;

@@ -22,14 +22,29 @@ int ShiftMask(Qt::KeyboardModifiers modifiers) {
 
 }  // namespace
 
-PictureBox::PictureBox(Viewport& viewport, QWidget* parent) : QWidget(parent), viewport_(viewport) {
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
-  SyncWithViewport();
+  FitToViewport();
 }
 
-void PictureBox::SyncWithViewport() {
+void PictureBox::SetPicture(const Picture& picture) {
+  viewport_.SetPicture(picture);
+  update();
+}
+
+void PictureBox::SetOuterWidth(float twips) {
+  viewport_.SetOuterWidth(twips);
+  FitToViewport();
+}
+
+void PictureBox::SetBackground(ColorValue color) {
+  viewport_.SetBackground(color);
+  update();
+}
+
+void PictureBox::FitToViewport() {
   resize(static_cast<int>(viewport_.OuterWidth()) / kTwipsPerPixel,
          static_cast<int>(viewport_.OuterHeight()) / kTwipsPerPixel);
   update();
@@ -76,13 +91,13 @@ void PictureBox::paintEvent(QPaintEvent*) {
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
   const std::optional<QPoint> p = PixelAt(event->position().toPoint());
   if (!p) return;
-  viewport_.MouseMove(ButtonMask(event->buttons()), ShiftMask(event->modifiers()),
-                      static_cast<float>(p->x() * kTwipsPerPixel), static_cast<float>(p->y() * kTwipsPerPixel));
+  emit mouseMoved(ButtonMask(event->buttons()), ShiftMask(event->modifiers()),
+                  static_cast<float>(p->x() * kTwipsPerPixel), static_cast<float>(p->y() * kTwipsPerPixel));
 }
 
 void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
-  if (const std::optional<QPoint> p = PixelAt(event->position().toPoint())) emit PixelDoubleClicked(*p);
+  if (const std::optional<QPoint> p = PixelAt(event->position().toPoint())) emit pixelDoubleClicked(*p);
 }
 
 }  // namespace pixolan

@@ -1,7 +1,8 @@
 #pragma once
 // The viewport on screen: a sunken 2-pixel frame around the drawing area,
-// the picture pixel for pixel on the background. Pointer movement over the
-// drawing area goes to the viewport's listener in twips.
+// the picture pixel for pixel on the background. It holds the viewport, so
+// that every change to it is drawn; pointer movement over the drawing area is
+// signalled in twips.
 
 #include <QWidget>
 #include <optional>
@@ -19,10 +20,13 @@ class PictureBox : public QWidget {
   Q_OBJECT
 
  public:
-  explicit PictureBox(Viewport& viewport, QWidget* parent = nullptr);
+  explicit PictureBox(QWidget* parent = nullptr);
 
-  /// Takes the viewport's current outer size and repaints.
-  void SyncWithViewport();
+  const Viewport& viewport() const { return viewport_; }
+  /// These change the viewport and redraw it (SetOuterWidth also resizes).
+  void SetPicture(const Picture& picture);
+  void SetOuterWidth(float twips);
+  void SetBackground(ColorValue color);
 
   /// With settings, draws each pixel as the display shows it after packing at
   /// their depth, and what their key leaves out in kLeftOutMarker; without,
@@ -33,8 +37,11 @@ class PictureBox : public QWidget {
   std::optional<QPoint> PixelAt(QPoint point) const;
 
  signals:
+  /// The pointer moved over the drawing area: Visual Basic button and shift
+  /// masks, x and y in drawing-area twips (multiples of 15).
+  void mouseMoved(int button, int shift, float x, float y);
   /// A drawing-area pixel was double-clicked.
-  void PixelDoubleClicked(QPoint pixel);
+  void pixelDoubleClicked(QPoint pixel);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -44,7 +51,9 @@ class PictureBox : public QWidget {
  private:
   QRgb Shown(ColorValue c) const;
 
-  Viewport& viewport_;
+  void FitToViewport();
+
+  Viewport viewport_;
   std::optional<EncodeSettings> preview_;
 };
 
