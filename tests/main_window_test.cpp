@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
@@ -29,6 +30,14 @@
 using namespace pixolan;
 
 namespace {
+
+// A control of the window by its object name; fails the test when missing.
+template <typename T>
+T* Child(const QObject& window, const char* name) {
+  T* child = window.findChild<T*>(QString::fromLatin1(name));
+  if (!child) qFatal("no control named %s", name);
+  return child;
+}
 
 struct Shown {
   MessageIcon icon;
@@ -91,9 +100,9 @@ class MainWindowTest : public QObject {
 
   void Hover(int column, int row) {
     const QPointF at(column + kFramePixels, row + kFramePixels);
-    QMouseEvent move(QEvent::MouseMove, at, window_->pic->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+    QMouseEvent move(QEvent::MouseMove, at, Child<PictureBox>(*window_, "pic")->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
-    QApplication::sendEvent(window_->pic, &move);
+    QApplication::sendEvent(Child<PictureBox>(*window_, "pic"), &move);
   }
 
  private slots:
@@ -113,31 +122,31 @@ class MainWindowTest : public QObject {
     frmMain& w = *window_;
     QCOMPARE(w.windowTitle(), QStringLiteral("Pixolan <> 8-bit / 12-bit / 16-bit encoder"));
     QCOMPARE(w.menuBar()->actions().size(), 1);
-    QVERIFY(w.aboutMnu->menu() == nullptr);
-    QVERIFY(w.optResolution[0]->isChecked());
-    QVERIFY(w.optColor[0]->isChecked());
-    QCOMPARE(w.rcorChk->checkState(), Qt::Unchecked);
-    QCOMPARE(w.transpTxt->text(), QStringLiteral("FFFF"));
-    for (QLineEdit* readout : {w.txtR, w.txtG, w.txtB, w.txtRGB}) QVERIFY(readout->text().isEmpty());
+    QVERIFY(Child<QAction>(w, "aboutMnu")->menu() == nullptr);
+    QVERIFY(Child<QRadioButton>(w, "optResolution0")->isChecked());
+    QVERIFY(Child<QRadioButton>(w, "optColor0")->isChecked());
+    QCOMPARE(Child<QCheckBox>(w, "rcorChk")->checkState(), Qt::Unchecked);
+    QCOMPARE(Child<QLineEdit>(w, "transpTxt")->text(), QStringLiteral("FFFF"));
+    for (QLineEdit* readout : {Child<QLineEdit>(w, "txtR"), Child<QLineEdit>(w, "txtG"), Child<QLineEdit>(w, "txtB"), Child<QLineEdit>(w, "txtRGB")}) QVERIFY(readout->text().isEmpty());
     QCOMPARE(w.viewport().picture().pixels, SamplePicture().pixels);
     QCOMPARE(w.minimumSize(), w.maximumSize());  // the window keeps its size
-    QCOMPARE(w.Label1->font().pointSizeF(), 8.25);
+    QCOMPARE(Child<QLabel>(w, "Label1")->font().pointSizeF(), 8.25);
     // Inside the Arial frame, these three keep the dialog font.
-    for (QWidget* own : {static_cast<QWidget*>(w.Label5), static_cast<QWidget*>(w.rcorChk),
-                         static_cast<QWidget*>(w.transpTxt)})
+    for (QWidget* own : {static_cast<QWidget*>(Child<QLabel>(w, "Label5")), static_cast<QWidget*>(Child<QCheckBox>(w, "rcorChk")),
+                         static_cast<QWidget*>(Child<QLineEdit>(w, "transpTxt"))})
       QVERIFY2(own->font().pointSizeF() == 8.0, qPrintable(own->objectName()));
   }
 
   void controlsKeepTheirPixelPlaces() {
     frmMain& w = *window_;
     QCOMPARE(w.centralWidget()->size(), QSize(444, 166));
-    QCOMPARE(w.pic->geometry(), QRect(8, 8, 132, 132));
-    QCOMPARE(w.btnEncode->geometry(), QRect(260, 125, 174, 17));
-    QCOMPARE(w.ProgressBar1->geometry(), QRect(189, 145, 245, 17));
-    QCOMPARE(w.optColor[2]->geometry(), QRect(120, 90, 49, 17));
-    QCOMPARE(w.optColor[2]->parentWidget(), w.Frame1);
-    QCOMPARE(w.transpTxt->geometry(), QRect(15, 55, 51, 19));
-    QCOMPARE(w.optResolution[1]->parentWidget(), w.Frame2);
+    QCOMPARE(Child<PictureBox>(w, "pic")->geometry(), QRect(8, 8, 132, 132));
+    QCOMPARE(Child<QPushButton>(w, "btnEncode")->geometry(), QRect(260, 125, 174, 17));
+    QCOMPARE(Child<QProgressBar>(w, "ProgressBar1")->geometry(), QRect(189, 145, 245, 17));
+    QCOMPARE(Child<QRadioButton>(w, "optColor2")->geometry(), QRect(120, 90, 49, 17));
+    QCOMPARE(Child<QRadioButton>(w, "optColor2")->parentWidget(), Child<QGroupBox>(w, "Frame1"));
+    QCOMPARE(Child<QLineEdit>(w, "transpTxt")->geometry(), QRect(15, 55, 51, 19));
+    QCOMPARE(Child<QRadioButton>(w, "optResolution1")->parentWidget(), Child<QWidget>(w, "Frame2"));
   }
 
   void tabEntersEachOptionGroupAtItsCheckedOption() {
@@ -147,24 +156,24 @@ class MainWindowTest : public QObject {
       QTest::keyClick(from, Qt::Key_Tab);
       return QApplication::focusWidget();
     };
-    QCOMPARE(tab_from(w.btnEncode), w.optColor[0]);
-    QCOMPARE(tab_from(w.txtB), w.optResolution[0]);
-    w.optColor[2]->click();
-    w.optResolution[1]->click();
-    QCOMPARE(tab_from(w.btnEncode), w.optColor[2]);
-    QCOMPARE(tab_from(w.optColor[2]), w.txtB);
-    QCOMPARE(tab_from(w.txtB), w.optResolution[1]);
+    QCOMPARE(tab_from(Child<QPushButton>(w, "btnEncode")), Child<QRadioButton>(w, "optColor0"));
+    QCOMPARE(tab_from(Child<QLineEdit>(w, "txtB")), Child<QRadioButton>(w, "optResolution0"));
+    Child<QRadioButton>(w, "optColor2")->click();
+    Child<QRadioButton>(w, "optResolution1")->click();
+    QCOMPARE(tab_from(Child<QPushButton>(w, "btnEncode")), Child<QRadioButton>(w, "optColor2"));
+    QCOMPARE(tab_from(Child<QRadioButton>(w, "optColor2")), Child<QLineEdit>(w, "txtB"));
+    QCOMPARE(tab_from(Child<QLineEdit>(w, "txtB")), Child<QRadioButton>(w, "optResolution1"));
   }
 
   void switchingResolutionNeverReloadsOrRescales() {
     frmMain& w = *window_;
     QVERIFY(Load(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_300x200.bmp")));
     const std::vector<ColorValue> loaded = w.viewport().picture().pixels;
-    w.optResolution[1]->click();
-    QCOMPARE(w.pic->width(), 176);
+    Child<QRadioButton>(w, "optResolution1")->click();
+    QCOMPARE(Child<PictureBox>(w, "pic")->width(), 176);
     QCOMPARE(w.viewport().Sample(1920, 15), MakeColor(128, 1, 0x40));
-    w.optResolution[0]->click();
-    QCOMPARE(w.pic->width(), 132);
+    Child<QRadioButton>(w, "optResolution0")->click();
+    QCOMPARE(Child<PictureBox>(w, "pic")->width(), 132);
     QCOMPARE(w.viewport().Sample(1920, 15), kNoPixel);
     QCOMPARE(w.viewport().picture().pixels, loaded);
     QVERIFY(shown_.empty());
@@ -174,11 +183,11 @@ class MainWindowTest : public QObject {
     frmMain& w = *window_;
     const QString picture = QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_172x128.bmp");
     QVERIFY(Load(picture));
-    w.optResolution[1]->click();
-    w.optColor[2]->click();
-    QVERIFY(w.optResolution[1]->isChecked() && !w.optColor[0]->isChecked());  // independent groups
-    w.rcorChk->click();
-    w.transpTxt->setText(QStringLiteral("7FF"));
+    Child<QRadioButton>(w, "optResolution1")->click();
+    Child<QRadioButton>(w, "optColor2")->click();
+    QVERIFY(Child<QRadioButton>(w, "optResolution1")->isChecked() && !Child<QRadioButton>(w, "optColor0")->isChecked());  // independent groups
+    Child<QCheckBox>(w, "rcorChk")->click();
+    Child<QLineEdit>(w, "transpTxt")->setText(QStringLiteral("7FF"));
     QTest::keyClick(&w, Qt::Key_E, Qt::ControlModifier);
 
     const QString path = dir_->filePath(QStringLiteral("image.h"));
@@ -187,7 +196,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(shown_[0].title, QStringLiteral("Image file generated."));
     QCOMPARE(shown_[0].text, QStringLiteral("Generated: ") + path);
     QCOMPARE(ReadAll(path), EncodeWithCli(picture + " --resolution 132x176 --depth 16 --remove 7FF"));
-    QCOMPARE(w.ProgressBar1->value(), 2640);
+    QCOMPARE(Child<QProgressBar>(w, "ProgressBar1")->value(), 2640);
   }
 
   void readOnlyImageHIsReportedAndKept() {
@@ -197,13 +206,13 @@ class MainWindowTest : public QObject {
     file.write("keep");
     file.close();
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    window_->btnEncode->click();
+    Child<QPushButton>(*window_, "btnEncode")->click();
     QCOMPARE(shown_.size(), std::size_t(1));
     QCOMPARE(shown_[0].icon, MessageIcon::Critical);
     QCOMPARE(shown_[0].title, QStringLiteral("Image file not generated."));
     QVERIFY(shown_[0].text.contains(path));
     QCOMPARE(ReadAll(path), QByteArray("keep"));
-    QCOMPARE(window_->ProgressBar1->value(), 0);
+    QCOMPARE(Child<QProgressBar>(*window_, "ProgressBar1")->value(), 0);
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
   }
 
@@ -216,7 +225,7 @@ class MainWindowTest : public QObject {
       return answer;
     });
     QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("out")));
-    window_->btnEncode->click();
+    Child<QPushButton>(*window_, "btnEncode")->click();
     QCOMPARE(ReadAll(answer), EncodeWithCli(QString()));
     QCOMPARE(shown_.size(), std::size_t(1));
     QCOMPARE(shown_[0].title, QStringLiteral("Image file generated."));
@@ -233,33 +242,33 @@ class MainWindowTest : public QObject {
     frmMain& w = *window_;
     QTemporaryDir pictures;
     QVERIFY(Load(WritePicture(pictures, QSize(40, 30), QPoint(12, 7), qRgb(0x99, 0x66, 0x33))));
-    w.optColor[2]->click();
+    Child<QRadioButton>(w, "optColor2")->click();
     Hover(12, 7);
-    QCOMPARE(w.txtR->text() + w.txtG->text() + w.txtB->text(), QStringLiteral("15310251"));
-    QCOMPARE(w.txtRGB->text(), QStringLiteral("336699"));
-    QCOMPARE(w.Shape1->palette().color(QPalette::Window), QColor(0x99, 0x66, 0x33));
-    QCOMPARE(w.pic->toolTip(), QStringLiteral("Key at 16 bits: 9B26"));
-    w.optColor[2]->setFocus();
-    QTest::keyClick(w.optColor[2], Qt::Key_Left);  // to 12 bits, the pointer still
-    QCOMPARE(w.pic->toolTip(), QStringLiteral("Key at 12 bits: 48C30"));
+    QCOMPARE(Child<QLineEdit>(w, "txtR")->text() + Child<QLineEdit>(w, "txtG")->text() + Child<QLineEdit>(w, "txtB")->text(), QStringLiteral("15310251"));
+    QCOMPARE(Child<QLineEdit>(w, "txtRGB")->text(), QStringLiteral("336699"));
+    QCOMPARE(Child<QFrame>(w, "Shape1")->palette().color(QPalette::Window), QColor(0x99, 0x66, 0x33));
+    QCOMPARE(Child<PictureBox>(w, "pic")->toolTip(), QStringLiteral("Key at 16 bits: 9B26"));
+    Child<QRadioButton>(w, "optColor2")->setFocus();
+    QTest::keyClick(Child<QRadioButton>(w, "optColor2"), Qt::Key_Left);  // to 12 bits, the pointer still
+    QCOMPARE(Child<PictureBox>(w, "pic")->toolTip(), QStringLiteral("Key at 12 bits: 48C30"));
     QContextMenuEvent right_click(QContextMenuEvent::Mouse, QPoint(12 + kFramePixels, 7 + kFramePixels));
-    QApplication::sendEvent(w.pic, &right_click);
-    QTRY_VERIFY(w.viewportMenu->isVisible());
-    w.useColorAction->trigger();  // "Use This Color as Key"
-    w.viewportMenu->close();
-    QCOMPARE(w.transpTxt->text(), QStringLiteral("48C30"));
-    QVERIFY(w.rcorChk->isChecked());
+    QApplication::sendEvent(Child<PictureBox>(w, "pic"), &right_click);
+    QTRY_VERIFY(Child<QMenu>(w, "viewportMenu")->isVisible());
+    Child<QAction>(w, "useColorAction")->trigger();  // "Use This Color as Key"
+    Child<QMenu>(w, "viewportMenu")->close();
+    QCOMPARE(Child<QLineEdit>(w, "transpTxt")->text(), QStringLiteral("48C30"));
+    QVERIFY(Child<QCheckBox>(w, "rcorChk")->isChecked());
 
     Hover(100, 100);  // beyond the picture: the background
-    QCOMPARE(w.txtRGB->text(), QStringLiteral("FFFFFF"));
+    QCOMPARE(Child<QLineEdit>(w, "txtRGB")->text(), QStringLiteral("FFFFFF"));
     Hover(130, 5);  // over the frame: nothing changes
-    QCOMPARE(w.txtRGB->text(), QStringLiteral("FFFFFF"));
+    QCOMPARE(Child<QLineEdit>(w, "txtRGB")->text(), QStringLiteral("FFFFFF"));
 
     // Should a point outside ever be reported: the signed split of -1.
     w.pic_MouseMove(0, 0, 1980, 0);
-    QCOMPARE(w.txtR->text() + w.txtG->text() + w.txtB->text(), QStringLiteral("-100"));
-    QCOMPARE(w.txtRGB->text(), QStringLiteral("FFFFFFFF"));
-    QCOMPARE(w.Shape1->palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(Child<QLineEdit>(w, "txtR")->text() + Child<QLineEdit>(w, "txtG")->text() + Child<QLineEdit>(w, "txtB")->text(), QStringLiteral("-100"));
+    QCOMPARE(Child<QLineEdit>(w, "txtRGB")->text(), QStringLiteral("FFFFFFFF"));
+    QCOMPARE(Child<QFrame>(w, "Shape1")->palette().color(QPalette::Window), QColor(Qt::white));
   }
 
   // crafted_coord: pixel (x, y) is R x, G y, B 0x40.
@@ -269,27 +278,27 @@ class MainWindowTest : public QObject {
     QTest::keyClick(&w, Qt::Key_F2);
     // 8 bits keep 4, 16 and 4 levels; the display spreads them over 0..255.
     auto level = [](int v, int top) { return int(std::lround(v * top / 255.0)) * (255 / top); };
-    QImage shown = w.pic->grab().toImage();
+    QImage shown = Child<PictureBox>(w, "pic")->grab().toImage();
     for (int y = 0; y < 128; ++y)
       for (int x = 0; x < 128; ++x)
         QCOMPARE(shown.pixel(x + 2, y + 2), qRgb(level(x, 3), level(y, 15), level(0x40, 3)));
 
-    w.optColor[2]->click();  // follows the depth: 100, 50, 64 as 5, 6 and 5 bits widened
-    QCOMPARE(w.pic->grab().toImage().pixel(102, 52), qRgb(99, 48, 66));
-    w.optColor[0]->click();
+    Child<QRadioButton>(w, "optColor2")->click();  // follows the depth: 100, 50, 64 as 5, 6 and 5 bits widened
+    QCOMPARE(Child<PictureBox>(w, "pic")->grab().toImage().pixel(102, 52), qRgb(99, 48, 66));
+    Child<QRadioButton>(w, "optColor0")->click();
 
     // Double-click a pixel: its 8-bit key, ticked, and the samples it leaves
     // out marked.
-    QTest::mouseDClick(w.pic, Qt::LeftButton, Qt::NoModifier, QPoint(102, 52));
-    QCOMPARE(w.transpTxt->text(), QStringLiteral("4D"));
-    QVERIFY(w.rcorChk->isChecked());
-    shown = w.pic->grab().toImage();
+    QTest::mouseDClick(Child<PictureBox>(w, "pic"), Qt::LeftButton, Qt::NoModifier, QPoint(102, 52));
+    QCOMPARE(Child<QLineEdit>(w, "transpTxt")->text(), QStringLiteral("4D"));
+    QVERIFY(Child<QCheckBox>(w, "rcorChk")->isChecked());
+    shown = Child<PictureBox>(w, "pic")->grab().toImage();
     QCOMPARE(shown.pixel(45, 45), kLeftOutMarker);    // 43, 43: the same key
     QCOMPARE(shown.pixel(45, 62), qRgb(85, 68, 85));  // 43, 60: green one level up
 
     QTest::keyClick(&w, Qt::Key_F2);
-    QCOMPARE(w.pic->grab().toImage().pixel(45, 45), qRgb(43, 43, 0x40));
-    w.btnEncode->click();
+    QCOMPARE(Child<PictureBox>(w, "pic")->grab().toImage().pixel(45, 45), qRgb(43, 43, 0x40));
+    Child<QPushButton>(w, "btnEncode")->click();
     QCOMPARE(ReadAll(dir_->filePath(QStringLiteral("image.h"))),
              EncodeWithCli(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_172x128.bmp --remove 4D")));
     QCOMPARE(shown_.size(), std::size_t(1));
@@ -322,13 +331,13 @@ class MainWindowTest : public QObject {
     QVERIFY(shown_.empty());
     answer = QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_text_renamed.jpg");
     QSignalSpy finished(&w, &frmMain::loadFinished);
-    w.btnLoadPicture->click();
+    Child<QPushButton>(w, "btnLoadPicture")->click();
     QVERIFY(finished.wait(20000));
     QCOMPARE(shown_.size(), std::size_t(1));
     QCOMPARE(shown_[0].icon, MessageIcon::Critical);
     QVERIFY(shown_[0].text.contains(answer));
     QCOMPARE(w.viewport().picture().pixels, SamplePicture().pixels);
-    w.btnLoadPicture->click();  // starts where the last picture came from
+    Child<QPushButton>(w, "btnLoadPicture")->click();  // starts where the last picture came from
     QCOMPARE(offered, (QStringList{QDir::homePath(), QDir::homePath(), QStringLiteral(PIXOLAN_TESTDATA_DIR)}));
     QVERIFY(finished.wait(20000));
   }
@@ -348,7 +357,7 @@ class MainWindowTest : public QObject {
   }
 
   void aboutShowsFourLines() {
-    window_->aboutMnu->trigger();
+    Child<QAction>(*window_, "aboutMnu")->trigger();
     QCOMPARE(shown_.size(), std::size_t(1));
     QCOMPARE(shown_[0].icon, MessageIcon::Information);
     QCOMPARE(shown_[0].title, QStringLiteral("About Pixolan"));

@@ -51,8 +51,10 @@ QFont DialogFont() {
   return font;
 }
 
+// Object names make the controls findable by name, as they were designed.
 template <typename Widget>
-Widget* Place(Widget* widget, const QRect& geometry, bool arial = false) {
+Widget* Place(Widget* widget, const char* name, const QRect& geometry, bool arial = false) {
+  widget->setObjectName(QString::fromLatin1(name));
   widget->setGeometry(geometry);
   if (arial) widget->setFont(Arial());
   return widget;
@@ -120,51 +122,57 @@ void frmMain::CreateControls() {
   aboutMnu->setObjectName(QStringLiteral("aboutMnu"));
 
   // Shape3 lies behind the viewport and marks the extent of the wide one.
-  Shape3 = Place(new QFrame(client), TwipRect(120, 120, 2640, 1980));
+  Shape3 = Place(new QFrame(client), "Shape3", TwipRect(120, 120, 2640, 1980));
   Shape3->setFrameStyle(QFrame::Box | QFrame::Plain);
   Shape3->setStyleSheet(QStringLiteral("QFrame { color: palette(mid); }"));
   pic = new PictureBox(client);
+  pic->setObjectName(QStringLiteral("pic"));
   pic->move(Px(120), Px(120));
 
-  btnLoadPicture = Place(new QPushButton(QStringLiteral("Load Picture"), client), TwipRect(120, 2160, 2655, 255));
+  btnLoadPicture =
+      Place(new QPushButton(QStringLiteral("Load Picture"), client), "btnLoadPicture", TwipRect(120, 2160, 2655, 255));
 
-  Label1 = Place(new QLabel(QStringLiteral("R"), client), TwipRect(2880, 240, 105, 210), true);
-  txtR = Place(new QLineEdit(client), TwipRect(3120, 203, 615, 285), true);
-  Label2 = Place(new QLabel(QStringLiteral("G"), client), TwipRect(2880, 480, 120, 210), true);
-  txtG = Place(new QLineEdit(client), TwipRect(3120, 443, 615, 285), true);
-  Label3 = Place(new QLabel(QStringLiteral("B"), client), TwipRect(2880, 720, 105, 210), true);
-  txtB = Place(new QLineEdit(client), TwipRect(3120, 683, 615, 285), true);
-  txtRGB = Place(new QLineEdit(client), TwipRect(2880, 1080, 855, 285), true);
+  Label1 = Place(new QLabel(QStringLiteral("R"), client), "Label1", TwipRect(2880, 240, 105, 210), true);
+  txtR = Place(new QLineEdit(client), "txtR", TwipRect(3120, 203, 615, 285), true);
+  Label2 = Place(new QLabel(QStringLiteral("G"), client), "Label2", TwipRect(2880, 480, 120, 210), true);
+  txtG = Place(new QLineEdit(client), "txtG", TwipRect(3120, 443, 615, 285), true);
+  Label3 = Place(new QLabel(QStringLiteral("B"), client), "Label3", TwipRect(2880, 720, 105, 210), true);
+  txtB = Place(new QLineEdit(client), "txtB", TwipRect(3120, 683, 615, 285), true);
+  txtRGB = Place(new QLineEdit(client), "txtRGB", TwipRect(2880, 1080, 855, 285), true);
   for (QLineEdit* readout : {txtR, txtG, txtB, txtRGB}) readout->setReadOnly(true);
 
-  Shape1 = Place(new QFrame(client), TwipRect(2880, 1440, 855, 630));
+  Shape1 = Place(new QFrame(client), "Shape1", TwipRect(2880, 1440, 855, 630));
   Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
   Shape1->setAutoFillBackground(true);
 
-  Frame1 = Place(new QGroupBox(QStringLiteral(" Output Configuration "), client), TwipRect(3885, 105, 2655, 1695), true);
-  Frame2 = Place(new QWidget(Frame1), TwipRect(225, 300, 2190, 540));
-  Label4 = Place(new QLabel(QStringLiteral("Resolution (pixels):"), Frame2), TwipRect(0, 0, 1380, 210), true);
-  optResolution[0] = Place(new QRadioButton(kResolutions[0].name, Frame2), TwipRect(0, 240, 975, 255), true);
-  optResolution[1] = Place(new QRadioButton(kResolutions[1].name, Frame2), TwipRect(975, 225, 975, 255), true);
+  Frame1 = Place(new QGroupBox(QStringLiteral(" Output Configuration "), client), "Frame1",
+                 TwipRect(3885, 105, 2655, 1695), true);
+  Frame2 = Place(new QWidget(Frame1), "Frame2", TwipRect(225, 300, 2190, 540));
+  Label4 =
+      Place(new QLabel(QStringLiteral("Resolution (pixels):"), Frame2), "Label4", TwipRect(0, 0, 1380, 210), true);
+  optResolution[0] =
+      Place(new QRadioButton(kResolutions[0].name, Frame2), "optResolution0", TwipRect(0, 240, 975, 255), true);
+  optResolution[1] =
+      Place(new QRadioButton(kResolutions[1].name, Frame2), "optResolution1", TwipRect(975, 225, 975, 255), true);
   optResolution[0]->setChecked(true);
 
-  Label5 = Place(new QLabel(QStringLiteral("Color depth:"), Frame1), TwipRect(240, 1110, 855, 195));
-  optColor[0] = Place(new QRadioButton(kDepths[0].caption, Frame1), TwipRect(240, 1350, 735, 255), true);
-  optColor[1] = Place(new QRadioButton(kDepths[1].caption, Frame1), TwipRect(960, 1350, 735, 255), true);
-  optColor[2] = Place(new QRadioButton(kDepths[2].caption, Frame1), TwipRect(1800, 1350, 735, 255), true);
+  Label5 = Place(new QLabel(QStringLiteral("Color depth:"), Frame1), "Label5", TwipRect(240, 1110, 855, 195));
+  optColor[0] = Place(new QRadioButton(kDepths[0].caption, Frame1), "optColor0", TwipRect(240, 1350, 735, 255), true);
+  optColor[1] = Place(new QRadioButton(kDepths[1].caption, Frame1), "optColor1", TwipRect(960, 1350, 735, 255), true);
+  optColor[2] = Place(new QRadioButton(kDepths[2].caption, Frame1), "optColor2", TwipRect(1800, 1350, 735, 255), true);
   optColor[0]->setChecked(true);
 
-  rcorChk = Place(new QCheckBox(QStringLiteral("Remove Color"), Frame1), TwipRect(1050, 825, 1365, 315));
-  transpTxt = Place(new QLineEdit(QStringLiteral("FFFF"), Frame1), TwipRect(225, 825, 765, 285));
+  rcorChk = Place(new QCheckBox(QStringLiteral("Remove Color"), Frame1), "rcorChk", TwipRect(1050, 825, 1365, 315));
+  transpTxt = Place(new QLineEdit(QStringLiteral("FFFF"), Frame1), "transpTxt", TwipRect(225, 825, 765, 285));
   // Inside the Arial frame these would inherit Arial 8.25.
   for (QWidget* widget : {static_cast<QWidget*>(Label5), static_cast<QWidget*>(rcorChk),
                           static_cast<QWidget*>(transpTxt)})
     widget->setFont(DialogFont());
 
-  btnEncode = Place(new QPushButton(QStringLiteral("Encode"), client), TwipRect(3900, 1875, 2610, 255));
-  Shape2 = Place(new QFrame(client), TwipRect(2805, 2160, 3720, 285));
+  btnEncode = Place(new QPushButton(QStringLiteral("Encode"), client), "btnEncode", TwipRect(3900, 1875, 2610, 255));
+  Shape2 = Place(new QFrame(client), "Shape2", TwipRect(2805, 2160, 3720, 285));
   Shape2->setFrameStyle(QFrame::Box | QFrame::Plain);
-  ProgressBar1 = Place(new QProgressBar(client), TwipRect(2835, 2180, 3675, 255));
+  ProgressBar1 = Place(new QProgressBar(client), "ProgressBar1", TwipRect(2835, 2180, 3675, 255));
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
@@ -182,34 +190,28 @@ void frmMain::CreateControls() {
   TabOnlyToChecked(depth_group_);
 
   // The menu bar keeps its one item: the other commands are window actions.
-  auto action = [this](const char* text, QKeySequence shortcut) {
+  auto action = [this](const char* name, const char* text, QKeySequence shortcut) {
     auto* a = new QAction(QString::fromUtf8(text), this);
+    a->setObjectName(QString::fromLatin1(name));
     a->setShortcut(shortcut);
     addAction(a);
     return a;
   };
-  loadAction = action("Load Picture", QKeySequence(Qt::CTRL | Qt::Key_O));
-  encodeAction = action("Encode", QKeySequence(Qt::CTRL | Qt::Key_E));
-  quitAction = action("Quit", QKeySequence(Qt::CTRL | Qt::Key_Q));
-  showEncodedAction = action("Show as Encoded", QKeySequence(Qt::Key_F2));
+  loadAction = action("loadAction", "Load Picture", QKeySequence(Qt::CTRL | Qt::Key_O));
+  encodeAction = action("encodeAction", "Encode", QKeySequence(Qt::CTRL | Qt::Key_E));
+  quitAction = action("quitAction", "Quit", QKeySequence(Qt::CTRL | Qt::Key_Q));
+  showEncodedAction = action("showEncodedAction", "Show as Encoded", QKeySequence(Qt::Key_F2));
   showEncodedAction->setCheckable(true);
-  useColorAction = action("Use This Color as Key", {});
-  encodeToAction = action("Encode To\u2026", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+  useColorAction = action("useColorAction", "Use This Color as Key", {});
+  encodeToAction = action("encodeToAction", "Encode To\u2026", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
   btnLoadPicture->setToolTip(QStringLiteral("Load a picture (Ctrl+O)"));
   btnEncode->setToolTip(QStringLiteral("Write image.h (Ctrl+E); Encode To\u2026 asks where (Ctrl+Shift+E)"));
   transpTxt->setToolTip(
       QStringLiteral("Double-click a pixel to take its key; Show as Encoded (F2) marks what it leaves out"));
   viewportMenu = new QMenu(this);
+  viewportMenu->setObjectName(QStringLiteral("viewportMenu"));
   viewportMenu->addActions({showEncodedAction, useColorAction, encodeToAction});
   pic->setContextMenuPolicy(Qt::CustomContextMenu);
-
-  // Object names make the controls findable by name, as they were designed.
-  const std::pair<QObject*, const char*> names[] = {
-      {pic, "pic"}, {Shape1, "Shape1"}, {Shape2, "Shape2"}, {Shape3, "Shape3"}, {btnLoadPicture, "btnLoadPicture"},
-      {btnEncode, "btnEncode"}, {Label1, "Label1"}, {Label2, "Label2"}, {Label3, "Label3"}, {Label4, "Label4"},
-      {Label5, "Label5"}, {txtR, "txtR"}, {txtG, "txtG"}, {txtB, "txtB"}, {txtRGB, "txtRGB"}, {Frame1, "Frame1"},
-      {Frame2, "Frame2"}, {rcorChk, "rcorChk"}, {transpTxt, "transpTxt"}, {ProgressBar1, "ProgressBar1"}};
-  for (const auto& [object, name] : names) object->setObjectName(QString::fromLatin1(name));
 }
 
 void frmMain::SetTabOrder() {

@@ -62,7 +62,35 @@ class frmMain : public QMainWindow, public EncoderHost {
   std::string OutputPath() const override { return output_path_; }
   void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
 
-  // Controls, named as the window has always named them.
+ signals:
+  /// A load has ended and its outcome is on screen (or in a message).
+  void loadFinished(bool ok);
+
+ public slots:
+  void btnLoadPicture_Click();
+  void btnEncode_Click();
+  void encodeTo_Click();
+  void optResolution_Click(int index);
+  void aboutMnu_Click();
+  void pic_MouseMove(int button, int shift, float x, float y);
+  void pic_DblClick(QPoint pixel);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void CreateControls();
+  void SetTabOrder();
+  void WireEvents();
+  void EncodeInto(const QString& path);
+  void EndBusy();
+  void FinishLoad(QFutureWatcher<LoadResult>* watcher);
+  void SettingsChanged();
+  void ShowViewportMenu(QPoint at);
+
+  // Controls, named as the window has always named them; tests find them by
+  // these object names (optColor0, optResolution1, ...).
   PictureBox* pic;
   QFrame* Shape1;
   QFrame* Shape2;
@@ -96,33 +124,6 @@ class frmMain : public QMainWindow, public EncoderHost {
   QAction* useColorAction;
   QAction* encodeToAction;
   QMenu* viewportMenu;
-
- signals:
-  /// A load has ended and its outcome is on screen (or in a message).
-  void loadFinished(bool ok);
-
- public slots:
-  void btnLoadPicture_Click();
-  void btnEncode_Click();
-  void encodeTo_Click();
-  void optResolution_Click(int index);
-  void aboutMnu_Click();
-  void pic_MouseMove(int button, int shift, float x, float y);
-  void pic_DblClick(QPoint pixel);
-
- protected:
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-
- private:
-  void CreateControls();
-  void SetTabOrder();
-  void WireEvents();
-  void EncodeInto(const QString& path);
-  void EndBusy();
-  void FinishLoad(QFutureWatcher<LoadResult>* watcher);
-  void SettingsChanged();
-  void ShowViewportMenu(QPoint at);
 
   QString program_directory_;
   QButtonGroup* resolution_group_;
