@@ -58,7 +58,7 @@ void BM_EncodeToFile(benchmark::State& state) {
   const EncodeSettings settings{static_cast<ColorDepth>(state.range(0)), false, "FFFF"};
   const std::string path = (std::filesystem::temp_directory_path() / ("pixolan-bench-" + std::to_string(::getpid()) + ".h")).string();
   for (auto _ : state) {
-    if (!SaveFile(path, FormatHeader(viewport, settings)).ok()) state.SkipWithError("could not write");
+    if (!SaveFile(path, FormatHeader(viewport, settings)).Ok()) state.SkipWithError("could not write");
   }
   std::filesystem::remove(path);
 }

@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const HeaderReadResult read = ParseHeader(text.str());
-  if (!read.ok()) {
+  if (!read.Ok()) {
     std::cerr << "pixolan-decode: " << opt.header << ":" << read.error << '\n';
     return 1;
   }
@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
   std::string png(size, '\0');
   png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), 0, nullptr);
   const SaveResult saved = SaveOutput(opt.output, png);
-  if (!saved.ok()) {
+  if (!saved.Ok()) {
     std::cerr << "pixolan-decode: " << saved.error << '\n';
     return 1;
   }

@@ -26,7 +26,7 @@ struct ReadHeader {
 struct HeaderReadResult {
   ReadHeader header;
   std::string error;  // "LINE:COL: reason"; empty on success
-  bool ok() const { return error.empty(); }
+  bool Ok() const { return error.empty(); }
 };
 
 /// Accepts comments and preprocessor lines anywhere outside the initialiser,

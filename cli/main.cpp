@@ -74,9 +74,9 @@ int main(int argc, char** argv) {
   viewport.SetOuterWidth(cl.outer_width);
   if (cl.picture) {
     const Region region = VisibleRegion(cl, viewport);
-    const LoadResult loaded = *cl.picture == "-" ? LoadStandardInput(viewport.background(), region)
-                                                 : LoadPicture(*cl.picture, viewport.background(), region);
-    if (!loaded.ok()) {
+    const LoadResult loaded = *cl.picture == "-" ? LoadStandardInput(viewport.GetBackground(), region)
+                                                 : LoadPicture(*cl.picture, viewport.GetBackground(), region);
+    if (!loaded.Ok()) {
       std::cerr << "pixolan-encode: " << loaded.error << '\n';
       return 1;
     }

@@ -13,7 +13,7 @@ EncodeSettings SettingsFrom(const EncoderHost& host) {
 }
 
 bool HeaderEncoder::Run(EncoderHost& host) {
-  return Run(host.viewport(), {SettingsFrom(host), {}, host.OutputPath(), {}}, host);
+  return Run(host.GetViewport(), {SettingsFrom(host), {}, host.OutputPath(), {}}, host);
 }
 
 bool HeaderEncoder::Run(const Viewport& viewport, const EncodeJob& job, RunHost& host, HeaderStats* stats_out) {
@@ -29,7 +29,7 @@ bool HeaderEncoder::Run(const Viewport& viewport, const EncodeJob& job, RunHost&
 
   const std::string& path = job.path;
   const SaveResult saved = job.save ? job.save(text) : SaveFile(path, text);
-  if (!saved.ok()) {
+  if (!saved.Ok()) {
     host.SetProgressValue(0);  // a full bar would say something was written
     // Said only where there was a file to keep: a device or pipe may hold part of the text.
     const std::string kept = saved.earlier_file_kept ? " Any earlier file there was left as it was." : "";

@@ -32,7 +32,7 @@ class RunHost {
 /// The window's side of a run: its controls answer what the run reads.
 class EncoderHost : public RunHost {
  public:
-  virtual const Viewport& viewport() const = 0;
+  virtual const Viewport& GetViewport() const = 0;
   /// Index of the selected depth option: 0 "8-bit", 1 "12-bit", 2 "16-bit".
   virtual int SelectedDepthOption() const = 0;
   virtual bool RemoveColorUnchecked() const = 0;

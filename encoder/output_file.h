@@ -14,7 +14,7 @@ struct SaveResult {
   bool earlier_file_kept = false;
   /// On success: what the user should still know (hard links left behind).
   std::string warning;
-  bool ok() const { return error.empty(); }
+  bool Ok() const { return error.empty(); }
 };
 
 /// Writes content to an open descriptor as it is; name goes into the error.

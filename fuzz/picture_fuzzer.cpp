@@ -8,11 +8,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const pixolan::DecodeOutcome decoded = pixolan::DecodePicture({data, size}, {}, {});
-  if (!decoded.ok()) return 0;
+  if (!decoded.Ok()) return 0;
 
   pixolan::Viewport viewport;
   viewport.SetOuterWidth(size % 2 ? pixolan::kWideWidthTwips : pixolan::kNarrowWidthTwips);
-  viewport.SetPicture(pixolan::Composite(decoded.pixels, viewport.background()));
+  viewport.SetPicture(pixolan::Composite(decoded.pixels, viewport.GetBackground()));
   const auto depth = static_cast<pixolan::ColorDepth>(size % 3);
   const std::string text = pixolan::FormatHeader(viewport, {depth, size % 5 == 0, "FFFF"});
   if (!text.starts_with(pixolan::ElementType(depth))) __builtin_trap();

@@ -68,9 +68,9 @@ class Viewport {
 
   /// Replaces the picture. Only what the widest drawing area can show is kept.
   void SetPicture(const Picture& picture);
-  const Picture& picture() const { return picture_; }
+  const Picture& GetPicture() const { return picture_; }
 
-  ColorValue background() const { return background_; }
+  ColorValue GetBackground() const { return background_; }
   void SetBackground(ColorValue color) { background_ = color; }
 
   /// Drawing area in pixels: the outer extent less the frame.

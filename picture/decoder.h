@@ -32,7 +32,7 @@ struct DecodeLimits {
 struct DecodeOutcome {
   RgbaPixels pixels;
   std::string error;
-  bool ok() const { return error.empty(); }
+  bool Ok() const { return error.empty(); }
 };
 
 enum class PictureFormat { Unknown, Jpeg, Png, Bmp, Tiff, Gif, Webp };

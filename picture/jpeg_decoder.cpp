@@ -122,7 +122,7 @@ DecodeOutcome DecodeJpeg(Bytes file, const Region& region, const DecodeLimits& l
   // Abandons the rest of the file: nothing below the region is decoded.
   // Safe when creation itself failed: the memory manager is then null.
   jpeg_destroy_decompress(&cinfo);
-  if (!outcome.ok()) outcome.pixels = {};
+  if (!outcome.Ok()) outcome.pixels = {};
   return outcome;
 }
 

@@ -32,7 +32,7 @@ class Fd {
   ~Fd() { Reset(); }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
+  int Get() const { return fd_; }
   void Reset(int fd = -1) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
@@ -128,7 +128,7 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
   posix_spawnattr_t attributes;
   ::posix_spawn_file_actions_init(&actions);
   ::posix_spawn_file_actions_adddup2(&actions, picture_fd, STDIN_FILENO);
-  ::posix_spawn_file_actions_adddup2(&actions, result_write.get(), STDOUT_FILENO);
+  ::posix_spawn_file_actions_adddup2(&actions, result_write.Get(), STDOUT_FILENO);
   // Nothing else the caller has open reaches the decoder.
   ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   ::posix_spawnattr_init(&attributes);
@@ -148,7 +148,7 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
 
   const Clock::time_point deadline = Clock::now() + program.deadline;
   std::string received;
-  const bool in_time = ReadResult(result_read.get(), MaxResultBytes(region), deadline, received);
+  const bool in_time = ReadResult(result_read.Get(), MaxResultBytes(region), deadline, received);
   const bool too_much = received.size() > MaxResultBytes(region);
   int status = 0;
   const bool exited = Reap(child, in_time && !too_much ? deadline : Clock::now(), status);
@@ -157,7 +157,7 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
   if (too_much) return LoadFailure(name, "the decoder gave no usable result");
   if (!exited) return LoadFailure(name, TimeReason(program.deadline));
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && ParseOutcome(received, region, outcome)) {
-    if (!outcome.ok()) return LoadFailure(name, outcome.error);
+    if (!outcome.Ok()) return LoadFailure(name, outcome.error);
     return {Composite(outcome.pixels, background), {}};
   }
   if (WIFSIGNALED(status)) {
@@ -181,13 +181,13 @@ LoadResult LoadPicture(const std::string& path, ColorValue background, const Reg
                        const DecoderProgram& program) {
   // Non-blocking, so that opening a named pipe cannot wait for a writer.
   Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (file.get() < 0) return LoadFailure(path, Errno());
+  if (file.Get() < 0) return LoadFailure(path, Errno());
   file.Lift();
   struct stat st {};
-  if (::fstat(file.get(), &st) != 0) return LoadFailure(path, Errno());
+  if (::fstat(file.Get(), &st) != 0) return LoadFailure(path, Errno());
   if (!S_ISREG(st.st_mode)) return LoadFailure(path, "not a regular file");
   if (st.st_size == 0) return LoadFailure(path, "the file is empty");
-  return DecodeInProcess(file.get(), path, background, region, program);
+  return DecodeInProcess(file.Get(), path, background, region, program);
 }
 
 LoadResult LoadPictureBytes(std::string bytes, const std::string& name, ColorValue background, const Region& region,
@@ -195,12 +195,12 @@ LoadResult LoadPictureBytes(std::string bytes, const std::string& name, ColorVal
   if (bytes.empty()) return LoadFailure(name, "the file is empty");
   // The decoder maps its picture, so the bytes go into a sealed memory file.
   Fd memory(::memfd_create("pixolan-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING));
-  if (memory.get() < 0) return LoadFailure(name, "no memory file for the picture: " + Errno());
+  if (memory.Get() < 0) return LoadFailure(name, "no memory file for the picture: " + Errno());
   memory.Lift();
-  if (!WriteAll(memory.get(), bytes)) return LoadFailure(name, "no memory file for the picture: " + Errno());
-  ::fcntl(memory.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
+  if (!WriteAll(memory.Get(), bytes)) return LoadFailure(name, "no memory file for the picture: " + Errno());
+  ::fcntl(memory.Get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
   std::string().swap(bytes);
-  return DecodeInProcess(memory.get(), name, background, region, program);
+  return DecodeInProcess(memory.Get(), name, background, region, program);
 }
 
 }  // namespace pixolan

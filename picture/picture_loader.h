@@ -15,7 +15,7 @@ namespace pixolan {
 struct LoadResult {
   Picture picture;
   std::string error;  // names the file and the reason; empty on success
-  bool ok() const { return error.empty(); }
+  bool Ok() const { return error.empty(); }
 };
 
 /// "Could not load PATH: REASON", the one form every load failure takes.

@@ -57,7 +57,7 @@ TEST(PixolanEncode, WritesTheSameBytesAsTheEncoder) {
   TempDir dir;
   const std::string picture = kPictures + "/crafted_coord_300x200.bmp";
   const LoadResult loaded = LoadPicture(picture);
-  ASSERT_TRUE(loaded.ok());
+  ASSERT_TRUE(loaded.Ok());
   const Outcome o = Encode(picture + " --resolution 132x176 --depth 12 --remove 79EF0 -o -", dir);
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.out, Expected(loaded.picture, kWideWidthTwips, {ColorDepth::Depth12, true, "79EF0"}));

@@ -54,8 +54,8 @@ TEST(DecodeBmp, EveryRegionMatchesQtsWholeDecode) {
       const Picture expected = QtPicture(name, region);
       const DecodeOutcome got = Decode(Load(name), region);
       SCOPED_TRACE(name + " at " + std::to_string(region.x) + "," + std::to_string(region.y) + ": " + got.error);
-      ASSERT_EQ(got.ok(), expected.width >= 0);
-      if (!got.ok()) continue;
+      ASSERT_EQ(got.Ok(), expected.width >= 0);
+      if (!got.Ok()) continue;
       const Picture picture = Composite(got.pixels, kBackground);
       EXPECT_EQ(std::tie(picture.width, picture.height, picture.pixels),
                 std::tie(expected.width, expected.height, expected.pixels));
@@ -98,7 +98,7 @@ TEST(DecodeBmp, HeaderClaimingMoreThanTheFileHoldsIsRefusedBeforeReading) {
 TEST(DecodeBmp, RegionAndOneRowMustFitTheLimit) {
   const std::string file = Load("crafted_coord_300x200.bmp");  // rows of 900 bytes
   const Region whole{0, 0, 300, 200};
-  EXPECT_TRUE(DecodeBmp(View(file), whole, {300 * 200 * 4 + 900}).ok());
+  EXPECT_TRUE(DecodeBmp(View(file), whole, {300 * 200 * 4 + 900}).Ok());
   EXPECT_EQ(DecodeBmp(View(file), whole, {300 * 200 * 4 + 899}).error,
             "the picture is 300 x 200 pixels and would need 1 MB, more than "
             "the 0 MB a picture may take");

@@ -87,7 +87,7 @@ TEST(GifLimits, ScreenAndInterlacedFrameCount) {
   EXPECT_EQ(DecodeGif(bytes, {}, {}).error,
             "the picture is 65535 x 65535 pixels and would need 16384 MB, more than the 512 MB a picture may take");
   // 1000 x 1000: canvas 4 000 000 bytes, and an interlaced frame 1 000 000 more.
-  EXPECT_TRUE(DecodeGif(MakeGif({1000, 1000}), {}, {4'500'000}).ok());
+  EXPECT_TRUE(DecodeGif(MakeGif({1000, 1000}), {}, {4'500'000}).Ok());
   EXPECT_EQ(DecodeGif(MakeGif({1000, 1000, 5, 0, 0, 1000, 1000, true}), {}, {4'500'000}).error,
             "the picture is 1000 x 1000 pixels and would need 5 MB, more than the 4 MB a picture may take");
 }

@@ -210,7 +210,7 @@ TEST(Refusal, ProgressiveJpegWhoseHeaderClaimsAHugePicture) {
 TEST(Refusal, ProgressiveJpegCountsItsWholeCoefficientBuffer) {
   // 4:2:0 at 1200 x 1000: luma 150 x 126 blocks, chroma 2 x 75 x 63, 128 bytes each: 3.5 MB.
   const DecodeLimits limits{2 * 1024 * 1024};
-  EXPECT_TRUE(DecodeJpeg(WriteJpeg(1200, 1000, JCS_YCbCr, 3, false), {}, limits).ok());
+  EXPECT_TRUE(DecodeJpeg(WriteJpeg(1200, 1000, JCS_YCbCr, 3, false), {}, limits).Ok());
   EXPECT_EQ(DecodeJpeg(WriteJpeg(1200, 1000, JCS_YCbCr, 3, true), {}, limits).error,
             "the picture is 1200 x 1000 pixels and would need 4 MB, more than the 2 MB a picture may take");
 }
@@ -226,7 +226,7 @@ TEST(Refusal, PngWhoseHeaderClaimsAHugePicture) {
 TEST(Refusal, Adam7PngHoldsOneRowMore) {
   // 200000 pixels a row at up to 8 bytes: libpng's two rows are 3.2 MB, the gathering row 1.6 MB more.
   const DecodeLimits limits{4 * 1024 * 1024};
-  EXPECT_TRUE(DecodePng(WritePng(200000, 4, PNG_COLOR_TYPE_GRAY, 8, false, false), {}, limits).ok());
+  EXPECT_TRUE(DecodePng(WritePng(200000, 4, PNG_COLOR_TYPE_GRAY, 8, false, false), {}, limits).Ok());
   EXPECT_EQ(DecodePng(WritePng(200000, 4, PNG_COLOR_TYPE_GRAY, 8, true, false), {}, limits).error,
             "the picture is 200000 x 4 pixels and would need 5 MB, more than the 4 MB a picture may take");
 }

@@ -38,7 +38,7 @@ TEST(WebpLimits, LosslessAndAlphaCountTheWholePicture) {
             "the picture is 11585 x 11585 pixels and would need 514 MB, more than the 512 MB a picture may take");
   // 500 x 500: a 172 x 128 crop and its margins take about 90 000 bytes, alpha
   // 250 000 more, the whole lossless picture 1 064 000 more.
-  EXPECT_TRUE(DecodeWebp(MakeWebp(500, 500, false, false), {}, {200'000}).ok());
+  EXPECT_TRUE(DecodeWebp(MakeWebp(500, 500, false, false), {}, {200'000}).Ok());
   EXPECT_NE(DecodeWebp(MakeWebp(500, 500, false, true), {}, {200'000}).error, "");
   EXPECT_NE(DecodeWebp(MakeWebp(500, 500, true, false), {}, {200'000}).error, "");
 }

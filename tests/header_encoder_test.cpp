@@ -30,7 +30,7 @@ class FakeHost : public EncoderHost {
     viewport_.SetPicture(SamplePicture());
   }
 
-  const Viewport& viewport() const override { return viewport_; }
+  const Viewport& GetViewport() const override { return viewport_; }
   int SelectedDepthOption() const override { return depth_option; }
   bool RemoveColorUnchecked() const override { return remove_unchecked; }
   std::string KeyText() const override { return key; }
@@ -66,7 +66,7 @@ TEST(HeaderEncoder, WritesImageHInTheProgramDirectoryAndSaysWhere) {
   host.depth_option = 2;
   ASSERT_TRUE(HeaderEncoder().Run(host));
 
-  EXPECT_EQ(ReadFile(dir / "image.h"), FormatHeader(host.viewport(), {ColorDepth::Depth16, false, "FFFF"}));
+  EXPECT_EQ(ReadFile(dir / "image.h"), FormatHeader(host.GetViewport(), {ColorDepth::Depth16, false, "FFFF"}));
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].text, "Generated: " + (dir / "image.h"));
   EXPECT_EQ(host.messages[0].title, "Image file generated.");
@@ -108,7 +108,7 @@ TEST(HeaderEncoder, ReplacesAnExistingFileNeverAppends) {
   ASSERT_TRUE(HeaderEncoder().Run(host));
   const std::string written = ReadFile(dir / "image.h");
   EXPECT_TRUE(written.starts_with("unsigned char const Photos[17556]={"));
-  EXPECT_EQ(written.size(), FormatHeader(host.viewport(), {}).size());
+  EXPECT_EQ(written.size(), FormatHeader(host.GetViewport(), {}).size());
   EXPECT_EQ(written.find('#'), std::string::npos);
   EXPECT_EQ(std::filesystem::status(dir / "image.h").permissions() & std::filesystem::perms::all,
             std::filesystem::perms(0640));

@@ -82,7 +82,7 @@ class MainWindowTest : public QObject {
 
   void Open(const QString& program_directory) {
     window_ = std::make_unique<frmMain>(program_directory);
-    window_->setMessagePresenter([this](MessageIcon icon, const QString& title, const QString& text) {
+    window_->SetMessagePresenter([this](MessageIcon icon, const QString& title, const QString& text) {
       const bool busy = QApplication::overrideCursor() || window_->cursor().shape() == Qt::BusyCursor;
       shown_.push_back({icon, title, text, busy});
     });
@@ -128,7 +128,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(Child<QCheckBox>(w, "rcorChk")->checkState(), Qt::Unchecked);
     QCOMPARE(Child<QLineEdit>(w, "transpTxt")->text(), QStringLiteral("FFFF"));
     for (QLineEdit* readout : {Child<QLineEdit>(w, "txtR"), Child<QLineEdit>(w, "txtG"), Child<QLineEdit>(w, "txtB"), Child<QLineEdit>(w, "txtRGB")}) QVERIFY(readout->text().isEmpty());
-    QCOMPARE(w.viewport().picture().pixels, SamplePicture().pixels);
+    QCOMPARE(w.GetViewport().GetPicture().pixels, SamplePicture().pixels);
     QCOMPARE(w.minimumSize(), w.maximumSize());  // the window keeps its size
     QCOMPARE(Child<QLabel>(w, "Label1")->font().pointSizeF(), 8.25);
     // Inside the Arial frame, these three keep the dialog font.
@@ -168,14 +168,14 @@ class MainWindowTest : public QObject {
   void switchingResolutionNeverReloadsOrRescales() {
     frmMain& w = *window_;
     QVERIFY(Load(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_300x200.bmp")));
-    const std::vector<ColorValue> loaded = w.viewport().picture().pixels;
+    const std::vector<ColorValue> loaded = w.GetViewport().GetPicture().pixels;
     Child<QRadioButton>(w, "optResolution1")->click();
     QCOMPARE(Child<PictureBox>(w, "pic")->width(), 176);
-    QCOMPARE(w.viewport().Sample(1920, 15), MakeColor(128, 1, 0x40));
+    QCOMPARE(w.GetViewport().Sample(1920, 15), MakeColor(128, 1, 0x40));
     Child<QRadioButton>(w, "optResolution0")->click();
     QCOMPARE(Child<PictureBox>(w, "pic")->width(), 132);
-    QCOMPARE(w.viewport().Sample(1920, 15), kNoPixel);
-    QCOMPARE(w.viewport().picture().pixels, loaded);
+    QCOMPARE(w.GetViewport().Sample(1920, 15), kNoPixel);
+    QCOMPARE(w.GetViewport().GetPicture().pixels, loaded);
     QVERIFY(shown_.empty());
   }
 
@@ -220,7 +220,7 @@ class MainWindowTest : public QObject {
     Open(QStringLiteral("/proc"));  // no one can make files there, not even root
     QStringList offered;
     QString answer = dir_->filePath(QStringLiteral("out/first.h"));
-    window_->setSaveChooser([&](const QString& folder) {
+    window_->SetSaveChooser([&](const QString& folder) {
       offered << folder;
       return answer;
     });
@@ -309,7 +309,7 @@ class MainWindowTest : public QObject {
     frmMain& w = *window_;
     QSignalSpy finished(&w, &frmMain::loadFinished);
     std::vector<int> widths;  // the picture each outcome put on screen
-    connect(&w, &frmMain::loadFinished, [&] { widths.push_back(w.viewport().picture().width); });
+    connect(&w, &frmMain::loadFinished, [&] { widths.push_back(w.GetViewport().GetPicture().width); });
     w.LoadPictureFile(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_300x200.bmp"));
     QCOMPARE(w.cursor().shape(), Qt::BusyCursor);
     w.LoadPictureFile(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_100x60.bmp"));  // replaces it
@@ -323,7 +323,7 @@ class MainWindowTest : public QObject {
     frmMain& w = *window_;
     QStringList offered;
     QString answer;  // Cancel
-    window_->setFileChooser([&](const QString& folder) {
+    window_->SetFileChooser([&](const QString& folder) {
       offered << folder;
       return answer;
     });
@@ -336,7 +336,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(shown_.size(), std::size_t(1));
     QCOMPARE(shown_[0].icon, MessageIcon::Critical);
     QVERIFY(shown_[0].text.contains(answer));
-    QCOMPARE(w.viewport().picture().pixels, SamplePicture().pixels);
+    QCOMPARE(w.GetViewport().GetPicture().pixels, SamplePicture().pixels);
     Child<QPushButton>(w, "btnLoadPicture")->click();  // starts where the last picture came from
     QCOMPARE(offered, (QStringList{QDir::homePath(), QDir::homePath(), QStringLiteral(PIXOLAN_TESTDATA_DIR)}));
     QVERIFY(finished.wait(20000));
@@ -352,8 +352,8 @@ class MainWindowTest : public QObject {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window_.get(), &drop);
     QVERIFY(finished.wait(20000));
-    QCOMPARE(window_->viewport().picture().width, 100);
-    QCOMPARE(window_->viewport().picture().height, 60);
+    QCOMPARE(window_->GetViewport().GetPicture().width, 100);
+    QCOMPARE(window_->GetViewport().GetPicture().height, 60);
   }
 
   void aboutShowsFourLines() {

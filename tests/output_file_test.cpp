@@ -43,8 +43,8 @@ TEST(SaveFileLinks, TheLinkStaysAndWhatItLeadsToIsWritten) {
   WriteFile(dir / "real.h", "old");
   fs::create_symlink("real.h", dir / "image.h");
   fs::create_symlink("missing.h", dir / "dangling.h");
-  ASSERT_TRUE(SaveFile(dir / "image.h", "new").ok());
-  ASSERT_TRUE(SaveFile(dir / "dangling.h", "created").ok());
+  ASSERT_TRUE(SaveFile(dir / "image.h", "new").Ok());
+  ASSERT_TRUE(SaveFile(dir / "dangling.h", "created").Ok());
   EXPECT_EQ(ReadFile(dir / "real.h") + ReadFile(dir / "missing.h"), "newcreated");
   EXPECT_EQ(fs::read_symlink(dir / "image.h"), "real.h");
   EXPECT_EQ(fs::read_symlink(dir / "dangling.h"), "missing.h");
@@ -65,8 +65,8 @@ TEST(SaveFileDescriptors, OpenDescriptorsAreWrittenInTheirOwnMode) {
   WriteFile(dir / "log.txt", "earlier\n");
   fs::create_symlink("/dev/stdout", dir / "to-stdout.h");
   const int fd = ::open((dir / "log.txt").c_str(), O_WRONLY | O_APPEND);
-  EXPECT_TRUE(SaveFile("/dev/fd/" + std::to_string(fd), "fd\n").ok());
-  EXPECT_TRUE(SaveFile("/proc/self/fd/" + std::to_string(fd), "proc\n").ok());
+  EXPECT_TRUE(SaveFile("/dev/fd/" + std::to_string(fd), "fd\n").Ok());
+  EXPECT_TRUE(SaveFile("/proc/self/fd/" + std::to_string(fd), "proc\n").Ok());
   EXPECT_EQ(InChild([&] {
               ::dup2(fd, STDOUT_FILENO);
               const std::string first = SaveFile("/dev/stdout", "stdout\n").error;
@@ -90,7 +90,7 @@ TEST(SaveFileReplacement, OwnerAndGroupAreKept) {
   TempDir dir;
   WriteFile(dir / "image.h", "old");
   ASSERT_EQ(::chown((dir / "image.h").c_str(), 65534, 65533), 0);
-  ASSERT_TRUE(SaveFile(dir / "image.h", "new").ok());
+  ASSERT_TRUE(SaveFile(dir / "image.h", "new").Ok());
   struct stat st {};
   ::stat((dir / "image.h").c_str(), &st);
   EXPECT_EQ(std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " + ReadFile(dir / "image.h"), "65534:65533 new");
@@ -152,7 +152,7 @@ TEST(SaveFileSignals, ASignalDuringTheWriteRemovesTheTemporaryFile) {
       std::signal(SIGXFSZ, HoldTheWrite);
       const rlimit limit{4096, 4096};
       ::setrlimit(RLIMIT_FSIZE, &limit);
-      ::_exit(SaveFile(dir / "image.h", std::string(100000, 'x')).ok());
+      ::_exit(SaveFile(dir / "image.h", std::string(100000, 'x')).Ok());
     }
     char byte = 0;
     EXPECT_EQ(::read(held[0], &byte, 1), 1);

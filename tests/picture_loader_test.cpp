@@ -60,14 +60,14 @@ TEST(LoadPicture, OtherFormatsGoThroughQtWithTheRegion) {
   TempDir dir;
   WriteFile(dir / "coord.ppm", CoordinatePpm(200, 150));
   const LoadResult whole = LoadPicture(dir / "coord.ppm");
-  ASSERT_TRUE(whole.ok()) << whole.error;
+  ASSERT_TRUE(whole.Ok()) << whole.error;
   EXPECT_EQ(whole.picture.width, 172);
   EXPECT_EQ(whole.picture.height, 128);
   for (int y = 0; y < whole.picture.height; ++y)
     for (int x = 0; x < whole.picture.width; ++x) ASSERT_EQ(whole.picture.At(x, y), Coordinate(x, y)) << x << "," << y;
 
   const LoadResult part = LoadPicture(dir / "coord.ppm", kDefaultBackground, {150, 20, 60, 40});
-  ASSERT_TRUE(part.ok()) << part.error;
+  ASSERT_TRUE(part.Ok()) << part.error;
   EXPECT_EQ(part.picture.width, 50);  // the picture ends at column 200
   EXPECT_EQ(part.picture.height, 40);
   EXPECT_EQ(part.picture.At(0, 0), MakeColor(150, 20, 0x40));
@@ -83,7 +83,7 @@ TEST(LoadPicture, QtPluginsLoadBeforeTheSandboxAndAlphaIsStraight) {
   ico += {0x30, 0x20, 0x10, char(0xFF), char(0x80), 0x00, char(0xFF), char(0x80), 0x01, 0x02, 0x03, 0x00, 0, 0, 0, 0};
   WriteFile(dir / "alpha.ico", ico);
   const LoadResult loaded = LoadPicture(dir / "alpha.ico", MakeColor(0, 0xFF, 0));
-  ASSERT_TRUE(loaded.ok()) << loaded.error;
+  ASSERT_TRUE(loaded.Ok()) << loaded.error;
   EXPECT_EQ(loaded.picture.pixels,
             (std::vector<ColorValue>{MakeColor(0x10, 0x20, 0x30), MakeColor(0x80, 0x7F, 0x40), MakeColor(0, 0xFF, 0)}));
 }
@@ -155,7 +155,7 @@ TEST_F(HostileDecoder, ALyingResultIsRefused) {
 TEST_F(HostileDecoder, ReceivesTheRegionAndSendsStraightRgba) {
   EXPECT_EQ(Load("region").error, Failure("7,8,9,10"));
   const LoadResult loaded = Load("pixels");
-  ASSERT_TRUE(loaded.ok()) << loaded.error;
+  ASSERT_TRUE(loaded.Ok()) << loaded.error;
   EXPECT_EQ(loaded.picture.width, 3);
   EXPECT_EQ(loaded.picture.height, 1);
   EXPECT_EQ(loaded.picture.pixels,
@@ -192,7 +192,7 @@ TEST(LoadPicture, CoordinatePicturesGiveExactPixels) {
   for (const char* name : {"crafted_coord_128x128.bmp", "crafted_coord_172x128.bmp", "crafted_coord_172x128.tif",
                            "crafted_coord_132x176.bmp", "crafted_coord_300x200.bmp", "crafted_coord_100x60.bmp"}) {
     const LoadResult loaded = LoadPicture((kPictures / name).string());
-    ASSERT_TRUE(loaded.ok()) << loaded.error;
+    ASSERT_TRUE(loaded.Ok()) << loaded.error;
     const Picture& p = loaded.picture;
     EXPECT_EQ(p.width, std::min(std::stoi(std::string(name).substr(14)), kMaxVisibleWidth)) << name;
     EXPECT_LE(p.height, kMaxVisibleHeight);
@@ -203,7 +203,7 @@ TEST(LoadPicture, CoordinatePicturesGiveExactPixels) {
 
 TEST(LoadPicture, ExifOrientationIsNotApplied) {
   const LoadResult loaded = LoadPicture((kPictures / "pillow_orientation_rectangle.jpg").string());
-  ASSERT_TRUE(loaded.ok());
+  ASSERT_TRUE(loaded.Ok());
   EXPECT_EQ(loaded.picture.width, 2);
   EXPECT_EQ(loaded.picture.height, 1);
 }
@@ -217,7 +217,7 @@ TEST(LoadPicture, EveryDamagedSharedPictureEndsInAMessage) {
   for (const fs::path& file : files) {
     const std::string path = file.string();
     const LoadResult loaded = LoadPicture(path);
-    if (loaded.ok()) continue;
+    if (loaded.Ok()) continue;
     EXPECT_TRUE(loaded.error.starts_with("Could not load " + path + ": ")) << loaded.error;
     EXPECT_EQ(loaded.error.find("crashed"), std::string::npos) << loaded.error;
     EXPECT_EQ(loaded.error.find("longer than"), std::string::npos) << loaded.error;

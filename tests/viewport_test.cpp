@@ -37,8 +37,8 @@ TEST(Viewport, SwitchingWidthNeverMovesOrRescalesThePicture) {
   EXPECT_EQ(v.Sample(1920, 15), kNoPixel);
   EXPECT_EQ(v.Sample(Twips(50), Twips(60)), MakeColor(50, 60, 0x40));
   // Only what the widest area can show is kept.
-  EXPECT_EQ(v.picture().width, kMaxVisibleWidth);
-  EXPECT_EQ(v.picture().height, kMaxVisibleHeight);
+  EXPECT_EQ(v.GetPicture().width, kMaxVisibleWidth);
+  EXPECT_EQ(v.GetPicture().height, kMaxVisibleHeight);
 }
 
 TEST(Viewport, UncoveredPixelsShowTheBackground) {
@@ -53,8 +53,8 @@ TEST(Viewport, UncoveredPixelsShowTheBackground) {
 TEST(Viewport, SamplePictureLeavesTheLastNarrowColumnToTheBackground) {
   Viewport v;
   v.SetPicture(SamplePicture());
-  EXPECT_EQ(v.picture().width, 127);
-  EXPECT_EQ(v.picture().height, 128);
+  EXPECT_EQ(v.GetPicture().width, 127);
+  EXPECT_EQ(v.GetPicture().height, 128);
   EXPECT_EQ(v.Sample(1905, 15), kDefaultBackground);
   EXPECT_EQ(v.Sample(0, 15), SamplePicture().At(0, 1));
   EXPECT_EQ(v.Sample(Twips(5 * 16), 15), MakeColor(255, 0, 0));  // the red bar

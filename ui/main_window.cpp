@@ -295,8 +295,8 @@ void frmMain::aboutMnu_Click() {
 }
 
 void frmMain::pic_MouseMove(int, int, float x, float y) {
-  const ColorValue c = viewport().Sample(x, y);
-  const ProbeReadout readout = ReadColor(c, viewport().background());
+  const ColorValue c = GetViewport().Sample(x, y);
+  const ProbeReadout readout = ReadColor(c, GetViewport().GetBackground());
   txtR->setText(QString::fromStdString(readout.red));
   txtG->setText(QString::fromStdString(readout.green));
   txtB->setText(QString::fromStdString(readout.blue));
@@ -309,7 +309,7 @@ void frmMain::pic_MouseMove(int, int, float x, float y) {
 }
 
 void frmMain::pic_DblClick(QPoint pixel) {
-  const ColorValue c = viewport().Sample(static_cast<float>(pixel.x() * kTwipsPerPixel),
+  const ColorValue c = GetViewport().Sample(static_cast<float>(pixel.x() * kTwipsPerPixel),
                                         static_cast<float>(pixel.y() * kTwipsPerPixel));
   transpTxt->setText(QString::fromStdString(HexText(PackColor(DepthAtOption(SelectedDepthOption()), c))));
   rcorChk->setChecked(true);
@@ -342,7 +342,7 @@ void frmMain::LoadPictureFile(const QString& path) {
   setCursor(Qt::BusyCursor);
   connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] { FinishLoad(watcher); });
   watcher->setFuture(QtConcurrent::run(
-      [file = path.toStdString(), background = viewport().background()] { return LoadPicture(file, background); }));
+      [file = path.toStdString(), background = GetViewport().GetBackground()] { return LoadPicture(file, background); }));
 }
 
 void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher) {
@@ -351,12 +351,12 @@ void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher) {
   pending_load_ = nullptr;
   unsetCursor();
   const LoadResult loaded = watcher->result();
-  if (!loaded.ok()) {
+  if (!loaded.Ok()) {
     present_message_(MessageIcon::Critical, QStringLiteral("Picture not loaded"), QString::fromStdString(loaded.error));
   } else {
     pic->SetPicture(loaded.picture);
   }
-  emit loadFinished(loaded.ok());
+  emit loadFinished(loaded.Ok());
 }
 
 void frmMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -373,7 +373,7 @@ void frmMain::dropEvent(QDropEvent* event) {
 
 // --- What an Encode run reads from and shows on the window --------------------
 
-const Viewport& frmMain::viewport() const { return pic->viewport(); }
+const Viewport& frmMain::GetViewport() const { return pic->GetViewport(); }
 
 int frmMain::SelectedDepthOption() const { return depth_group_->checkedId(); }
 

@@ -40,9 +40,9 @@ class frmMain : public QMainWindow, public EncoderHost {
 
   explicit frmMain(QString program_directory = {}, QWidget* parent = nullptr);
 
-  void setMessagePresenter(MessagePresenter presenter) { present_message_ = std::move(presenter); }
-  void setFileChooser(FileChooser chooser) { choose_file_ = std::move(chooser); }
-  void setSaveChooser(FileChooser chooser) { choose_save_path_ = std::move(chooser); }
+  void SetMessagePresenter(MessagePresenter presenter) { present_message_ = std::move(presenter); }
+  void SetFileChooser(FileChooser chooser) { choose_file_ = std::move(chooser); }
+  void SetSaveChooser(FileChooser chooser) { choose_save_path_ = std::move(chooser); }
 
   /// Starts loading a picture file into the viewport without blocking the
   /// window; on failure says why and keeps the picture shown. A load started
@@ -51,7 +51,7 @@ class frmMain : public QMainWindow, public EncoderHost {
   void LoadPictureFile(const QString& path);
 
   // EncoderHost
-  const Viewport& viewport() const override;
+  const Viewport& GetViewport() const override;
   int SelectedDepthOption() const override;
   bool RemoveColorUnchecked() const override;
   std::string KeyText() const override;

@@ -22,7 +22,7 @@ class PictureBox : public QWidget {
  public:
   explicit PictureBox(QWidget* parent = nullptr);
 
-  const Viewport& viewport() const { return viewport_; }
+  const Viewport& GetViewport() const { return viewport_; }
   /// These change the viewport and redraw it (SetOuterWidth also resizes).
   void SetPicture(const Picture& picture);
   void SetOuterWidth(float twips);
