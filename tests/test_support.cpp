@@ -81,8 +81,11 @@ bool ExpectSameAsQt(DecodeOutcome (*decode)(Bytes, const Region&, const DecodeLi
   QImageReader reader(&buffer);
   reader.setAutoTransform(false);
   // Cleared first: damaged files leave Qt's pixels unwritten, and so do ours.
+  // Headers claiming huge pictures are for the refusal tests, not this one.
+  const QSize size = reader.size();
+  if (size.isValid() && std::int64_t{size.width()} * size.height() > 4096 * 4096) return false;
   QImage reference;
-  if (reader.size().isValid()) (reference = QImage(reader.size(), reader.imageFormat())).fill(0);
+  if (size.isValid()) (reference = QImage(size, reader.imageFormat())).fill(0);
   if (!reader.read(&reference)) return false;
   constexpr ColorValue kBackground = 0x336699;
   for (const Region region : {Region{}, Region{37, 23, 172, 128}, Region{126, 63, 128, 128}}) {
