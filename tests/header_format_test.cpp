@@ -1,16 +1,17 @@
+// The text of image.h: grid order, tokens, keys, declaration options, report.
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <regex>
 
 #include "encoder/header_format.h"
-#include "tests/test_support.h"
+
+// Each case names only the options it changes; the rest keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace pixolan {
 namespace {
-
-using testing::SplitLines;
-using testing::UniformPicture;
 
 std::string Repeat(const std::string& token, int times) {
   std::string out;
@@ -18,17 +19,17 @@ std::string Repeat(const std::string& token, int times) {
   return out;
 }
 
-Viewport WhiteViewport(float width = kNarrowWidthTwips) {
+Viewport Filled(ColorValue color, float width = kNarrowWidthTwips) {
   Viewport v;
   v.SetOuterWidth(width);
-  v.SetPicture(UniformPicture(kMaxVisibleWidth, kMaxVisibleHeight, 0xFFFFFF));
+  v.SetPicture({kMaxVisibleWidth, kMaxVisibleHeight, std::vector<ColorValue>(kMaxVisibleWidth * kMaxVisibleHeight, color)});
   return v;
 }
 
 std::vector<std::string> Tokens(const std::string& file) {
   static const std::regex token("0x[0-9A-F]+");
-  std::vector<std::string> out;
   const std::string body = file.substr(file.find('{'), file.find("};") - file.find('{'));
+  std::vector<std::string> out;
   for (std::sregex_iterator it(body.begin(), body.end(), token), end; it != end; ++it) out.push_back(it->str());
   return out;
 }
@@ -36,111 +37,110 @@ std::vector<std::string> Tokens(const std::string& file) {
 // Every column of the grid: five no-pixel rows (132 down to 128) at the
 // bottom, then rows 127 to 1; the last five columns lie wholly outside.
 TEST(FormatHeader, WhitePictureAtDepth8IsExactlyThisFile) {
-  std::string expected = "unsigned char const Photos[17556]={";
-  for (int column = 0; column < 128; ++column) expected += Repeat("0x3F,", 5) + Repeat("0xFF,", 127) + "\r\n";
-  for (int column = 128; column < 132; ++column) expected += Repeat("0x3F,", 132) + "\r\n";
-  expected += Repeat("0x3F,", 131) + "0x3F};\r\n/* 0 */";
-  EXPECT_EQ(FormatHeader(WhiteViewport(), {ColorDepth::Depth8, false, "FFFF"}), expected);
-}
-
-TEST(FormatHeader, RemovedSamplesWriteNothingAndAreCounted) {
-  std::string expected = "unsigned char const Photos[17556]={";
-  for (int column = 0; column < 128; ++column) expected += Repeat("0x3F,", 5) + "\r\n";
-  for (int column = 128; column < 132; ++column) expected += Repeat("0x3F,", 132) + "\r\n";
-  expected += Repeat("0x3F,", 131) + "0x3F};\r\n/* 17556 */";
-  EXPECT_EQ(FormatHeader(WhiteViewport(), {ColorDepth::Depth8, true, "FF"}), expected);
+  for (const bool remove : {false, true}) {
+    std::string expected = "unsigned char const Photos[17556]={";
+    for (int column = 0; column < 128; ++column) expected += Repeat("0x3F,", 5) + (remove ? "" : Repeat("0xFF,", 127)) + "\r\n";
+    for (int column = 128; column < 132; ++column) expected += Repeat("0x3F,", 132) + "\r\n";
+    expected += Repeat("0x3F,", 131) + "0x3F};\r\n/* " + (remove ? "17556" : "0") + " */";
+    EXPECT_EQ(FormatHeader(Filled(0xFFFFFF), {ColorDepth::Depth8, remove, "FF"}), expected);
+  }
 }
 
 TEST(FormatHeader, DroppingTheLastTokenLeavesATrailingComma) {
-  Viewport v;  // no picture: white background everywhere inside
-  const std::string file = FormatHeader(v, {ColorDepth::Depth8, true, "3F"});
+  const std::string file = FormatHeader(Viewport(), {ColorDepth::Depth8, true, "3F"});
   EXPECT_TRUE(file.ends_with("0xFF,\r\n\r\n\r\n\r\n\r\n};\r\n/* 17556 */")) << file.substr(file.size() - 60);
 }
 
 TEST(FormatHeader, ColumnsRunLeftToRightEachFromTheBottomUp) {
   Viewport v;
   Picture p{2, 128, {}};
-  for (int row = 0; row < 128; ++row)
-    for (int column = 0; column < 2; ++column) p.pixels.push_back(MakeColor(0, row, column));
+  for (int row = 0; row < 128; ++row) p.pixels.insert(p.pixels.end(), {MakeColor(0, row, 0), MakeColor(0, row, 1)});
   v.SetPicture(p);
-  const std::vector<std::string> lines = SplitLines(FormatHeader(v, {ColorDepth::Depth16, false, ""}));
+  const std::string file = FormatHeader(v, {ColorDepth::Depth16, false, ""});
   // Depth16 green of row r is round(r * 63 / 255) << 5; column 1's blue rounds to 0.
-  const std::string column0 = lines[0].substr(lines[0].find('{') + 1);
-  EXPECT_TRUE(column0.starts_with(Repeat("0x7FF,", 5) + "0x3E0,0x3E0,0x3E0,0x3E0,0x3C0,")) << column0.substr(0, 80);
-  EXPECT_TRUE(column0.ends_with("0x20,0x20,0x0,0x0,")) << column0;  // rows 4, 3 ... 1
-  EXPECT_TRUE(lines[1].starts_with(Repeat("0x7FF,", 5) + "0x3E0,")) << lines[1].substr(0, 80);
-  EXPECT_TRUE(lines[2].starts_with(Repeat("0x7FF,", 5) + "0xFFFF,")) << lines[2].substr(0, 80);
+  const std::string no_pixels = Repeat("0x7FF,", 5);
+  EXPECT_TRUE(file.starts_with("unsigned int const Photos[17556]={" + no_pixels + "0x3E0,0x3E0,0x3E0,0x3E0,0x3C0,"));
+  EXPECT_NE(file.find("0x20,0x20,0x0,0x0,\r\n" + no_pixels + "0x3E0,"), std::string::npos);  // rows 4 to 1, column 1
+  EXPECT_NE(file.find("0x0,\r\n" + no_pixels + "0xFFFF,"), std::string::npos);                // column 2: white
 }
 
-struct Shape {
-  float width;
-  ColorDepth depth;
-  int columns;
-};
-
-class FullRun : public ::testing::TestWithParam<Shape> {};
-
-TEST_P(FullRun, HasOneLinePerColumnAndOneTokenPerGridPoint) {
-  const Shape s = GetParam();
-  const std::string file = FormatHeader(WhiteViewport(s.width), {s.depth, false, "FFFF"});
-  const std::int64_t n = static_cast<std::int64_t>(s.columns) * 132;
-
-  const std::string opening = std::string(s.depth == ColorDepth::Depth8 ? "unsigned char" : "unsigned int") +
-                              " const Photos[" + std::to_string(n) + "]={";
-  EXPECT_TRUE(file.starts_with(opening));
-  EXPECT_TRUE(file.ends_with("};\r\n/* 0 */"));
-  EXPECT_EQ(Tokens(file).size(), static_cast<std::size_t>(n));
-
-  const std::vector<std::string> lines = SplitLines(file);
-  ASSERT_EQ(lines.size(), static_cast<std::size_t>(s.columns) + 1);  // + the count
-  EXPECT_EQ(lines[0].substr(opening.size()).find_first_of("\r\n "), std::string::npos);
-  for (std::size_t i = 1; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i].find_first_of("\r\n "), std::string::npos);
-  EXPECT_EQ(std::count(file.begin(), file.end(), ','), n - 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(BothWidthsAllDepths, FullRun,
-                         ::testing::Values(Shape{kNarrowWidthTwips, ColorDepth::Depth8, 133},
-                                           Shape{kNarrowWidthTwips, ColorDepth::Depth12, 133},
-                                           Shape{kNarrowWidthTwips, ColorDepth::Depth16, 133},
-                                           Shape{kWideWidthTwips, ColorDepth::Depth8, 177},
-                                           Shape{kWideWidthTwips, ColorDepth::Depth12, 177},
-                                           Shape{kWideWidthTwips, ColorDepth::Depth16, 177}),
-                         [](const auto& info) {
-                           return std::to_string(info.param.columns) + "Columns" +
-                                  std::to_string(BitsOf(info.param.depth)) + "Bit";
-                         });
-
-TEST(FormatHeader, Depth16WhiteKeyKeepsNoPixelTokens) {
-  const std::string file = FormatHeader(WhiteViewport(kWideWidthTwips), {ColorDepth::Depth16, true, "FFFF"});
+TEST(FormatHeader, KeysDropEveryMatchingSampleNoPixelsIncluded) {
+  const std::string file = FormatHeader(Filled(0xFFFFFF, kWideWidthTwips), {ColorDepth::Depth16, true, "FFFF"});
   const std::vector<std::string> tokens = Tokens(file);
-  EXPECT_EQ(std::count(tokens.begin(), tokens.end(), "0xFFFF"), 0);
   EXPECT_EQ(tokens.size(), 23364u - 172u * 127u);
   EXPECT_TRUE(std::all_of(tokens.begin(), tokens.end(), [](const std::string& t) { return t == "0x7FF"; }));
   EXPECT_TRUE(file.ends_with("/* 23364 */"));
-}
-
-TEST(FormatHeader, Depth12WhiteKeyAlsoDropsNoPixelSamples) {
-  const std::string file = FormatHeader(WhiteViewport(), {ColorDepth::Depth12, true, "79EF0"});
-  EXPECT_TRUE(Tokens(file).empty());
-  EXPECT_EQ(SplitLines(file).size(), 134u);  // the empty column lines remain
+  const std::string twelve = FormatHeader(Filled(0xFFFFFF), {ColorDepth::Depth12, true, "79EF0"});
+  EXPECT_TRUE(Tokens(twelve).empty());
+  EXPECT_EQ(std::count(twelve.begin(), twelve.end(), '\n'), 133);  // the empty column lines remain
 }
 
 TEST(FormatHeader, KeysAreComparedVerbatim) {
-  const EncodeSettings keep_all{ColorDepth::Depth16, false, ""};
-  const std::string untouched = FormatHeader(WhiteViewport(), keep_all);
+  const std::string untouched = FormatHeader(Filled(0xFFFFFF), {ColorDepth::Depth16, false, ""});
   const std::string body = untouched.substr(0, untouched.find("/*"));
   for (const char* key : {"ffff", "0xFFFF", "0FFFF", "FFFF ", ""}) {
-    const std::string file = FormatHeader(WhiteViewport(), {ColorDepth::Depth16, true, key});
+    const std::string file = FormatHeader(Filled(0xFFFFFF), {ColorDepth::Depth16, true, key});
     EXPECT_EQ(file.substr(0, file.find("/*")), body) << "key '" << key << "' must match nothing";
     EXPECT_TRUE(file.ends_with("/* 17556 */"));
   }
   // With removal off the key is ignored, whatever it holds.
-  EXPECT_EQ(FormatHeader(WhiteViewport(), {ColorDepth::Depth16, false, "FFFF"}), untouched);
-  // 0FFF never matches FFF: a blue-only pixel at depth 16 is 0x1F, not 0x01F.
-  Viewport v;
-  v.SetPicture(UniformPicture(128, 128, MakeColor(0, 0, 255)));
-  const std::string with_zeros = FormatHeader(v, {ColorDepth::Depth16, true, "01F"});
-  EXPECT_NE(with_zeros.find("0x1F,"), std::string::npos);
+  EXPECT_EQ(FormatHeader(Filled(0xFFFFFF), {ColorDepth::Depth16, false, "FFFF"}), untouched);
+}
+
+std::string Opening(ColorDepth depth, const HeaderOptions& o, ColorValue color = 0) {
+  return FormatHeader(Filled(color), {depth, true, "F8"}, o).substr(0, 120);
+}
+
+TEST(HeaderOptions, GuardDefinesIncludesAndLineBreaksSurroundTheArray) {
+  const HeaderOptions o{.name = "Logo", .form = ElementForm::Stdint, .is_static = true, .guard = "LOGO_H", .lf = true};
+  const std::string file = FormatHeader(Filled(0xFFFFFF, kWideWidthTwips), {ColorDepth::Depth12, false, ""}, o);
+  EXPECT_TRUE(file.starts_with("#ifndef LOGO_H\n#define LOGO_H\n#include <stdint.h>\n#define LOGO_WIDTH 172\n"
+                               "#define LOGO_HEIGHT 128\n#define LOGO_COUNT 23364\nstatic uint32_t const Logo[23364]={0x79EF0,"))
+      << file.substr(0, 200);
+  EXPECT_TRUE(file.ends_with("0x79EF0};\n/* 0 */\n#endif\n")) << file.substr(file.size() - 40);
+  EXPECT_EQ(file.find('\r'), std::string::npos);
+  EXPECT_TRUE(FormatHeader(Filled(0), {}, {.final_break = true}).ends_with("0x3F};\r\n/* 0 */\r\n"));
+}
+
+TEST(HeaderOptions, TypesPlacementAndSwappedBytes) {
+  EXPECT_TRUE(Opening(ColorDepth::Depth8, {.form = ElementForm::Stdint}).starts_with("#include <stdint.h>\r\nuint8_t const Photos[17556]={"));
+  EXPECT_TRUE(Opening(ColorDepth::Depth16, {.form = ElementForm::Stdint}).starts_with("#include <stdint.h>\r\nuint16_t const Photos["));
+  EXPECT_TRUE(Opening(ColorDepth::Depth16, {.progmem = true}).starts_with("#include <avr/pgmspace.h>\r\nunsigned int const Photos[17556] PROGMEM={0x7FF,"));
+  EXPECT_TRUE(Opening(ColorDepth::Depth8, {.section = ".rodata.x"}).starts_with("unsigned char const Photos[17556] __attribute__((section(\".rodata.x\")))={0x3F,"));
+  // No-pixel 0x7FF and red 0xF800, bytes exchanged: the key matches red as written.
+  EXPECT_TRUE(Opening(ColorDepth::Depth16, {.swap_bytes = true}, 0x0000FF).starts_with("unsigned int const Photos[17556]={0xFF07,0xFF07,0xFF07,0xFF07,0xFF07,\r\n"));
+}
+
+TEST(HeaderStats, CountMatchesValuesBeyond16BitsAndTheLargest) {
+  HeaderStats stats;
+  FormatHeader(Filled(0xFFFFFF), {ColorDepth::Depth8, true, "FF"}, HeaderOptions{}, &stats);
+  EXPECT_EQ(std::tie(stats.declared, stats.matched, stats.over_16_bits), std::tuple(17556, 128 * 127, 0));
+  FormatHeader(Filled(0x000000), {ColorDepth::Depth12, false, ""}, HeaderOptions{}, &stats);
+  EXPECT_EQ(stats.over_16_bits, 17556 - 128 * 127);  // black is 0, no-pixel 0x79EF0
+  EXPECT_EQ(stats.largest, 0x79EF0u);
+}
+
+TEST(KeyWarning, NamesTheFormThatWouldMatch) {
+  EXPECT_EQ(KeyWarning(ColorDepth::Depth16, "ffff"), "key 'ffff' can never match at 16 bits; keys are written like FFFF");
+  EXPECT_EQ(KeyWarning(ColorDepth::Depth16, "0xF800"), "key '0xF800' can never match at 16 bits; keys are written like F800");
+  EXPECT_EQ(KeyWarning(ColorDepth::Depth12, "000F0"), "key '000F0' can never match at 12 bits; keys are written like F0");
+  EXPECT_EQ(KeyWarning(ColorDepth::Depth8, "FFFF"), "key 'FFFF' can never match at 8 bits; keys are written like FF (white), with no bits beyond it");
+  for (const char* key : {"79EF1", "80000", "white"}) EXPECT_NE(KeyWarning(ColorDepth::Depth12, key), "") << key;
+  for (const char* key : {"79EF0", "0", "F0"}) EXPECT_EQ(KeyWarning(ColorDepth::Depth12, key), "") << key;
+}
+
+TEST(ReportText, FlashSizesFollowTheTypeAndCutValuesAreNamed) {
+  const HeaderStats stats{23364, 0, 5, 0x79EF0};
+  const std::string too_large = "too large for one object where int is 16 bits (AVR)\n";
+  EXPECT_EQ(ReportText(stats, ColorDepth::Depth12, ElementForm::Legacy),
+            "23364 elements of unsigned int\nflash: 23364 bytes with an 8-bit int, 46728 with a 16-bit int, 93456 with a 32-bit int\n"
+            "a 16-bit int would cut 5 values, the largest 0x79EF0 to 0x9EF0; use --type stdint\n" + too_large);
+  EXPECT_EQ(ReportText(stats, ColorDepth::Depth12, ElementForm::Stdint),
+            "23364 elements of uint32_t\nflash: 93456 bytes with an 8-bit int, 93456 with a 16-bit int, 93456 with a 32-bit int\n"
+            "a 16-bit int cuts no value\n" + too_large);
+  EXPECT_EQ(ReportText({16383, 0, 0, 0}, ColorDepth::Depth16, ElementForm::Stdint),
+            "16383 elements of uint16_t\nflash: 32766 bytes with an 8-bit int, 32766 with a 16-bit int, 32766 with a 32-bit int\n"
+            "a 16-bit int cuts no value\n");
 }
 
 }  // namespace

@@ -1,10 +1,16 @@
 #include "tests/test_support.h"
 
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QImageReader>
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
+
+#include "picture/qt_rgba.h"
 
 namespace pixolan::testing {
 
@@ -37,17 +43,67 @@ void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
 }
 
-Picture UniformPicture(int width, int height, ColorValue color) {
-  return Picture{width, height, std::vector<ColorValue>(static_cast<std::size_t>(width) * height, color)};
+std::vector<std::uint8_t> TestPicture(const std::string& name) {
+  const std::string text = ReadFile(PIXOLAN_TESTDATA_DIR "/" + name);
+  return {text.begin(), text.end()};
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t at; (at = text.find("\r\n", start)) != std::string::npos; start = at + 2)
-    lines.push_back(text.substr(start, at - start));
-  lines.push_back(text.substr(start));
-  return lines;
+Ran RunCommand(const std::string& command) {
+  char err_path[] = "/tmp/pixolan-stderr-XXXXXX";
+  ::close(::mkstemp(err_path));
+  Ran ran{-1, {}, {}};
+  FILE* pipe = ::popen((command + " 2>" + err_path).c_str(), "r");
+  char buffer[65536];
+  for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) ran.out.append(buffer, n);
+  const int status = pipe ? ::pclose(pipe) : -1;
+  ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ran.err = ReadFile(err_path);
+  ::unlink(err_path);
+  return ran;
+}
+
+ColorValue Coordinate(int x, int y) { return MakeColor(x % 256, y % 256, 0x40 + 16 * (x / 256) + y / 256); }
+
+std::string Ppm(int width, int height, const std::function<ColorValue(int x, int y)>& color) {
+  std::string ppm = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const ColorValue c = color(x, y);
+      ppm += {char(c & 0xFF), char(c >> 8 & 0xFF), char(c >> 16 & 0xFF)};
+    }
+  return ppm;
+}
+
+bool ExpectSameAsQt(DecodeOutcome (*decode)(Bytes, const Region&, const DecodeLimits&),
+                    const std::vector<std::uint8_t>& bytes, const std::string& name) {
+  QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+  QBuffer buffer(&data);
+  QImageReader reader(&buffer);
+  reader.setAutoTransform(false);
+  // Cleared first: damaged files leave Qt's pixels unwritten, and so do ours.
+  // Headers claiming huge pictures are for the refusal tests, not this one.
+  const QSize size = reader.size();
+  if (size.isValid() && std::int64_t{size.width()} * size.height() > 4096 * 4096) return false;
+  QImage reference;
+  if (size.isValid()) (reference = QImage(size, reader.imageFormat())).fill(0);
+  if (!reader.read(&reference)) return false;
+  constexpr ColorValue kBackground = 0x336699;
+  for (const Region region : {Region{}, Region{37, 23, 172, 128}, Region{126, 63, 128, 128}}) {
+    const DecodeOutcome outcome = decode(bytes, region, {});
+    const Picture ours = Composite(outcome.pixels, kBackground);
+    const Picture qts = Composite(RgbaFromImage(reference, region), kBackground);
+    EXPECT_EQ(outcome.error, "") << name;
+    const auto [a, b] = std::mismatch(ours.pixels.begin(), ours.pixels.end(), qts.pixels.begin(), qts.pixels.end());
+    EXPECT_TRUE(a == ours.pixels.end() && b == qts.pixels.end() && (ours.pixels.empty() || ours.width == qts.width))
+        << name << " at " << region.x << "," << region.y << ": pixel " << (a - ours.pixels.begin()) << " of "
+        << ours.width << " x " << ours.height << " (Qt " << qts.width << " x " << qts.height << ")";
+  }
+  return true;
+}
+
+std::uint32_t PixelAt(const RgbaPixels& pixels, int x, int y) {
+  const std::uint8_t* p = &pixels.rgba.at(static_cast<std::size_t>(y * pixels.width + x) * 4);
+  return std::uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3];
 }
 
 }  // namespace pixolan::testing

@@ -1,11 +1,13 @@
 #pragma once
-// Small helpers shared by the tests: scratch directories and whole-file I/O.
+// What the tests share: scratch directories, whole files, one way to run a
+// command, small pictures, and Qt's decode as the decoders' reference.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "model/viewport.h"
+#include "picture/decoder.h"
 
 namespace pixolan::testing {
 
@@ -28,11 +30,29 @@ class TempDir {
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
+/// A file of tests/data/pictures.
+std::vector<std::uint8_t> TestPicture(const std::string& name);
 
-/// A picture of one colour.
-Picture UniformPicture(int width, int height, ColorValue color);
+struct Ran {
+  int status;  // exit status, -1 when ended by a signal
+  std::string out, err;
+};
+/// Runs a shell command line, keeping its standard output and error apart.
+Ran RunCommand(const std::string& command);
 
-/// Splits text at every CR LF; the text after the last one is the last item.
-std::vector<std::string> SplitLines(const std::string& text);
+/// Pixel (x, y) of the crafted_coord pictures.
+ColorValue Coordinate(int x, int y);
+
+/// A binary PPM, which only Qt reads, whose pixel (x, y) is color(x, y).
+std::string Ppm(int width, int height, const std::function<ColorValue(int x, int y)>& color);
+
+/// The decoder's region equals Qt's whole decode cut to it, both composited
+/// over a background that shows alpha, for the default corner and two
+/// offsets. False when Qt cannot read the bytes: nothing compared.
+bool ExpectSameAsQt(DecodeOutcome (*decode)(Bytes, const Region&, const DecodeLimits&),
+                    const std::vector<std::uint8_t>& bytes, const std::string& name);
+
+/// Pixel (x, y) of a decoded region as 0xRRGGBBAA.
+std::uint32_t PixelAt(const RgbaPixels& pixels, int x, int y);
 
 }  // namespace pixolan::testing
