@@ -202,7 +202,7 @@ else:
     goal, met = "refused < 50 ms", pt < 0.050 and not p_ok
 if not p_ok:
     with open(sys.argv[11], "a") as notes:
-        notes.write(f"- {label}, {size}: {open(sys.argv[10]).read().strip()}\n")
+        notes.write(f"- {label}, {size}: {open(sys.argv[10]).read().strip().split(': ', 2)[-1]}\n")
 print(f"| {label} | {size} | {pt*1000:.1f} ms{'' if p_ok else ' (refused)'} | {pm:.1f} "
       f"| {mt*1000:.0f} ms{'' if m_ok else ' (failed)'} | {mm:.1f} | {pt/mt:.3f}× | {goal} "
       f"| {'yes' if met else '**no**'} |")
