@@ -50,7 +50,7 @@ fuzz:
 	  -artifact_prefix=fuzz/crashes/ build-fuzz/corpus tests/data/pictures
 
 bench: build
-	$(BUILD_DIR)/bench/pixolan-bench
+	$(BUILD_DIR)/bin/pixolan-bench
 
 # pixolan-encode beside ImageMagick, whole process; writes docs/benchmarks.md.
 bench-compare: build
