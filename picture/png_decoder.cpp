@@ -59,7 +59,11 @@ bool Decode(png_structp png, png_infop info, const Region& region, const DecodeL
   // libpng keeps the current and previous rows at up to 8 bytes a pixel, and
   // an Adam7 picture needs one more full row to gather each pass into.
   const std::int64_t row_bytes = std::int64_t{width} * 8 + 64;
-  const std::int64_t needed = std::int64_t{wanted.width} * wanted.height * 4 + row_bytes * (interlaced ? 3 : 2);
+  std::int64_t needed = std::int64_t{wanted.width} * wanted.height * 4 + row_bytes * (interlaced ? 3 : 2);
+  // Adam7 spreads the region's rows over all seven passes, so every pass of
+  // the whole picture is inflated and converted to reach them: the work is
+  // that of holding the whole picture, and is limited as such.
+  if (interlaced) needed = std::max(needed, std::int64_t{width} * height * 4);
   if (needed > limits.max_bytes) {
     refusal = TooLarge(width, height, needed, limits);
     return false;
