@@ -215,6 +215,37 @@ TEST(Refusal, ProgressiveJpegCountsItsWholeCoefficientBuffer) {
             "the picture is 1200 x 1000 pixels and would need 4 MB, more than the 2 MB a picture may take");
 }
 
+// A progressive JPEG of 1 or 3 components whose scans all carry only the
+// first DC bits of the first one, each with one byte of data: every pixel
+// is 128 grey.
+Data RepeatedDcScans(int width, int height, int components, int scans) {
+  Data file = {0xFF, 0xD8, 0xFF, 0xDB, 0, 67, 0};  // SOI, a quantisation table of ones
+  file.insert(file.end(), 64, 1);
+  const auto length = static_cast<std::uint8_t>(8 + 3 * components);
+  file.insert(file.end(), {0xFF, 0xC2, 0, length, 8, 0, 0, 0, 0, static_cast<std::uint8_t>(components)});  // SOF2
+  file = WithJpegSize(file, file.size() - 5, width, height);
+  for (int c = 1; c <= components; ++c) file.insert(file.end(), {static_cast<std::uint8_t>(c), 0x11, 0});
+  file.insert(file.end(), {0xFF, 0xC4, 0, 20, 0x00, 1});  // DC table: "0" is no change
+  file.insert(file.end(), 16, 0);
+  for (int i = 0; i < scans; ++i) file.insert(file.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0x00, 0, 0, 0, 0x00});
+  file.insert(file.end(), {0xFF, 0xD9});
+  return file;
+}
+
+TEST(Refusal, JpegScansTimesBlocksAreCappedAtHalfTheLimit) {
+  // 1024 x 512 is 128 x 64 blocks a component: 2 M visits are 256 scans of
+  // grey, 85 of three components.
+  const DecodeLimits limits{4 * 1024 * 1024};
+  const DecodeOutcome most = DecodeJpeg(RepeatedDcScans(1024, 512, 1, 256), {0, 0, 2, 1}, limits);
+  ASSERT_EQ(most.error, "");
+  EXPECT_EQ(most.pixels.rgba, Data({128, 128, 128, 255, 128, 128, 128, 255}));
+  EXPECT_EQ(DecodeJpeg(RepeatedDcScans(1024, 512, 1, 257), {}, limits).error,
+            "the picture is 1024 x 512 pixels in more than 256 scans, more than a JPEG of its size may have");
+  EXPECT_EQ(DecodeJpeg(RepeatedDcScans(1024, 512, 3, 85), {}, limits).error, "");
+  EXPECT_EQ(DecodeJpeg(RepeatedDcScans(1024, 512, 3, 86), {}, limits).error,
+            "the picture is 1024 x 512 pixels in more than 85 scans, more than a JPEG of its size may have");
+}
+
 TEST(Refusal, PngWhoseHeaderClaimsAHugePicture) {
   const Data file = FileBytes(kPictures / "pngsuite_basn6a08.png");
   EXPECT_TRUE(DecodePng(WithPngSize(file, 2000000000, 60000), {}, {})
