@@ -43,6 +43,26 @@ std::int64_t WholeCoefficientBytes(const jpeg_decompress_struct& cinfo) {
   return bytes;
 }
 
+// Every scan of a multi-scan file walks all its blocks, data or not, so a
+// small file repeating scans of a large picture would take minutes. Scans x
+// blocks is capped at max_bytes / 2: a file whose 128-byte blocks fit in
+// max_bytes still gets 64 scans, several times what encoders write.
+struct ScanLimit {
+  jpeg_progress_mgr base;  // first, so that libjpeg's pointer is ours
+  std::int64_t max_scans = 0;
+};
+
+void CheckScans(j_common_ptr common) {
+  const auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+  const auto* limit = reinterpret_cast<const ScanLimit*>(common->progress);
+  if (cinfo->input_scan_number <= limit->max_scans) return;
+  auto* errors = reinterpret_cast<ErrorManager*>(common->err);
+  std::snprintf(errors->message, sizeof errors->message,
+                "the picture is %u x %u pixels in more than %lld scans, more than a JPEG of its size may have",
+                cinfo->image_width, cinfo->image_height, static_cast<long long>(limit->max_scans));
+  std::longjmp(errors->jump, 1);
+}
+
 void ToRgba(const jpeg_decompress_struct& cinfo, const JSAMPLE* in, int count, std::uint8_t* out) {
   for (int i = 0; i < count; ++i, out += 4) {
     switch (cinfo.out_color_space) {
@@ -62,8 +82,8 @@ void ToRgba(const jpeg_decompress_struct& cinfo, const JSAMPLE* in, int count, s
 }
 
 /// Everything that can longjmp lives here; result is sized before any row.
-std::string Decode(jpeg_decompress_struct& cinfo, ErrorManager& errors, Bytes file, const Region& region,
-                   const DecodeLimits& limits, RgbaPixels& result) {
+std::string Decode(jpeg_decompress_struct& cinfo, ErrorManager& errors, ScanLimit& scans, Bytes file,
+                   const Region& region, const DecodeLimits& limits, RgbaPixels& result) {
   if (setjmp(errors.jump)) return errors.message;
 
   jpeg_create_decompress(&cinfo);
@@ -81,6 +101,14 @@ std::string Decode(jpeg_decompress_struct& cinfo, ErrorManager& errors, Bytes fi
   if (needed > limits.max_bytes) return TooLarge(cinfo.image_width, cinfo.image_height, needed, limits);
   if (wanted.width == 0) return {};
   cinfo.mem->max_memory_to_use = limits.max_bytes;
+  if (jpeg_has_multiple_scans(&cinfo)) {
+    std::int64_t blocks = 0;
+    for (int c = 0; c < cinfo.num_components; ++c)
+      blocks += std::int64_t{cinfo.comp_info[c].width_in_blocks} * cinfo.comp_info[c].height_in_blocks;
+    scans.max_scans = limits.max_bytes / 2 / std::max<std::int64_t>(blocks, 1);
+    scans.base.progress_monitor = CheckScans;
+    cinfo.progress = &scans.base;
+  }
 
   jpeg_start_decompress(&cinfo);
   // Start one iMCU early and end one late: upsampling at a crop's edges would
@@ -117,8 +145,9 @@ DecodeOutcome DecodeJpeg(Bytes file, const Region& region, const DecodeLimits& l
   errors.base.emit_message = OnMessage;
   errors.base.output_message = OnOutput;
 
+  ScanLimit scans{};
   DecodeOutcome outcome;
-  outcome.error = Decode(cinfo, errors, file, region, limits, outcome.pixels);
+  outcome.error = Decode(cinfo, errors, scans, file, region, limits, outcome.pixels);
   // Abandons the rest of the file: nothing below the region is decoded.
   // Safe when creation itself failed: the memory manager is then null.
   jpeg_destroy_decompress(&cinfo);
