@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <QUrl>
 #include <cmath>
 
@@ -295,6 +296,19 @@ class MainWindowTest : public QObject {
              EncodeWithCli(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_172x128.bmp --remove 4D")));
     QCOMPARE(shown_.size(), std::size_t(1));
     QVERIFY(!shown_[0].text.contains(QLatin1Char('\n')));  // something was left out
+  }
+
+  // Both loads finish; only the later one's picture is shown, and said once.
+  void aSecondLoadWhileOneRunsWins() {
+    QSignalSpy finished(window_.get(), &frmMain::loadFinished);
+    window_->LoadPictureFile(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_300x200.bmp"));
+    window_->LoadPictureFile(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_100x60.bmp"));
+    QVERIFY(finished.wait(20000));
+    QThreadPool::globalInstance()->waitForDone();
+    QTest::qWait(100);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(window_->GetViewport().GetPicture().width, 100);
+    QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);
   }
 
   void droppingAFileLoadsItAndADropWithoutOneIsIgnored() {
