@@ -188,6 +188,38 @@ void Put(Data& file, std::size_t at, std::uint32_t value, int bytes = 4) {
   for (int i = 0; i < bytes; ++i) file[at + i] = static_cast<std::uint8_t>(value >> 8 * i);
 }
 
+// A BMP with a 40-byte header; pixel data as given.
+Data Bmp(int width, int height, int bits, int compression, const std::string& palette, const std::string& data) {
+  Data file(54, 0);
+  file[0] = 'B', file[1] = 'M';
+  Put(file, 10, 54 + palette.size()), Put(file, 14, 40), Put(file, 18, width), Put(file, 22, height);
+  Put(file, 26, 1, 2), Put(file, 28, bits, 2), Put(file, 30, compression), Put(file, 46, palette.size() / 4);
+  file.insert(file.end(), palette.begin(), palette.end());
+  file.insert(file.end(), data.begin(), data.end());
+  return file;
+}
+
+// Palette 0 red, 1 green, 2 blue, 3 white.
+const std::string kPalette("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0\xFF\xFF\xFF\0", 16);
+constexpr ColorValue R = MakeColor(255, 0, 0), G = MakeColor(0, 255, 0), B = MakeColor(0, 0, 255), W = 0xFFFFFF;
+
+std::vector<ColorValue> BmpPixels(const Data& file) { return Composite(DecodeBmp(file, {}, {}).pixels, 0).pixels; }
+
+TEST(BmpPixels, RunLengthsDeltasAndRowOrder) {
+  // Bottom row: run of 2 blue, literal green white blue; a delta of (1, 1) to
+  // the top row, one white, end of bitmap. Unset pixels are the first colour.
+  const std::string rle8("\x02\x02\x00\x03\x01\x03\x02\x00\x00\x00\x00\x02\x01\x01\x01\x03\x00\x01", 18);
+  EXPECT_EQ(BmpPixels(Bmp(5, 3, 8, 1, kPalette, rle8)), (std::vector{R, W, R, R, R, R, R, R, R, R, B, B, G, W, B}));
+  // Run of 5 from 0x12, end of line; literal of 5 padded to 16 bits, end of
+  // line; run of one blue, end of bitmap.
+  const std::string rle4("\x05\x12\x00\x00\x00\x05\x30\x12\x30\x00\x00\x00\x01\x20\x00\x01", 16);
+  EXPECT_EQ(BmpPixels(Bmp(5, 3, 4, 2, kPalette, rle4)), (std::vector{B, R, R, R, R, W, R, G, B, W, G, B, G, B, G}));
+  const std::string top("\1\2\3\4\5\6\0\0", 8), bottom("\7\x08\x09\x0A\x0B\x0C\0\0", 8);
+  const auto expected = std::vector{MakeColor(3, 2, 1), MakeColor(6, 5, 4), MakeColor(9, 8, 7), MakeColor(12, 11, 10)};
+  EXPECT_EQ(BmpPixels(Bmp(2, 2, 24, 0, "", bottom + top)), expected);
+  EXPECT_EQ(BmpPixels(Bmp(2, -2, 24, 0, "", top + bottom)), expected);
+}
+
 TEST(TiffPixels, AssociatedAlphaComesOutStraight) {
   const DecodeOutcome alpha = DecodeTiff(TestPicture("libtiff_minisblack-2c-8b-alpha.tif"), {}, {});
   // Stored premultiplied as grey 71 at alpha 143: straight 71 * 255 / 143 = 126.6.
