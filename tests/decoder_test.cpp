@@ -4,7 +4,6 @@
 
 #include <gif_lib.h>
 #include <gmock/gmock.h>
-#include <jpeglib.h>
 #include <png.h>
 #include <webp/encode.h>
 #include <zlib.h>
@@ -46,33 +45,10 @@ TEST(RegionMatchesQt, EveryTestPictureQtReads) {
 
 // --- JPEG and PNG written here in every kind -------------------------------------
 
-Data WriteJpeg(J_COLOR_SPACE space, int components, bool progressive, int h_samp = 2, int v_samp = 2,
-               int width = 301, int height = 203) {
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr errors{};
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&cinfo);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &out, &size);
-  cinfo.image_width = width, cinfo.image_height = height, cinfo.input_components = components;
-  cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_colorspace(&cinfo, space);
-  cinfo.comp_info[0].h_samp_factor = h_samp, cinfo.comp_info[0].v_samp_factor = v_samp;
-  if (progressive) jpeg_simple_progression(&cinfo);
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * components);
-  for (int y = 0; y < height; ++y) {
-    for (std::size_t i = 0; i < row.size(); ++i) row[i] = Pattern(i / components, y, i % components);
-    JSAMPROW rows[] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  Data file(out, out + size);
-  std::free(out);
-  return file;
+// A JPEG of a fixed plasma as ImageMagick writes it with the options given.
+Data Jpeg(const std::string& options, const std::string& size = "301x203") {
+  const std::string out = testing::RunCommand("convert -seed 3 -size " + size + " plasma: " + options + " jpg:-").out;
+  return {out.begin(), out.end()};
 }
 
 // Any colour type and depth: the rows are pattern bytes, and a palette has every index.
@@ -105,15 +81,10 @@ Data WritePng(png_uint_32 width, png_uint_32 height, int color_type, int depth, 
 }
 
 TEST(RegionMatchesQt, JpegSamplingsProgressionAndColourSpaces) {
-  ExpectSameAsQt(DecodeJpeg, WriteJpeg(JCS_YCbCr, 3, false), "4:2:0");
-  ExpectSameAsQt(DecodeJpeg, WriteJpeg(JCS_YCbCr, 3, true), "progressive 4:2:0");
-  ExpectSameAsQt(DecodeJpeg, WriteJpeg(JCS_YCbCr, 3, false, 2, 1), "4:2:2");
-  ExpectSameAsQt(DecodeJpeg, WriteJpeg(JCS_YCbCr, 3, false, 1, 2), "4:4:0");
-  ExpectSameAsQt(DecodeJpeg, WriteJpeg(JCS_YCbCr, 3, false, 4, 1), "4:1:1");
-  ExpectSameAsQt(DecodeJpeg, WriteJpeg(JCS_RGB, 3, false, 1, 1), "RGB");
-  ExpectSameAsQt(DecodeJpeg, WriteJpeg(JCS_GRAYSCALE, 1, true, 1, 1), "grey progressive");
-  ExpectSameAsQt(DecodeJpeg, WriteJpeg(JCS_CMYK, 4, false, 1, 1), "CMYK");
-  ExpectSameAsQt(DecodeJpeg, WriteJpeg(JCS_YCCK, 4, true), "YCCK progressive");
+  for (const char* options : {"-sampling-factor 2x2", "-sampling-factor 2x2 -interlace JPEG", "-sampling-factor 2x1",
+                              "-sampling-factor 1x2", "-sampling-factor 4x1", "-colorspace Gray -interlace JPEG",
+                              "-colorspace CMYK", "-colorspace CMYK -interlace JPEG"})  // CMYK is written as YCCK
+    EXPECT_TRUE(ExpectSameAsQt(DecodeJpeg, Jpeg(options), options));
 }
 
 TEST(RegionMatchesQt, PngEveryColourTypeAndDepth) {
@@ -213,8 +184,6 @@ TEST(RegionMatchesQt, WebpLossyLosslessAndAlpha) {
   EXPECT_TRUE(ExpectSameAsQt(DecodeWebp, MakeWebp(101, 77, false, false), "smaller than the region"));
 }
 
-// --- BMP written by hand ----------------------------------------------------------------
-
 void Put(Data& file, std::size_t at, std::uint32_t value, int bytes = 4) {
   for (int i = 0; i < bytes; ++i) file[at + i] = static_cast<std::uint8_t>(value >> 8 * i);
 }
@@ -277,31 +246,18 @@ Data WithPngSize(Data file, std::uint32_t width, std::uint32_t height) {
   return file;
 }
 
-// A test TIFF (little-endian) with SHORT or LONG fields of its first directory set.
-Data WithTiffFields(const std::string& name, std::initializer_list<std::pair<int, int>> fields) {
-  Data bytes = TestPicture(name);
-  const std::size_t directory = bytes[4] | bytes[5] << 8 | bytes[6] << 16;
-  for (std::size_t entry = directory + 2; entry < directory + 2 + 12 * bytes[directory]; entry += 12)
-    for (const auto& [tag, value] : fields)
-      if ((bytes[entry] | bytes[entry + 1] << 8) == tag) bytes[entry + 8] = value & 0xFF, bytes[entry + 9] = value >> 8;
-  return bytes;
-}
-
 TEST(LyingHeader, EachDecoderRefusesAPictureLargerThanTheFileOrTheLimit) {
   Data bmp = TestPicture("crafted_coord_100x60.bmp");
   Put(bmp, 18, 11585), Put(bmp, 22, 11585);
   EXPECT_EQ(DecodeBmp(bmp, {}, {}).error, "the file is too short for the picture it claims: 11585 x 11585 pixels need "
                                           "402648260 bytes of pixel data, the file has 18054 bytes in all");
-  const Data jpeg = WriteJpeg(JCS_YCbCr, 3, true, 2, 2, 64, 64);
+  const Data jpeg = Jpeg("-interlace JPEG", "64x64");
   EXPECT_THAT(DecodeJpeg(WithJpegSize(jpeg, Find(jpeg, {0xFF, 0xC2}) + 5, 65500, 65500), {}, {}).error, StartsWith("the picture is 65500 x 65500 pixels and would need"));
   const Data png = TestPicture("pngsuite_basn6a08.png");
   EXPECT_THAT(DecodePng(WithPngSize(png, 2000000000, 60000), {}, {}).error, StartsWith("the picture is 2000000000 x 60000 pixels and would need"));
   // Rows are read one at a time, so a tall claim fails only when the data runs out.
   EXPECT_EQ(DecodePng(WithPngSize(png, 60000, 60000), {}, {}).error, "Not enough image data");
-  // A 100 x 100 CMYK JPEG strip made 60000 x 60000: the strip and 128 rows.
-  EXPECT_THAT(DecodeTiff(WithTiffFields("pillow_tiff_strip_cmyk_jpeg.tif", {{256, 60000}, {257, 60000}, {278, 60000}}), {}, {}).error, StartsWith("the picture is 60000 x 60000 pixels and would need 13763 MB"));
   EXPECT_THAT(DecodeTiff(TestPicture("pillow_libtiff_segfault.tif"), {}, {}).error, StartsWith("the picture is 65535 x 900 pixels and would need 163867 MB"));
-  EXPECT_THAT(DecodeTiff(WithTiffFields("crafted_coord_172x128.tif", {{256, 60000}}), {}, {}).error, StartsWith("the file is cut short"));
   Data gif = MakeGif({30, 20});
   gif[6] = gif[7] = gif[8] = gif[9] = 0xFF;
   EXPECT_EQ(DecodeGif(gif, {}, {}).error,

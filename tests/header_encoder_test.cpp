@@ -49,16 +49,6 @@ class FakeHost : public EncoderHost {
   std::string directory_;
 };
 
-TEST(HeaderEncoder, WritesImageHInTheProgramDirectoryAndSaysWhere) {
-  TempDir dir;
-  FakeHost host(dir.path().string());
-  host.depth_option = 2;
-  ASSERT_TRUE(HeaderEncoder().Run(host));
-  EXPECT_TRUE(ReadFile(dir / "image.h").starts_with("unsigned int const Photos[17556]={0x7FF,0x7FF,0x7FF,0x7FF,0x7FF,0x"));
-  EXPECT_EQ(host.messages, Names{"Generated: " + (dir / "image.h") + " | Image file generated. | 1"});
-  EXPECT_EQ(dir.Entries(), Names{"image.h"});
-}
-
 TEST(HeaderEncoder, SaysWhenTheKeyLeftNothingOut) {
   TempDir dir;
   FakeHost host(dir.path().string());
@@ -125,17 +115,6 @@ TEST(HeaderEncoder, WriteFailingHalfWayLeavesTheOldFileAndNoTemporary) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the run did not report the failed write";
   EXPECT_EQ(ReadFile(dir / "image.h"), "old");
   EXPECT_EQ(dir.Entries(), Names{"image.h"});
-}
-
-TEST(HeaderEncoder, AWarningComesBeforeTheGeneratedMessage) {
-  TempDir dir;
-  WriteFile(dir / "image.h", "old");
-  std::filesystem::create_hard_link(dir / "image.h", dir / "copy.h");
-  FakeHost host(dir.path().string());
-  ASSERT_TRUE(HeaderEncoder().Run(host));
-  EXPECT_EQ(host.messages, (Names{(dir / "image.h") + " had other hard links, which still hold the earlier content: " +
-                                      (dir / "copy.h") + ". | Image file generated. | 1",
-                                  "Generated: " + (dir / "image.h") + " | Image file generated. | 1"}));
 }
 
 }  // namespace

@@ -75,18 +75,6 @@ TEST(FormatHeader, KeysDropEveryMatchingSampleNoPixelsIncluded) {
   EXPECT_EQ(std::count(twelve.begin(), twelve.end(), '\n'), 133);  // the empty column lines remain
 }
 
-TEST(FormatHeader, KeysAreComparedVerbatim) {
-  const std::string untouched = FormatHeader(Filled(0xFFFFFF), {ColorDepth::Depth16, false, ""});
-  const std::string body = untouched.substr(0, untouched.find("/*"));
-  for (const char* key : {"ffff", "0xFFFF", "0FFFF", "FFFF ", ""}) {
-    const std::string file = FormatHeader(Filled(0xFFFFFF), {ColorDepth::Depth16, true, key});
-    EXPECT_EQ(file.substr(0, file.find("/*")), body) << "key '" << key << "' must match nothing";
-    EXPECT_TRUE(file.ends_with("/* 17556 */"));
-  }
-  // With removal off the key is ignored, whatever it holds.
-  EXPECT_EQ(FormatHeader(Filled(0xFFFFFF), {ColorDepth::Depth16, false, "FFFF"}), untouched);
-}
-
 std::string Opening(ColorDepth depth, const HeaderOptions& o, ColorValue color = 0) {
   return FormatHeader(Filled(color), {depth, true, "F8"}, o).substr(0, 120);
 }

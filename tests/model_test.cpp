@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "model/viewport.h"
-#include "resources/sample_picture.h"
 
 namespace pixolan {
 namespace {
@@ -100,15 +99,6 @@ TEST(Viewport, UncoveredPixelsShowTheBackground) {
   EXPECT_EQ(v.Sample(0, Twips(60)), kDefaultBackground);
   v.SetBackground(0x123456);
   EXPECT_EQ(v.Sample(Twips(127), Twips(127)), 0x123456);
-}
-
-TEST(Viewport, SamplePictureLeavesTheLastNarrowColumnToTheBackground) {
-  Viewport v;
-  v.SetPicture(SamplePicture());
-  EXPECT_EQ(v.GetPicture().width * 1000 + v.GetPicture().height, 127128);
-  EXPECT_EQ(v.Sample(1905, 15), kDefaultBackground);
-  EXPECT_EQ(v.Sample(Twips(5 * 16), 15), MakeColor(255, 0, 0));       // the red bar
-  EXPECT_EQ(v.Sample(Twips(124), Twips(85)), MakeColor(255, 0, 0));  // end of the red ramp
 }
 
 }  // namespace

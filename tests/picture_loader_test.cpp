@@ -50,12 +50,6 @@ TEST(LoadPicture, MissingFilesAndProgramsSayWhy) {
 TEST(LoadPicture, OtherFormatsGoThroughQtWithTheRegion) {
   TempDir dir;
   WriteFile(dir / "coord.ppm", testing::Ppm(200, 150, Coordinate));
-  const LoadResult whole = LoadPicture(dir / "coord.ppm");
-  ASSERT_TRUE(whole.Ok()) << whole.error;
-  EXPECT_EQ(std::pair(whole.picture.width, whole.picture.height), std::pair(172, 128));
-  for (int y = 0; y < whole.picture.height; ++y)
-    for (int x = 0; x < whole.picture.width; ++x) ASSERT_EQ(whole.picture.At(x, y), Coordinate(x, y)) << x << "," << y;
-
   const LoadResult part = LoadPicture(dir / "coord.ppm", kDefaultBackground, {150, 20, 60, 40});
   ASSERT_TRUE(part.Ok()) << part.error;
   EXPECT_EQ(std::pair(part.picture.width, part.picture.height), std::pair(50, 40));  // the picture ends at column 200
@@ -172,22 +166,6 @@ TEST(LoadPicture, CoordinatePicturesGiveExactPixels) {
     EXPECT_LE(p.height, kMaxVisibleHeight);
     for (int y = 0; y < p.height; ++y)
       for (int x = 0; x < p.width; ++x) ASSERT_EQ(p.At(x, y), Coordinate(x, y)) << name << " at " << x << "," << y;
-  }
-}
-
-TEST(LoadPicture, EveryDamagedSharedPictureEndsInAMessage) {
-  // Whatever a decoder makes of them, none may crash or hang it.
-  std::vector<fs::path> files;
-  for (const fs::path& dir : {kPictures, fs::path(PIXOLAN_SOURCE_DIR "/fuzz/crashes")})
-    for (const auto& entry : fs::directory_iterator(dir)) files.push_back(entry.path());
-  ASSERT_GT(files.size(), 70u);
-  for (const fs::path& file : files) {
-    const std::string path = file.string();
-    const LoadResult loaded = LoadPicture(path);
-    if (loaded.Ok()) continue;
-    EXPECT_TRUE(loaded.error.starts_with("Could not load " + path + ": ")) << loaded.error;
-    EXPECT_EQ(loaded.error.find("crashed"), std::string::npos) << loaded.error;
-    EXPECT_EQ(loaded.error.find("longer than"), std::string::npos) << loaded.error;
   }
 }
 
