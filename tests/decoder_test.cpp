@@ -284,6 +284,37 @@ TEST(Limits, WhatTheFormatForcesADecoderToHoldCounts) {
   EXPECT_NE(DecodeGif(MakeGif({1000, 1000, 5, 0, 0, 1000, 1000, true}), {}, {4'500'000}).error, "");
 }
 
+// A progressive JPEG whose scans all refine nothing: the work is scans times
+// blocks whatever the file holds, so their product is capped.
+Data RepeatedScans(int width, int height, int components, int scans) {
+  Data file = {0xFF, 0xD8, 0xFF, 0xDB, 0, 67, 0};  // a quantisation table of ones
+  file.insert(file.end(), 64, 1);
+  file.insert(file.end(), {0xFF, 0xC2, 0, std::uint8_t(8 + 3 * components), 8, 0, 0, 0, 0, std::uint8_t(components)});
+  file = WithJpegSize(file, file.size() - 5, width, height);
+  for (int c = 1; c <= components; ++c) file.insert(file.end(), {std::uint8_t(c), 0x11, 0});
+  file.insert(file.end(), {0xFF, 0xC4, 0, 20, 0x00, 1});  // DC table: "0" is no change
+  file.insert(file.end(), 16, 0);
+  for (int i = 0; i < scans; ++i) file.insert(file.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0x00, 0, 0, 0, 0x00});
+  file.insert(file.end(), {0xFF, 0xD9});
+  return file;
+}
+
+TEST(Limits, WorkThatGrowsWithTheClaimedSizeIsCapped) {
+  // 1024 x 512 is 128 x 64 blocks a component: 2 M block visits are 256
+  // scans of grey, 85 of three components.
+  const DecodeLimits limits{4 * 1024 * 1024};
+  const DecodeOutcome most = DecodeJpeg(RepeatedScans(1024, 512, 1, 256), {0, 0, 2, 1}, limits);
+  EXPECT_EQ(most.pixels.rgba, Data({128, 128, 128, 255, 128, 128, 128, 255})) << most.error;
+  EXPECT_EQ(DecodeJpeg(RepeatedScans(1024, 512, 1, 257), {}, limits).error,
+            "the picture is 1024 x 512 pixels in more than 256 scans, more than a JPEG of its size may have");
+  EXPECT_EQ(DecodeJpeg(RepeatedScans(1024, 512, 3, 85), {}, limits).error, "");
+  EXPECT_NE(DecodeJpeg(RepeatedScans(1024, 512, 3, 86), {}, limits).error, "");
+  // Every Adam7 pass is read through: 300 x 200 works like 240 000 bytes.
+  EXPECT_TRUE(DecodePng(WritePng(300, 200, PNG_COLOR_TYPE_RGB, 8, false, false), {}, {200'000}).Ok());
+  EXPECT_EQ(DecodePng(WritePng(300, 200, PNG_COLOR_TYPE_RGB, 8, true, false), {}, {200'000}).error,
+            "the picture is 300 x 200 pixels and would need 1 MB, more than the 0 MB a picture may take");
+}
+
 TEST(LibraryWords, TheFatalMessageWinsOverEarlierWarnings) {
   Data jpeg = TestPicture("libjpegturbo_testorig.jpg");
   const std::size_t sof = Find(jpeg, {0xFF, 0xC0});
