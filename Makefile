@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The two everyday commands: `make run` and `make test`.
 # Both install missing Debian packages first, then configure and build.
 PRESET ?= default

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One Encode run at 132x176 for each depth, into memory and into a file,
 // beside a bare hex-printing loop over the same number of tokens.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes one very large picture of few colours for the whole-process
 // benchmarks (scripts/bench-compare.sh), row by row where the format allows:
 // ImageMagick's resource policy refuses to make pictures this large.

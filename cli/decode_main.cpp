@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixolan-decode: a header back into the picture the display will show.
 
 #include <png.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/header_reader.h"
 
 #include <cctype>

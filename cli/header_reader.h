@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reading back a header Pixolan wrote (or a plain C array laid out the same
 // way): the declaration and every element with where it stood.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixolan-encode: the window's Encode run, without the window.
 
 #include <unistd.h>

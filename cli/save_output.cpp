@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/save_output.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where the command-line programs write: a file, or standard output for "-".
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "encoder/header_encoder.h"
 
 namespace pixolan {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One Encode run: sample the viewport, write image.h, report progress and
 // the outcome through whatever hosts the run (the window or the command line).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "encoder/header_format.h"
 
 #include <algorithm>

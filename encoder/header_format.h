@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The text of image.h: a C array of packed colours, one line per grid column.
 

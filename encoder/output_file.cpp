@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "encoder/output_file.h"
 
 #include <dirent.h>
@@ -140,7 +141,9 @@ SaveResult ReplaceRegularFile(const std::string& path, const std::string& target
 
   if (old) {
     // Root may give the file back to its owner; anyone may keep a group they are in.
-    if (::fchown(fd, old->st_uid, old->st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old->st_gid);
+    // Neither is an error: the file is written either way.
+    if (::fchown(fd, old->st_uid, old->st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0) {
+    }
   }
   // After fchown, which clears set-user-ID and set-group-ID bits.
   bool written = WriteAll(fd, content) && ::fchmod(fd, old ? old->st_mode & 07777 : NewFileMode()) == 0 &&

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Writing image.h so that no way of naming it, no failure, signal or power
 // cut costs the user a file they had.

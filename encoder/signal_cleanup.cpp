@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "encoder/signal_cleanup.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A run cut short by Ctrl+C, a closed terminal or a kill leaves no temporary
 // file behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes through the in-process decoders into an Encode run in memory.
 
 #include <cstddef>

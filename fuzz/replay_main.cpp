@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the fuzz target once on every file named, or in the directories named:
 // the seeds and the crash inputs found so far, without libFuzzer. Each input
 // runs in a child with the decoding process's limits; one that kills its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Whole reads and writes on file descriptors, resumed after signals and
 // partial transfers. Plain POSIX: every part of Pixolan may use it.

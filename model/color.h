@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Colour values as the viewport produces them, and their packing into the
 // integers written to image.h.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The picture surface: a framed drawing area of 132 or 176 by 132 pixels,
 // measured in twips (15 to a pixel), holding one picture shown pixel for pixel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // BMP, read straight from the file in memory: uncompressed rows are fetched
 // by position, RLE streams are run through and only the region is kept.
 // Pixels match what Qt 6.4's reader gives after conversion to ARGB32, with

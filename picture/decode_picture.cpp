@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The dispatch on its own, so that a program using one decoder links only that one.
 
 #include "picture/decoder.h"

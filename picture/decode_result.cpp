@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "picture/decode_result.h"
 
 #include <algorithm>

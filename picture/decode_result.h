@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a decoding process sends back on its result pipe: a fixed header
 // (magic, kind, width, height, error length) of 32-bit words in this

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "picture/decoder.h"
 
 #include <cstring>

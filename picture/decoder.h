@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Decoding one picture held in memory, reading only as far as a region needs.
 // Plain C++ and the format libraries: no Qt here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixolan-picture-decoder: decodes one picture of a format Pixolan decodes
 // itself, sandboxed; started by picture_loader, never by hand.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "picture/decoder_process.h"
 
 #include <seccomp.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The decoding process's side: limits, system-call filter, one decode, one
 // result. Programs built on RunDecoder are started by picture_loader with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GIF through giflib: the first frame on its logical screen, drawn the way
 // Qt's GIF reader draws it, reading rows only as far as the region needs.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // JPEG through libjpeg-turbo: only the columns and rows a region needs.
 
 #include <cstdio>  // jpeglib.h needs FILE and size_t first

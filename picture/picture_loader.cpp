@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "picture/picture_loader.h"
 
 #include <fcntl.h>

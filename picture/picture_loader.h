@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Loading picture files into the viewport's picture. Every picture is
 // decoded in a separate, sandboxed process (see decoder_process.h): nothing

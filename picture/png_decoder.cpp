@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PNG through libpng: rows up to the last one a region needs, and for Adam7
 // pictures only the region's rows kept while every pass goes by.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "picture/qt_rgba.h"
 
 namespace pixolan {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A picture decoded by Qt's readers as the decoders' straight RGBA: the one
 // conversion the Qt fallback and the tests' reference decodes share.

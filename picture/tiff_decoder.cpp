@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TIFF through libtiff's RGBA reader, which converts every photometric, depth
 // and planar layout libtiff knows; asked for the region only, it reads just
 // the strips or tiles that cover it.

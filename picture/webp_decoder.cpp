@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // WebP through libwebp, cropped to the region.
 
 #include <webp/decode.h>

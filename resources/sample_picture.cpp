@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "resources/sample_picture.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The picture shown at start-up and encoded by pixolan-encode without a file.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # pixolan-encode beside ImageMagick writing a C header from the same picture
 # (`convert PICTURE H:out.h`), whole process, pair by pair in one run, for every
 # format Pixolan decodes itself; and the window's start-up to its first paint

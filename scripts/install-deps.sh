@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages Pixolan needs, then any named after the group:
 #   scripts/install-deps.sh run    building and running
 #   scripts/install-deps.sh test   that, plus tests, sanitizers and packaging

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws Pixolan's icon (a small LCD showing colour bars) into resources/icons/:
 8-bit palette PNGs of every hicolor size (the window embeds 16, 32 and 48) and
 pixolan.svg, the same drawing as shapes. Standard library only."""

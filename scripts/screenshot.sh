@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Takes a screenshot of Pixolan's window under Xvfb: scripts/screenshot.sh BINARY OUT.png
 set -euo pipefail
 binary=$1

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Prints the test suite's size against the product code's, in non-blank lines
 # of C++ tracked by git. The suite aims at a quarter to a third of the code.
 set -euo pipefail

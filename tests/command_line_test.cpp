@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pixolan-encode and pixolan-decode as firmware projects use them: options,
 // messages and exit codes; headers that compile for the host, AVR and
 // Cortex-M; a round trip through pixolan-decode; an offset equal to a crop.

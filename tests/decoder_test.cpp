@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The format decoders: each region equals Qt's whole decode, headers that lie
 // are refused before memory is spent, the libraries' fatal words win over
 // their warnings, and alpha is blended exactly.

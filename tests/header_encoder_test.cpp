@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One Encode run through a host: where it writes, what it says, what it keeps.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text of image.h: grid order, tokens, keys, declaration options, report.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A decoding program whose decoder misbehaves on purpose, the way a decoder
 // exploited by a crafted picture might: started like pixolan-picture-decoder,
 // with BEHAVIOUR [DIRECTORY] after the region.
@@ -53,8 +54,7 @@ DecodeOutcome Misbehave(Bytes, const Region& region, const DecodeLimits&) {
   if (behaviour == "lie") {
     // A header promising a million pixels, then nothing.
     const std::uint32_t head[5] = {0x31584950, 1, 1000000, 1, 0};
-    ::write(STDOUT_FILENO, head, sizeof head);
-    ::_exit(0);
+    ::_exit(::write(STDOUT_FILENO, head, sizeof head) < 0 ? 1 : 0);
   }
   if (behaviour == "region")
     return {{}, std::to_string(region.x) + "," + std::to_string(region.y) + "," + std::to_string(region.width) + "," +

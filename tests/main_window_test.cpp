@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window driven as a user would, under the offscreen platform. Controls
 // are found by their object names, options and actions by their captions.
 

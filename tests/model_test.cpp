@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Colours and their packing, and the viewport that samples the picture.
 
 #include <gtest/gtest.h>

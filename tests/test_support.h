@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the tests share: scratch directories, whole files, one way to run a
 // command, small pictures, and Qt's decode as the decoders' reference.

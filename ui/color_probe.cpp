@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/color_probe.h"
 
 namespace pixolan {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // frmMain: Pixolan's only window. Each control event has one handler, named
 // control_Event, which hands the work to the model, the picture loader or the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The viewport on screen: a sunken 2-pixel frame around the drawing area,
 // the picture pixel for pixel on the background. It holds the viewport, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window's file dialogs. The open dialog of Load Picture: title "Open
 // Bitmap Image", one filter "Pictures (*.jpg;*.bmp;*.tif)" that shows those

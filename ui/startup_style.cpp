@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/startup_style.h"
 
 #include <QIconEngine>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Start-up without Qt's image-format plugins: Qt loads every one of them the
 // first time it reads an image file without being told its format, and both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window is laid out in twips, 15 to a pixel.
 

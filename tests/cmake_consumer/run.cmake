@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs Pixolan into a scratch prefix, builds the consumer against it and
 # checks that its header follows the picture and the options.
 #   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DGENERATOR=... -DPICTURE=... -P run.cmake
