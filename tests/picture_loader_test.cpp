@@ -18,7 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::TempDir;
-using testing::Coordinate;
 using testing::WriteFile;
 
 // --- Files that are not pictures, and pictures Qt reads for us --------------------
@@ -47,7 +46,7 @@ TEST(LoadPicture, MissingFilesAndProgramsSayWhy) {
 
 TEST(LoadPicture, OtherFormatsGoThroughQtWithTheRegion) {
   TempDir dir;
-  WriteFile(dir / "coord.ppm", testing::Ppm(200, 150, Coordinate));
+  WriteFile(dir / "coord.ppm", testing::Ppm(200, 150, [](int x, int y) { return MakeColor(x, y, 0x40); }));
   const LoadResult part = LoadPicture(dir / "coord.ppm", kDefaultBackground, {150, 20, 60, 40});
   ASSERT_TRUE(part.Ok()) << part.error;
   EXPECT_EQ(std::pair(part.picture.width, part.picture.height), std::pair(50, 40));  // the picture ends at column 200
@@ -119,15 +118,6 @@ TEST_F(HostileDecoder, ALyingResultIsRefused) {
   EXPECT_EQ(Load("lie").error, Failure("the decoder gave no usable result"));
 }
 
-TEST_F(HostileDecoder, ReceivesTheRegionAndSendsStraightRgba) {
-  EXPECT_EQ(Load("region").error, Failure("7,8,9,10"));
-  const LoadResult loaded = Load("pixels");
-  ASSERT_TRUE(loaded.Ok()) << loaded.error;
-  EXPECT_EQ(loaded.picture.width, 3);
-  EXPECT_EQ(loaded.picture.pixels,
-            (std::vector<ColorValue>{MakeColor(0x10, 0x20, 0x30), MakeColor(0x80, 0x7F, 0x40), MakeColor(0, 0xFF, 0)}));
-}
-
 // --- The result pipe's checks ------------------------------------------------------
 
 std::string Wire(std::vector<std::uint32_t> head, std::size_t payload) {
@@ -147,7 +137,7 @@ TEST(ParseOutcome, AcceptsOnlyWhatFitsTheRegion) {
   for (const auto& [wire, kept] : cases) {
     DecodeOutcome out;
     EXPECT_EQ(ParseOutcome(wire, {0, 0, 4, 3}, out), kept >= 0) << wire.size();
-    if (kept >= 0) EXPECT_EQ(out.pixels.rgba.size() + out.error.size(), std::size_t(kept));
+    EXPECT_EQ(kept >= 0 ? out.pixels.rgba.size() + out.error.size() : 0u, std::size_t(std::max(kept, 0)));
   }
 }
 
