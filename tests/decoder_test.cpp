@@ -213,6 +213,8 @@ TEST(LyingHeader, EachDecoderRefusesAPictureLargerThanTheFileOrTheLimit) {
   Put(bmp, 18, 11585), Put(bmp, 22, 11585);
   EXPECT_EQ(DecodeBmp(bmp, {}, {}).error, "the file is too short for the picture it claims: 11585 x 11585 pixels need "
                                           "402648260 bytes of pixel data, the file has 18054 bytes in all");
+  Put(bmp, 18, 0);
+  EXPECT_NE(DecodeBmp(bmp, {}, {}).error, "");  // no columns at all
   const Data jpeg = Jpeg("-interlace JPEG", "64x64");
   EXPECT_THAT(DecodeJpeg(WithJpegSize(jpeg, Find(jpeg, {0xFF, 0xC2}) + 5, 65500, 65500), {}, {}).error, StartsWith("the picture is 65500 x 65500 pixels and would need"));
   const Data png = TestPicture("pngsuite_basn6a08.png");

@@ -94,6 +94,8 @@ TEST(HeaderStats, CountMatchesValuesBeyond16BitsAndTheLargest) {
   FormatHeader(Filled(0x000000), {ColorDepth::Depth12, false, ""}, HeaderOptions{}, &stats);
   EXPECT_EQ(stats.over_16_bits, 17556 - 128 * 127);  // black is 0, no-pixel 0x79EF0
   EXPECT_EQ(stats.largest, 0x79EF0u);
+  FormatHeader(Filled(0xFFFFFF), {ColorDepth::Depth16, false, ""}, HeaderOptions{}, &stats);
+  EXPECT_EQ(stats.over_16_bits, 0);  // white is 0xFFFF: still 16 bits
 }
 
 TEST(KeyWarning, NamesTheFormThatWouldMatch) {
