@@ -62,13 +62,13 @@ Data WritePng(png_uint_32 width, png_uint_32 height, int color_type, int depth, 
   }, nullptr);
   png_set_IHDR(png, info, width, height, depth, color_type, adam7 ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  std::vector<png_color> palette(256);
-  std::vector<png_byte> alphas(256);
+  png_color palette[256];
+  png_byte alphas[256];
   for (int i = 0; i < 256; ++i) palette[i] = {Pattern(i, 0, 0), Pattern(i, 0, 1), Pattern(i, 0, 2)}, alphas[i] = Pattern(i, 1, 3);
-  if (color_type == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(png, info, palette.data(), 1 << depth);
-  // The colour of pixel (0, 0) in the pattern is the transparent one.
+  if (color_type == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(png, info, palette, 1 << depth);
+  // Half the palette translucent; otherwise the colour of pattern pixel (0, 0) is transparent.
   png_color_16 key = depth == 16 ? png_color_16{0, 0x0007, 0x0E15, 0x1C23, 0x0007} : png_color_16{0, 0, 7, 14, 0};
-  if (transparency) png_set_tRNS(png, info, alphas.data(), std::max(1, (1 << depth) / 2), &key);
+  if (transparency) png_set_tRNS(png, info, alphas, std::max(1, (1 << depth) / 2), &key);
   png_write_info(png, info);
   const std::size_t row_bytes = png_get_rowbytes(png, info);
   std::vector<png_byte> rows(row_bytes * height);
@@ -110,20 +110,13 @@ TEST(RegionMatchesQt, PngEveryColourTypeAndDepth) {
 // --- GIF and WebP written here ------------------------------------------------------
 
 struct Gif {
-  int screen_width, screen_height, background = 5;
-  int left = 0, top = 0, width = screen_width, height = screen_height;
+  int screen_width, screen_height, background = 5, left = 0, top = 0, width = screen_width, height = screen_height;
   bool interlaced = false, global_table = true, local_table = false;  // tables of 256 and 16
   int transparent = -1;
 };
 
-// Colour i of the global table is (i, 255 - i, 5i); local tables run backwards.
-ColorMapObject* Table(int colors, bool local) {
-  std::vector<GifColorType> table;
-  for (int i = 0; i < colors; ++i) table.push_back({GifByteType(local ? 255 - i : i), GifByteType(255 - i), GifByteType(i * 5)});
-  return GifMakeMapObject(colors, table.data());
-}
-
-// One frame of index (7x + 3y) mod colours, written by giflib.
+// One frame of index (7x + 3y) mod colours, written by giflib. Colour i of the
+// global table is (i, 255 - i, 5i); the local table's red runs backwards.
 Data MakeGif(const Gif& g) {
   Data bytes;
   int error = 0;
@@ -132,7 +125,11 @@ Data MakeGif(const Gif& g) {
     return size;
   }, &error);
   EGifSetGifVersion(gif, true);
-  ColorMapObject *global = g.global_table ? Table(256, false) : nullptr, *local = g.local_table ? Table(16, true) : nullptr;
+  GifColorType colors[2][256];
+  for (int i = 0; i < 256; ++i)
+    for (int local : {0, 1}) colors[local][i] = {GifByteType(local ? 255 - i : i), GifByteType(255 - i), GifByteType(i * 5)};
+  ColorMapObject *global = g.global_table ? GifMakeMapObject(256, colors[0]) : nullptr,
+                 *local = g.local_table ? GifMakeMapObject(16, colors[1]) : nullptr;
   EGifPutScreenDesc(gif, g.screen_width, g.screen_height, 8, g.background, global);
   GraphicsControlBlock control{0, false, 0, g.transparent};
   GifByteType block[4];
@@ -152,12 +149,10 @@ Data MakeGif(const Gif& g) {
 }
 
 TEST(RegionMatchesQt, GifFirstFrameDrawnOnItsScreen) {
-  const Gif whole{300, 200}, small{200, 150, 5, 30, 20, 100, 80};
-  const Gif cases[] = {whole, {300, 200, 5, 0, 0, 300, 200, true}, {300, 200, 5, 0, 0, 300, 200, false, true, false, 3},
-                       small, {200, 150, 5, 30, 20, 100, 80, true, true, false, 3},
+  const Gif cases[] = {{300, 200}, {300, 200, 5, 0, 0, 300, 200, true}, {300, 200, 5, 0, 0, 300, 200, false, true, false, 3},
+                       {200, 150, 5, 30, 20, 100, 80}, {200, 150, 5, 30, 20, 100, 80, true, true, false, 3},
                        {200, 150, 5, 30, 20, 100, 80, false, false, true},
-                       {200, 150, 5, 150, 100, 100, 80},  // past the screen's edge
-                       {0, 0, 5, 30, 20, 100, 80}};
+                       {200, 150, 5, 150, 100, 100, 80}, {0, 0, 5, 30, 20, 100, 80}};  // past the screen's edge; no screen
   for (const Gif& gif : cases) EXPECT_TRUE(ExpectSameAsQt(DecodeGif, MakeGif(gif), std::to_string(gif.left)));
   // The screen around a small frame is index 9 of the global table, even
   // beside a local one (which Qt reads the background from: heap contents).
@@ -179,46 +174,12 @@ Data MakeWebp(int width, int height, bool lossless, bool alpha) {
 }
 
 TEST(RegionMatchesQt, WebpLossyLosslessAndAlpha) {
-  EXPECT_TRUE(ExpectSameAsQt(DecodeWebp, MakeWebp(300, 200, false, false), "lossy"));
-  EXPECT_TRUE(ExpectSameAsQt(DecodeWebp, MakeWebp(300, 200, false, true), "lossy with alpha"));
-  EXPECT_TRUE(ExpectSameAsQt(DecodeWebp, MakeWebp(300, 200, true, true), "lossless with alpha"));
-  EXPECT_TRUE(ExpectSameAsQt(DecodeWebp, MakeWebp(101, 77, false, false), "smaller than the region"));
+  for (const auto& [width, lossless, alpha] : {std::tuple{300, false, false}, {300, false, true}, {300, true, true}, {101, false, false}})
+    EXPECT_TRUE(ExpectSameAsQt(DecodeWebp, MakeWebp(width, width * 2 / 3, lossless, alpha), std::to_string(width)));
 }
 
 void Put(Data& file, std::size_t at, std::uint32_t value, int bytes = 4) {
   for (int i = 0; i < bytes; ++i) file[at + i] = static_cast<std::uint8_t>(value >> 8 * i);
-}
-
-// A BMP with a 40-byte header; pixel data as given.
-Data Bmp(int width, int height, int bits, int compression, const std::string& palette, const std::string& data) {
-  Data file(54, 0);
-  file[0] = 'B', file[1] = 'M';
-  Put(file, 10, 54 + palette.size()), Put(file, 14, 40), Put(file, 18, width), Put(file, 22, height);
-  Put(file, 26, 1, 2), Put(file, 28, bits, 2), Put(file, 30, compression), Put(file, 46, palette.size() / 4);
-  file.insert(file.end(), palette.begin(), palette.end());
-  file.insert(file.end(), data.begin(), data.end());
-  return file;
-}
-
-// Palette 0 red, 1 green, 2 blue, 3 white.
-const std::string kPalette("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0\xFF\xFF\xFF\0", 16);
-constexpr ColorValue R = MakeColor(255, 0, 0), G = MakeColor(0, 255, 0), B = MakeColor(0, 0, 255), W = 0xFFFFFF;
-
-std::vector<ColorValue> BmpPixels(const Data& file) { return Composite(DecodeBmp(file, {}, {}).pixels, 0).pixels; }
-
-TEST(BmpPixels, RunLengthsDeltasAndRowOrder) {
-  // Bottom row: run of 2 blue, literal green white blue; a delta of (1, 1) to
-  // the top row, one white, end of bitmap. Unset pixels are the first colour.
-  const std::string rle8("\x02\x02\x00\x03\x01\x03\x02\x00\x00\x00\x00\x02\x01\x01\x01\x03\x00\x01", 18);
-  EXPECT_EQ(BmpPixels(Bmp(5, 3, 8, 1, kPalette, rle8)), (std::vector{R, W, R, R, R, R, R, R, R, R, B, B, G, W, B}));
-  // Run of 5 from 0x12, end of line; literal of 5 padded to 16 bits, end of
-  // line; run of one blue, end of bitmap.
-  const std::string rle4("\x05\x12\x00\x00\x00\x05\x30\x12\x30\x00\x00\x00\x01\x20\x00\x01", 16);
-  EXPECT_EQ(BmpPixels(Bmp(5, 3, 4, 2, kPalette, rle4)), (std::vector{B, R, R, R, R, W, R, G, B, W, G, B, G, B, G}));
-  const std::string top("\1\2\3\4\5\6\0\0", 8), bottom("\7\x08\x09\x0A\x0B\x0C\0\0", 8);
-  const auto expected = std::vector{MakeColor(3, 2, 1), MakeColor(6, 5, 4), MakeColor(9, 8, 7), MakeColor(12, 11, 10)};
-  EXPECT_EQ(BmpPixels(Bmp(2, 2, 24, 0, "", bottom + top)), expected);
-  EXPECT_EQ(BmpPixels(Bmp(2, -2, 24, 0, "", top + bottom)), expected);
 }
 
 TEST(TiffPixels, AssociatedAlphaComesOutStraight) {
@@ -252,6 +213,8 @@ TEST(LyingHeader, EachDecoderRefusesAPictureLargerThanTheFileOrTheLimit) {
   Put(bmp, 18, 11585), Put(bmp, 22, 11585);
   EXPECT_EQ(DecodeBmp(bmp, {}, {}).error, "the file is too short for the picture it claims: 11585 x 11585 pixels need "
                                           "402648260 bytes of pixel data, the file has 18054 bytes in all");
+  Put(bmp, 18, 0);
+  EXPECT_NE(DecodeBmp(bmp, {}, {}).error, "");  // no columns at all
   const Data jpeg = Jpeg("-interlace JPEG", "64x64");
   EXPECT_THAT(DecodeJpeg(WithJpegSize(jpeg, Find(jpeg, {0xFF, 0xC2}) + 5, 65500, 65500), {}, {}).error, StartsWith("the picture is 65500 x 65500 pixels and would need"));
   const Data png = TestPicture("pngsuite_basn6a08.png");
@@ -268,21 +231,6 @@ TEST(LyingHeader, EachDecoderRefusesAPictureLargerThanTheFileOrTheLimit) {
   webp[21] = 11584 & 0xFF, webp[22] = 11584 >> 8 | (11584 & 3) << 6, webp[23] = 11584 >> 2 & 0xFF, webp[24] = 11584 >> 10;
   EXPECT_EQ(DecodeWebp(webp, {}, {}).error,
             "the picture is 11585 x 11585 pixels and would need 514 MB, more than the 512 MB a picture may take");
-}
-
-TEST(Limits, WhatTheFormatForcesADecoderToHoldCounts) {
-  // 300 x 200 BMP: the region and one row of 900 bytes.
-  const Data bmp = TestPicture("crafted_coord_300x200.bmp");
-  EXPECT_TRUE(DecodeBmp(bmp, {0, 0, 300, 200}, {300 * 200 * 4 + 900}).Ok());
-  EXPECT_EQ(DecodeBmp(bmp, {0, 0, 300, 200}, {300 * 200 * 4 + 899}).error,
-            "the picture is 300 x 200 pixels and would need 1 MB, more than the 0 MB a picture may take");
-  // 172 x 128 RGBA (88 064 bytes) and one TIFF strip of 16 rows of RGB (8256).
-  const Data tiff = TestPicture("crafted_coord_172x128.tif");
-  EXPECT_EQ(DecodeTiff(tiff, {}, {96'320}).error, "");
-  EXPECT_THAT(DecodeTiff(tiff, {}, {96'319}).error, StartsWith("the picture is 172 x 128 pixels and "));
-  // 1000 x 1000 GIF: canvas 4 000 000 bytes, an interlaced frame 1 000 000 more.
-  EXPECT_TRUE(DecodeGif(MakeGif({1000, 1000}), {}, {4'500'000}).Ok());
-  EXPECT_NE(DecodeGif(MakeGif({1000, 1000, 5, 0, 0, 1000, 1000, true}), {}, {4'500'000}).error, "");
 }
 
 // A progressive JPEG whose scans all refine nothing: the work is scans times

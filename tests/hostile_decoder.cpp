@@ -23,7 +23,7 @@ std::string behaviour, directory;
 
 DecodeOutcome Fail(const std::string& what) { return {{}, what + ": " + std::strerror(errno)}; }
 
-DecodeOutcome Misbehave(Bytes, const Region& region, const DecodeLimits&) {
+DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&) {
   if (behaviour == "open") {
     const int fd = ::open((directory + "/created").c_str(), O_WRONLY | O_CREAT, 0600);
     return fd < 0 ? Fail("open") : DecodeOutcome{{}, "opened"};
@@ -56,11 +56,6 @@ DecodeOutcome Misbehave(Bytes, const Region& region, const DecodeLimits&) {
     const std::uint32_t head[5] = {0x31584950, 1, 1000000, 1, 0};
     ::_exit(::write(STDOUT_FILENO, head, sizeof head) < 0 ? 1 : 0);
   }
-  if (behaviour == "region")
-    return {{}, std::to_string(region.x) + "," + std::to_string(region.y) + "," + std::to_string(region.width) + "," +
-                    std::to_string(region.height)};
-  if (behaviour == "pixels")  // opaque, half transparent, transparent
-    return {{3, 1, {0x10, 0x20, 0x30, 0xFF, 0xFF, 0x00, 0x80, 0x80, 0xAA, 0xBB, 0xCC, 0x00}}, {}};
   return {{}, "unknown behaviour " + behaviour};
 }
 

@@ -63,8 +63,6 @@ Ran RunCommand(const std::string& command) {
   return ran;
 }
 
-ColorValue Coordinate(int x, int y) { return MakeColor(x % 256, y % 256, 0x40 + 16 * (x / 256) + y / 256); }
-
 std::string Ppm(int width, int height, const std::function<ColorValue(int x, int y)>& color) {
   std::string ppm = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
   for (int y = 0; y < height; ++y)

@@ -41,9 +41,6 @@ struct Ran {
 /// Runs a shell command line, keeping its standard output and error apart.
 Ran RunCommand(const std::string& command);
 
-/// Pixel (x, y) of the crafted_coord pictures.
-ColorValue Coordinate(int x, int y);
-
 /// A binary PPM, which only Qt reads, whose pixel (x, y) is color(x, y).
 std::string Ppm(int width, int height, const std::function<ColorValue(int x, int y)>& color);
 
