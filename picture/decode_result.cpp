@@ -19,9 +19,12 @@ std::string SerializeOutcome(const DecodeOutcome& outcome) {
   const bool ok = error.empty();
   const std::uint32_t head[5] = {kMagic, ok ? kPixels : kError, ok ? std::uint32_t(outcome.pixels.width) : 0,
                                  ok ? std::uint32_t(outcome.pixels.height) : 0, std::uint32_t(error.size())};
-  std::string wire(reinterpret_cast<const char*>(head), kHeaderBytes);
+  std::string wire;
+  wire.reserve(kHeaderBytes + (ok ? outcome.pixels.rgba.size() : error.size()));
+  wire.append(reinterpret_cast<const char*>(head), kHeaderBytes);
   if (ok) wire.append(reinterpret_cast<const char*>(outcome.pixels.rgba.data()), outcome.pixels.rgba.size());
-  return wire + error;
+  wire += error;
+  return wire;
 }
 
 std::size_t MaxResultBytes(const Region& region) {

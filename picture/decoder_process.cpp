@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "picture/decoder_process.h"
 
+#include <fcntl.h>
 #include <seccomp.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
 #include <new>
 #include <string>
 
@@ -46,6 +47,19 @@ bool ParseInt(const char* text, int& value) {
   return ec == std::errc() && ptr == end && value >= 0;
 }
 
+// The pages this process has mapped, the first figure of /proc/self/statm;
+// read without iostreams, which would set up locales for one number.
+long long MappedPages() {
+  char text[64] = {};
+  const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  const ssize_t n = ::read(fd, text, sizeof text - 1);
+  ::close(fd);
+  long long pages = 0;
+  std::from_chars(text, text + std::max<ssize_t>(n, 0), pages);
+  return pages;
+}
+
 // The reader sees a short result as no result: nothing to do when this fails.
 void SendResult(const DecodeOutcome& outcome) { (void)WriteAll(kResultFd, SerializeOutcome(outcome)); }
 
@@ -63,9 +77,7 @@ DecodeOutcome DecodeGuarded(const DecodeFunction& decode, Bytes file, const Regi
 
 void LimitResources(const ResourceLimits& limits) {
 #ifndef PIXOLAN_ASAN
-  long long pages = 0;
-  std::ifstream("/proc/self/statm") >> pages;
-  const auto memory = static_cast<rlim_t>(pages * ::sysconf(_SC_PAGESIZE) + limits.extra_memory_mb * 1024 * 1024);
+  const auto memory = static_cast<rlim_t>(MappedPages() * ::sysconf(_SC_PAGESIZE) + limits.extra_memory_mb * 1024 * 1024);
   SetLimit(RLIMIT_AS, memory, memory);
 #endif
   // SIGXCPU at the soft limit, SIGKILL a second later if that is caught.
@@ -122,7 +134,7 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
   Region region;
   if (argc < 5 || !ParseInt(argv[1], region.x) || !ParseInt(argv[2], region.y) || !ParseInt(argv[3], region.width) ||
       !ParseInt(argv[4], region.height)) {
-    (void)WriteAll(STDERR_FILENO, "usage: pixolan-picture-decoder X Y WIDTH HEIGHT <picture >result\n");
+    (void)WriteAll(STDERR_FILENO, "usage: pixolan-picture-decoder-FORMAT X Y WIDTH HEIGHT <picture >result\n");
     return 2;
   }
   struct stat st {};

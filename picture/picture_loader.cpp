@@ -50,15 +50,28 @@ class Fd {
 
 std::string Errno() { return std::strerror(errno); }
 
-/// Where a decoding program is: path when given, else beside this program,
-/// else in ../libexec/pixolan; empty with reason set when it is nowhere.
-std::string FindProgram(const std::string& path, const char* name, std::string& reason) {
-  if (!path.empty()) return path;
+/// The program that decodes a picture starting with head.
+std::string ProgramName(Bytes head) {
+  switch (SniffFormat(head)) {
+    case PictureFormat::Jpeg: return "pixolan-picture-decoder-jpeg";
+    case PictureFormat::Png: return "pixolan-picture-decoder-png";
+    case PictureFormat::Bmp: return "pixolan-picture-decoder-bmp";
+    case PictureFormat::Tiff: return "pixolan-picture-decoder-tiff";
+    case PictureFormat::Gif: return "pixolan-picture-decoder-gif";
+    case PictureFormat::Webp: return "pixolan-picture-decoder-webp";
+    case PictureFormat::Unknown: break;
+  }
+  return "pixolan-picture-decoder-qt";
+}
+
+/// Where the decoding program called name is: beside this program, else in
+/// ../libexec/pixolan; empty with reason set when it is nowhere.
+std::string FindProgram(const std::string& name, std::string& reason) {
   std::error_code ec;
   const fs::path dir = fs::read_symlink("/proc/self/exe", ec).parent_path();
   for (const fs::path& candidate : {dir / name, dir / ".." / "libexec" / "pixolan" / name})
     if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-  reason = std::string("the decoding program ") + name + " is neither in " + dir.string() + " nor in " +
+  reason = "the decoding program " + name + " is neither in " + dir.string() + " nor in " +
            (dir / ".." / "libexec" / "pixolan").lexically_normal().string();
   return {};
 }
@@ -66,19 +79,26 @@ std::string FindProgram(const std::string& path, const char* name, std::string& 
 /// Collects the result until the process closes its end, sends more than a
 /// truthful one could, or the deadline passes; false only on the deadline.
 bool ReadResult(int fd, std::size_t most, Clock::time_point deadline, std::string& received) {
-  char buffer[65536];
+  // Read in place, into room for one byte more than a truthful process sends.
+  received.resize(most + 1);
+  std::size_t got = 0;
+  bool in_time = true;
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return false;
+    if (left <= 0) {
+      in_time = false;
+      break;
+    }
     pollfd pfd{fd, POLLIN, 0};
-    const int ready = ::poll(&pfd, 1, static_cast<int>(left));
-    if (ready <= 0) continue;
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (::poll(&pfd, 1, static_cast<int>(left)) <= 0) continue;
+    const ssize_t n = ::read(fd, received.data() + got, received.size() - got);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return true;
-    received.append(buffer, static_cast<std::size_t>(n));
-    if (received.size() > most) return true;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+    if (got > most) break;
   }
+  received.resize(got);
+  return in_time;
 }
 
 /// Waits for the process until the deadline, then kills it; false if killed.
@@ -106,11 +126,10 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
   std::uint8_t head[16] = {};
   const ssize_t head_size = ::pread(picture_fd, head, sizeof head, 0);
   if (head_size < 0) return LoadFailure(name, Errno());
-  const bool ours = SniffFormat(Bytes(head, static_cast<std::size_t>(head_size))) != PictureFormat::Unknown;
-
   std::string reason;
-  const std::string executable = ours ? FindProgram(program.path, "pixolan-picture-decoder", reason)
-                                      : FindProgram(program.qt_path, "pixolan-picture-decoder-qt", reason);
+  const std::string executable =
+      program.path.empty() ? FindProgram(ProgramName(Bytes(head, static_cast<std::size_t>(head_size))), reason)
+                           : program.path;
   if (executable.empty()) return LoadFailure(name, reason);
 
   int pipe_fds[2];

@@ -26,11 +26,12 @@ LoadResult LoadFailure(const std::string& path, const std::string& reason);
 /// standard input may not hold more than this either.
 inline constexpr int kAllocationLimitMB = 512;
 
-/// The programs that decode. Empty paths are looked for beside the running
+/// The program that decodes. Without a path, the format's own program
+/// (pixolan-picture-decoder-jpeg, -png, -bmp, -tiff, -gif, -webp, or -qt for
+/// any other format, through Qt's readers) is looked for beside the running
 /// program, then in ../libexec/pixolan relative to it.
 struct DecoderProgram {
-  std::string path;       // pixolan-picture-decoder: the formats Pixolan decodes itself
-  std::string qt_path;    // pixolan-picture-decoder-qt: any other format, through Qt's readers
+  std::string path;                    // when set, decodes every format
   std::vector<std::string> arguments;  // passed after the region
   std::chrono::seconds deadline{15};   // wall-clock time before the process is killed
 };

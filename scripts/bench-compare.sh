@@ -10,7 +10,6 @@ build=$1
 out=$2
 bin=$build/bin
 encode=$bin/pixolan-encode
-decoder=$bin/pixolan-picture-decoder
 window=$bin/pixolan
 runs=${RUNS:-10}
 pictures=$build/bench-pictures
@@ -107,17 +106,19 @@ picture huge-adam7.png '$huge adam7-png 22000 22000 $to'
 picture huge-interlaced.gif '$huge interlaced-gif 16000 16000 $to'
 picture huge-lossless.webp '$huge lossless-webp 12000 12000 $to'
 
-# pixolan-encode beside a stand-in decoder that starts the real one detached,
+# pixolan-encode beside stand-in decoders that start the real ones detached,
 # so that the kernel folds neither's peak into the other's: each is measured alone.
 probe=$work/probe
 mkdir "$probe"
 cp "$encode" "$probe/pixolan-encode"
-cat > "$probe/pixolan-picture-decoder" <<EOF
+for decoder in "$bin"/pixolan-picture-decoder-*; do
+  cat > "$probe/${decoder##*/}" <<EOF
 #!/bin/sh
 exec 3<&0
 ( /usr/bin/time -f %M -o "\$PIXOLAN_CHILD_PEAK" "$(realpath "$decoder")" "\$@" <&3 3<&- & )
 EOF
-chmod +x "$probe/pixolan-picture-decoder"
+  chmod +x "$probe/${decoder##*/}"
+done
 
 median_seconds() {  # command...
   hyperfine -N --style none --warmup 2 --runs "$runs" -i --export-json "$work/h.json" -- "$*" >/dev/null 2>&1

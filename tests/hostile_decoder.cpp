@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // A decoding program whose decoder misbehaves on purpose, the way a decoder
-// exploited by a crafted picture might: started like pixolan-picture-decoder,
+// exploited by a crafted picture might: started like a pixolan-picture-decoder-FORMAT,
 // with BEHAVIOUR [DIRECTORY] after the region.
 
 #include <sys/socket.h>

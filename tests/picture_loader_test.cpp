@@ -39,7 +39,7 @@ TEST(LoadPicture, MissingFilesAndProgramsSayWhy) {
   EXPECT_EQ(LoadPicture("/no/such/picture.bmp").error,
             "Could not load /no/such/picture.bmp: No such file or directory");
   EXPECT_EQ(LoadPictureBytes("", "standard input").error, "Could not load standard input: the file is empty");
-  EXPECT_EQ(LoadPictureBytes("GIF89a", "standard input", kDefaultBackground, {}, {"/no/such/decoder", "", {}}).error,
+  EXPECT_EQ(LoadPictureBytes("GIF89a", "standard input", kDefaultBackground, {}, {"/no/such/decoder", {}}).error,
             "Could not load standard input: the decoding program /no/such/decoder could not be started: "
             "No such file or directory");
 }
@@ -72,7 +72,7 @@ class HostileDecoder : public ::testing::Test {
   HostileDecoder() { WriteFile(picture_, "any bytes at all"); }
 
   LoadResult Load(const std::string& behaviour, std::chrono::seconds deadline = std::chrono::seconds(15)) {
-    const DecoderProgram program{PIXOLAN_HOSTILE_DECODER, PIXOLAN_HOSTILE_DECODER, {behaviour, dir_.path()}, deadline};
+    const DecoderProgram program{PIXOLAN_HOSTILE_DECODER, {behaviour, dir_.path()}, deadline};
     return LoadPicture(picture_, MakeColor(0, 0xFF, 0), {7, 8, 9, 10}, program);
   }
   std::string Failure(const std::string& reason) const { return "Could not load " + picture_ + ": " + reason; }
