@@ -39,27 +39,23 @@ class FakeHost : public EncoderHost {
   std::string directory_;
 };
 
-TEST(HeaderEncoder, SaysWhenTheKeyLeftNothingOut) {
+TEST(HeaderEncoder, SaysWhatItWroteAndWhyItRefused) {
   TempDir dir;
   FakeHost host(dir.path().string());
   host.remove_unchecked = false;
   ASSERT_TRUE(HeaderEncoder().Run(host));  // FFFF: white at 16 bits; no 8-bit value has four digits
   host.key = "3F";  // the no-pixel samples at 8 bits: always there
   ASSERT_TRUE(HeaderEncoder().Run(host));
-  EXPECT_EQ(host.messages, (Names{"Generated: " + (dir / "image.h") +
-                                      "\nNo sample matched the key FFFF at 8 bits, so nothing was left out. | Image file generated. | 1",
-                                  "Generated: " + (dir / "image.h") + " | Image file generated. | 1"}));
-}
-
-TEST(HeaderEncoder, RefusalNamesTheFileAndSaysTheEarlierOneWasKept) {
-  TempDir dir;
-  testing::WriteFile(dir / "image.h", "keep me");
+  const std::string written = testing::ReadFile(dir / "image.h");
   ::chmod((dir / "image.h").c_str(), 0444);
-  FakeHost host(dir.path().string());
   EXPECT_FALSE(HeaderEncoder().Run(host));
-  EXPECT_EQ(testing::ReadFile(dir / "image.h"), "keep me");
-  EXPECT_EQ(host.messages, Names{(dir / "image.h") + " is read-only, so it was not replaced. Any earlier file there was "
-                                                     "left as it was. | Image file not generated. | 2"});
+  EXPECT_EQ(testing::ReadFile(dir / "image.h"), written);
+  const std::string generated = "Generated: " + (dir / "image.h");
+  EXPECT_EQ(host.messages,
+            (Names{generated + "\nNo sample matched the key FFFF at 8 bits, so nothing was left out. | Image file generated. | 1",
+                   generated + " | Image file generated. | 1",
+                   (dir / "image.h") + " is read-only, so it was not replaced. Any earlier file there was left as it was. "
+                                       "| Image file not generated. | 2"}));
 }
 
 }  // namespace

@@ -261,11 +261,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(shown.pixel(45, 62), qRgb(85, 68, 85));   // 43, 60: green one level up
     QTest::keyClick(window_.get(), Qt::Key_F2);
     QCOMPARE(Pic()->grab().toImage().pixel(45, 45), qRgb(43, 43, 0x40));
-    Child<QPushButton>("btnEncode")->click();
-    QCOMPARE(ReadAll(dir_->filePath(QStringLiteral("image.h"))),
-             EncodeWithCli(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_172x128.bmp --remove 4D")));
-    QCOMPARE(shown_.size(), std::size_t(1));
-    QVERIFY(!shown_[0].text.contains(QLatin1Char('\n')));  // something was left out
   }
 
   // Both loads finish; only the later one's picture is shown, and said once.

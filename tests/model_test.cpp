@@ -52,9 +52,8 @@ TEST(Pack, IntegerRoundingAgreesWithDoubleRounding) {
 }
 
 TEST(HexText, UppercaseWithoutPaddingOrPrefix) {
-  EXPECT_EQ(HexText(0) + " " + HexText(3) + " " + HexText(0xABCDEF) + " " + HexText(0x10000000), "0 3 ABCDEF 10000000");
-  EXPECT_EQ(HexText(-1), "FFFFFFFF");  // negatives as 32-bit two's complement
-  EXPECT_EQ(HexText(-256), "FFFFFF00");
+  // Negatives as 32-bit two's complement.
+  EXPECT_EQ(HexText(0) + " " + HexText(0xABCDEF) + " " + HexText(0x10000000) + " " + HexText(-256), "0 ABCDEF 10000000 FFFFFF00");
 }
 
 constexpr float Twips(int pixels) { return static_cast<float>(pixels * 15); }

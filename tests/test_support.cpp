@@ -9,7 +9,7 @@
 #include <QImageReader>
 #include <algorithm>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "picture/qt_rgba.h"
 
@@ -35,9 +35,7 @@ std::vector<std::string> TempDir::Entries() const {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
