@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
+
+#include "io/descriptor.h"
 
 namespace pixolan {
 namespace {
@@ -14,17 +17,13 @@ constexpr std::size_t kHeaderBytes = 5 * sizeof(std::uint32_t);
 
 }  // namespace
 
-std::string SerializeOutcome(const DecodeOutcome& outcome) {
-  std::string error = outcome.error.substr(0, kMaxErrorBytes);
+bool WriteOutcome(int fd, const DecodeOutcome& outcome) {
+  const std::string_view error = std::string_view(outcome.error).substr(0, kMaxErrorBytes);
   const bool ok = error.empty();
   const std::uint32_t head[5] = {kMagic, ok ? kPixels : kError, ok ? std::uint32_t(outcome.pixels.width) : 0,
                                  ok ? std::uint32_t(outcome.pixels.height) : 0, std::uint32_t(error.size())};
-  std::string wire;
-  wire.reserve(kHeaderBytes + (ok ? outcome.pixels.rgba.size() : error.size()));
-  wire.append(reinterpret_cast<const char*>(head), kHeaderBytes);
-  if (ok) wire.append(reinterpret_cast<const char*>(outcome.pixels.rgba.data()), outcome.pixels.rgba.size());
-  wire += error;
-  return wire;
+  const std::string_view pixels(reinterpret_cast<const char*>(outcome.pixels.rgba.data()), outcome.pixels.rgba.size());
+  return WriteAll(fd, {reinterpret_cast<const char*>(head), kHeaderBytes}) && WriteAll(fd, ok ? pixels : error);
 }
 
 std::size_t MaxResultBytes(const Region& region) {

@@ -14,7 +14,8 @@ namespace pixolan {
 /// Longest error text a decoding process may send.
 inline constexpr std::size_t kMaxErrorBytes = 4096;
 
-std::string SerializeOutcome(const DecodeOutcome& outcome);
+/// Writes outcome to fd as above; false with errno set when a write fails.
+bool WriteOutcome(int fd, const DecodeOutcome& outcome);
 
 /// Most bytes a truthful process can send for region; reading stops after it.
 std::size_t MaxResultBytes(const Region& region);

@@ -61,7 +61,7 @@ long long MappedPages() {
 }
 
 // The reader sees a short result as no result: nothing to do when this fails.
-void SendResult(const DecodeOutcome& outcome) { (void)WriteAll(kResultFd, SerializeOutcome(outcome)); }
+void SendResult(const DecodeOutcome& outcome) { (void)WriteOutcome(kResultFd, outcome); }
 
 DecodeOutcome DecodeGuarded(const DecodeFunction& decode, Bytes file, const Region& region) {
   try {

@@ -6,10 +6,12 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -103,11 +105,17 @@ bool ReadResult(int fd, std::size_t most, Clock::time_point deadline, std::strin
 
 /// Waits for the process until the deadline, then kills it; false if killed.
 bool Reap(pid_t child, Clock::time_point deadline, int& status) {
+  // Readable once the process has ended, so that the wait is not a sleep
+  // (the process closes its result pipe a moment before it ends).
+  const Fd ended(static_cast<int>(::syscall(SYS_pidfd_open, child, 0)));
   for (;;) {
     const pid_t done = ::waitpid(child, &status, WNOHANG);
     if (done == child || (done < 0 && errno != EINTR)) return true;
-    if (Clock::now() >= deadline) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) break;
+    pollfd pfd{ended.Get(), POLLIN, 0};
+    if (ended.Get() < 0 || ::poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 1000))) < 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   ::kill(child, SIGKILL);
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
