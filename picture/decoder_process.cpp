@@ -2,6 +2,7 @@
 #include "picture/decoder_process.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <seccomp.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -152,6 +153,11 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
   // After the mapping, so that a large file does not eat the budget; before
   // any page of it is read.
   LimitResources();
+  // Buffers a library frees and takes again (libtiff's strip buffer, band
+  // after band) stay in the heap: a fresh mapping would fault in every page
+  // anew, which costs more than the decoding.
+  ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+  ::mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
   if (prepare) prepare(file, region, DecodeLimits{});
   // Where the kernel has no filter to give, the limits above still hold.
   InstallSyscallFilter();

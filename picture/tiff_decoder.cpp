@@ -44,7 +44,15 @@ toff_t Seek(thandle_t handle, toff_t offset, int whence) {
 
 int Close(thandle_t) { return 0; }
 toff_t Size(thandle_t handle) { return static_cast<MemoryFile*>(handle)->bytes.size(); }
-int Map(thandle_t, void**, toff_t*) { return 0; }
+// The picture is in memory already (read-only): libtiff reads strips and
+// tiles in place instead of copying each into a buffer of its own. It never
+// writes a mapped file opened for reading (bits to reverse are copied first).
+int Map(thandle_t handle, void** base, toff_t* size) {
+  const auto* file = static_cast<MemoryFile*>(handle);
+  *base = const_cast<std::uint8_t*>(file->bytes.data());
+  *size = file->bytes.size();
+  return 1;
+}
 void Unmap(thandle_t, void*, toff_t) {}
 
 int OnError(TIFF*, void* user_data, const char* module, const char* format, va_list args) {
@@ -116,8 +124,7 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
   TIFFOpenOptionsSetWarningHandlerExtR(session.options, OnWarning, &memory);
   // A last line of defence: no single allocation beyond what a picture may take.
   TIFFOpenOptionsSetMaxSingleMemAlloc(session.options, static_cast<tmsize_t>(limits.max_bytes));
-  // "m": no memory mapping (the procs above read from memory already).
-  session.tiff = TIFFClientOpenExt(kName, "rm", &memory, Read, Write, Seek, Close, Size, Map, Unmap, session.options);
+  session.tiff = TIFFClientOpenExt(kName, "r", &memory, Read, Write, Seek, Close, Size, Map, Unmap, session.options);
   if (!session.tiff) return {{}, Failure(memory, "not a TIFF file libtiff can open")};
   TIFF* tiff = session.tiff;
 
@@ -178,24 +185,34 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
     rgba.image.put.contig = PutGrey16;
   // Rows as stored, as Qt gives them without auto-transform.
   rgba.image.req_orientation = rgba.image.orientation;
-  rgba.image.row_offset = first_row;
   rgba.image.col_offset = first_column;
-  std::vector<std::uint32_t> raster(static_cast<std::size_t>(raster_width) * raster_height);
-  if (!TIFFRGBAImageGet(&rgba.image, raster.data(), static_cast<std::uint32_t>(raster_width),
-                        static_cast<std::uint32_t>(raster_height)))
-    return {{}, Failure(memory, "libtiff could not read the picture")};
-
-  // The raster holds 0xAABBGGRR words.
+  // Strips are converted a band of whole strips at a time into one raster,
+  // reused: each page of a raster is a fault to the kernel, and a picture
+  // 8000 wide makes a full-height raster of megabytes. (Tiles are read once
+  // each, so their raster is made whole.)
+  std::uint32_t rows_per_strip = 0;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rows_per_strip);
+  const std::int64_t band =
+      tiled ? raster_height : std::clamp<std::int64_t>((std::int64_t{rows_per_strip} + 3) / 4 * 4, 4, raster_height);
+  std::vector<std::uint32_t> raster(static_cast<std::size_t>(raster_width * band));
   std::uint8_t* p = pixels.rgba.data();
-  for (int row = 0; row < pixels.height; ++row) {
-    const std::uint32_t* word =
-        &raster[static_cast<std::size_t>(region.y - first_row + row) * raster_width + (region.x - first_column)];
-    for (int column = 0; column < pixels.width; ++column, ++word, p += 4) {
-      p[0] = static_cast<std::uint8_t>(TIFFGetR(*word));
-      p[1] = static_cast<std::uint8_t>(TIFFGetG(*word));
-      p[2] = static_cast<std::uint8_t>(TIFFGetB(*word));
-      p[3] = static_cast<std::uint8_t>(TIFFGetA(*word));
-      if (rgba.image.alpha) Unpremultiply(p);
+  const std::int64_t end_row = std::int64_t{region.y} + pixels.height;
+  for (std::int64_t top = first_row; top < end_row; top += band) {
+    const std::int64_t rows = std::min(band, end_row - top);
+    rgba.image.row_offset = static_cast<int>(top);
+    if (!TIFFRGBAImageGet(&rgba.image, raster.data(), static_cast<std::uint32_t>(raster_width),
+                          static_cast<std::uint32_t>(rows)))
+      return {{}, Failure(memory, "libtiff could not read the picture")};
+    // The raster holds 0xAABBGGRR words.
+    for (std::int64_t row = std::max<std::int64_t>(top, region.y); row < top + rows; ++row) {
+      const std::uint32_t* word = &raster[static_cast<std::size_t>((row - top) * raster_width + (region.x - first_column))];
+      for (int column = 0; column < pixels.width; ++column, ++word, p += 4) {
+        p[0] = static_cast<std::uint8_t>(TIFFGetR(*word));
+        p[1] = static_cast<std::uint8_t>(TIFFGetG(*word));
+        p[2] = static_cast<std::uint8_t>(TIFFGetB(*word));
+        p[3] = static_cast<std::uint8_t>(TIFFGetA(*word));
+        if (rgba.image.alpha) Unpremultiply(p);
+      }
     }
   }
   return {std::move(pixels), {}};
