@@ -51,7 +51,7 @@ TEST(PixolanEncode, FailedRunsSayWhyAndWriteNothing) {
   EXPECT_EQ(depth.status, 2);
   EXPECT_NE(depth.err.find("unknown depth '24'"), std::string::npos) << depth.err;
   for (const std::string& bad : std::vector<std::string>{"--name 9lives", "--name a-b", "--progmem --section .x", "--swap-bytes",
-                                 "--depth 12 --swap-bytes", "--offset 4", "--offset 4,-1", "--type short", "--eol cr",
+                                 "--depth 12 --swap-bytes", kCoord + " --offset 4", kCoord + " --offset 4,-1", "--type short", "--eol cr",
                                  "--resolution 132x133", kCoord + " --offset 1,2x"})
     EXPECT_EQ(RunCommand(kEncode + bad + " -o " + (dir / "image.h")).status, 2) << bad;
   EXPECT_EQ(dir.Entries(), Names{});

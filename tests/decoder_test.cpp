@@ -208,28 +208,29 @@ Data WithPngSize(Data file, std::uint32_t width, std::uint32_t height) {
   return file;
 }
 
+// Through the dispatch, so that each format must also be known by its first bytes.
 TEST(LyingHeader, EachDecoderRefusesAPictureLargerThanTheFileOrTheLimit) {
   Data bmp = TestPicture("crafted_coord_100x60.bmp");
   Put(bmp, 18, 11585), Put(bmp, 22, 11585);
-  EXPECT_EQ(DecodeBmp(bmp, {}, {}).error, "the file is too short for the picture it claims: 11585 x 11585 pixels need "
+  EXPECT_EQ(DecodePicture(bmp, {}, {}).error, "the file is too short for the picture it claims: 11585 x 11585 pixels need "
                                           "402648260 bytes of pixel data, the file has 18054 bytes in all");
   Put(bmp, 18, 0);
-  EXPECT_NE(DecodeBmp(bmp, {}, {}).error, "");  // no columns at all
+  EXPECT_NE(DecodePicture(bmp, {}, {}).error, "");  // no columns at all
   const Data jpeg = Jpeg("-interlace JPEG", "64x64");
-  EXPECT_THAT(DecodeJpeg(WithJpegSize(jpeg, Find(jpeg, {0xFF, 0xC2}) + 5, 65500, 65500), {}, {}).error, StartsWith("the picture is 65500 x 65500 pixels and would need"));
+  EXPECT_THAT(DecodePicture(WithJpegSize(jpeg, Find(jpeg, {0xFF, 0xC2}) + 5, 65500, 65500), {}, {}).error, StartsWith("the picture is 65500 x 65500 pixels and would need"));
   const Data png = TestPicture("pngsuite_basn6a08.png");
-  EXPECT_THAT(DecodePng(WithPngSize(png, 2000000000, 60000), {}, {}).error, StartsWith("the picture is 2000000000 x 60000 pixels and would need"));
+  EXPECT_THAT(DecodePicture(WithPngSize(png, 2000000000, 60000), {}, {}).error, StartsWith("the picture is 2000000000 x 60000 pixels and would need"));
   // Rows are read one at a time, so a tall claim fails only when the data runs out.
-  EXPECT_EQ(DecodePng(WithPngSize(png, 60000, 60000), {}, {}).error, "Not enough image data");
-  EXPECT_THAT(DecodeTiff(TestPicture("pillow_libtiff_segfault.tif"), {}, {}).error, StartsWith("the picture is 65535 x 900 pixels and would need 163867 MB"));
+  EXPECT_EQ(DecodePicture(WithPngSize(png, 60000, 60000), {}, {}).error, "Not enough image data");
+  EXPECT_THAT(DecodePicture(TestPicture("pillow_libtiff_segfault.tif"), {}, {}).error, StartsWith("the picture is 65535 x 900 pixels and would need 163867 MB"));
   Data gif = MakeGif({30, 20});
   gif[6] = gif[7] = gif[8] = gif[9] = 0xFF;
-  EXPECT_EQ(DecodeGif(gif, {}, {}).error,
+  EXPECT_EQ(DecodePicture(gif, {}, {}).error,
             "the picture is 65535 x 65535 pixels and would need 16384 MB, more than the 512 MB a picture may take");
   Data webp = MakeWebp(1, 1, true, false);
   // After "RIFF", size, "WEBPVP8L", size and 0x2F: 14 bits of width - 1, 14 of height - 1.
   webp[21] = 11584 & 0xFF, webp[22] = 11584 >> 8 | (11584 & 3) << 6, webp[23] = 11584 >> 2 & 0xFF, webp[24] = 11584 >> 10;
-  EXPECT_EQ(DecodeWebp(webp, {}, {}).error,
+  EXPECT_EQ(DecodePicture(webp, {}, {}).error,
             "the picture is 11585 x 11585 pixels and would need 514 MB, more than the 512 MB a picture may take");
 }
 

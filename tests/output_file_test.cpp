@@ -84,13 +84,13 @@ TEST(SaveFileDescriptors, DevicesAreWrittenStraightAndDirectoriesRefused) {
 TEST(SaveFileReplacement, ModeOwnerAndGroupAreKept) {
   TempDir dir;
   WriteFile(dir / "image.h", "old");
-  ::chmod((dir / "image.h").c_str(), 0640);
   const bool root = ::geteuid() == 0;  // only root can write a file another user owns
   ASSERT_TRUE(!root || ::chown((dir / "image.h").c_str(), 65534, 65533) == 0);
+  ::chmod((dir / "image.h").c_str(), 02640);  // after chown, which clears set-group-ID
   ASSERT_TRUE(SaveFile(dir / "image.h", "new").Ok());
   struct stat st {};
   ::stat((dir / "image.h").c_str(), &st);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_mode & 07777, 02640u);
   EXPECT_TRUE(!root || (st.st_uid == 65534 && st.st_gid == 65533)) << st.st_uid << ":" << st.st_gid;
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -19,6 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempDir;
 using testing::WriteFile;
+using ::testing::HasSubstr;
 
 // --- Files that are not pictures, and pictures Qt reads for us --------------------
 
@@ -60,6 +61,8 @@ TEST(LoadPicture, EveryFormatReachesItsDecoderWithTheRegion) {
     EXPECT_EQ(part.picture.At(49, 39), color(199, 59)) << format;
   }
   EXPECT_TRUE(LoadPicture(PIXOLAN_TESTDATA_DIR "/libjpegturbo_testorig.jpg").Ok());
+  // Our BMP reader's words, not Qt's.
+  EXPECT_THAT(LoadPicture(PIXOLAN_TESTDATA_DIR "/crafted_huge_60000x60000.bmp").error, HasSubstr("not a BMP Pixolan can read"));
   WriteFile(dir / "notes.txt", "no picture in here, just words\n");
   EXPECT_EQ(LoadPicture(dir / "notes.txt").error,
             "Could not load " + (dir / "notes.txt") + ": not a picture format Pixolan can read");
