@@ -259,6 +259,9 @@ TEST(Limits, WorkThatGrowsWithTheClaimedSizeIsCapped) {
             "the picture is 1024 x 512 pixels in more than 256 scans, more than a JPEG of its size may have");
   EXPECT_EQ(DecodeJpeg(RepeatedScans(1024, 512, 3, 85), {}, limits).error, "");
   EXPECT_NE(DecodeJpeg(RepeatedScans(1024, 512, 3, 86), {}, limits).error, "");
+  // A lossy WebP's alpha plane is held whole: at 1000 x 1000, 1 MB more.
+  EXPECT_TRUE(DecodeWebp(MakeWebp(1000, 1000, false, false), {}, {512 * 1024}).Ok());
+  EXPECT_FALSE(DecodeWebp(MakeWebp(1000, 1000, false, true), {}, {512 * 1024}).Ok());
   // Every Adam7 pass is read through: 300 x 200 works like 240 000 bytes.
   EXPECT_TRUE(DecodePng(WritePng(300, 200, PNG_COLOR_TYPE_RGB, 8, false, false), {}, {200'000}).Ok());
   EXPECT_EQ(DecodePng(WritePng(300, 200, PNG_COLOR_TYPE_RGB, 8, true, false), {}, {200'000}).error,

@@ -287,6 +287,8 @@ class MainWindowTest : public QObject {
     };
     QMimeData data;
     QVERIFY(!drop(&data));
+    data.setUrls({QUrl(QStringLiteral("https://example.org/picture.png"))});  // not a file here
+    QVERIFY(!drop(&data));
     QVERIFY(!finished.wait(300));
     data.setUrls({QUrl::fromLocalFile(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_100x60.bmp"))});
     QVERIFY(drop(&data));

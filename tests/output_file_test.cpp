@@ -104,6 +104,8 @@ TEST(SaveFileReplacement, OtherHardLinksKeepTheOldContentAndAreNamed) {
             " had other hard links, which still hold the earlier content: " + (dir / "copy.h") +
             ", 1 link in other directories.");
   EXPECT_EQ(ReadFile(dir / "image.h") + ReadFile(dir / "copy.h") + ReadFile(dir / "sub/other.h"), "newoldold");
+  fs::create_hard_link(dir / "image.h", dir / "twin.h");  // the new file, with one other link
+  EXPECT_NE(SaveFile(dir / "image.h", "newer").warning, "");
 }
 
 TEST(SaveFileReplacement, ADirectoryThatCannotTakeANewFileIsNamed) {
