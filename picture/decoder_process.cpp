@@ -78,7 +78,8 @@ DecodeOutcome DecodeGuarded(const DecodeFunction& decode, Bytes file, const Regi
 
 void LimitResources(const ResourceLimits& limits) {
 #ifndef PIXOLAN_ASAN
-  const auto memory = static_cast<rlim_t>(MappedPages() * ::sysconf(_SC_PAGESIZE) + limits.extra_memory_mb * 1024 * 1024);
+  const auto memory =
+      static_cast<rlim_t>(MappedPages() * ::sysconf(_SC_PAGESIZE) + limits.extra_memory_mb * 1024 * 1024);
   SetLimit(RLIMIT_AS, memory, memory);
 #endif
   // SIGXCPU at the soft limit, SIGKILL a second later if that is caught.
