@@ -10,29 +10,18 @@
 
 #include "model/viewport.h"
 #include "cli/header_reader.h"
+#include "cli/option_table.h"
 #include "cli/save_output.h"
 
 namespace {
 
 using namespace pixolan;
 
-constexpr const char* kUsage =
-    "Usage: pixolan-decode HEADER -o PICTURE.png [--resolution 132x132|132x176]\n"
-    "                      [--depth 8|12|16] [--swap-bytes]\n"
-    "\n"
-    "Draws the samples of a header written by pixolan-encode as the display shows\n"
-    "them: one pixel per sample, a column per grid column from the left, each from\n"
-    "the bottom up. Resolution and depth are taken from the header when omitted.\n"
-    "\n"
-    "  -o FILE         the PNG to write\n"
-    "  --resolution R  132x132 (133 columns) or 132x176 (177 columns)\n"
-    "  --depth D       8, 12 or 16 bits per sample\n"
-    "  --swap-bytes    16 bits: the header was written with --swap-bytes\n"
-    "  --help          show this help\n"
-    "  --version       show the version\n";
-
 constexpr int kRows = 132;
 constexpr Components kMarker{255, 0, 255};  // where left-out samples were
+
+// Grid columns of a viewport: one more than its width in pixels.
+int GridColumns(float outer_width) { return static_cast<int>(outer_width) / kTwipsPerPixel + 1; }
 
 struct Options {
   std::string header;
@@ -40,7 +29,57 @@ struct Options {
   std::optional<int> columns;
   std::optional<ColorDepth> depth;
   bool swap = false;
+  bool help = false;
+  bool version = false;
 };
+
+const Option<Options> kOptions[] = {
+    {{"output", 'o', "FILE", "the PNG to write", "needs a file name"},
+     [](Options& opt, const GivenOption& o) -> std::string {
+       if (o.value.empty()) return o.typed + " needs a file name";
+       opt.output = o.value;
+       return "";
+     }},
+    {{"resolution", 0, "R", "132x132 (133 columns) or 132x176 (177 columns)", "needs 132x132 or 132x176"},
+     [](Options& opt, const GivenOption& o) -> std::string {
+       const std::optional<float> width = OuterWidthNamed(o.value);
+       if (!width) return "unknown resolution '" + o.value + "': use 132x132 or 132x176";
+       opt.columns = GridColumns(*width);
+       return "";
+     }},
+    {{"depth", 0, "D", "8, 12 or 16 bits per sample", "needs 8, 12 or 16"},
+     [](Options& opt, const GivenOption& o) -> std::string {
+       opt.depth = DepthNamed(o.value);
+       if (!opt.depth) return "unknown depth '" + o.value + "': use 8, 12 or 16";
+       return "";
+     }},
+    {{"swap-bytes", 0, nullptr, "16 bits: the header was written with --swap-bytes"},
+     [](Options& opt, const GivenOption&) {
+       opt.swap = true;
+       return std::string();
+     }},
+    {{"help", 'h', nullptr, "show this help"},
+     [](Options& opt, const GivenOption&) {
+       opt.help = true;
+       return std::string();
+     }},
+    {{"version", 0, nullptr, "show the version"},
+     [](Options& opt, const GivenOption&) {
+       opt.version = true;
+       return std::string();
+     }},
+};
+
+std::string UsageText() {
+  return "Usage: pixolan-decode HEADER -o PICTURE.png [--resolution 132x132|132x176]\n"
+         "                      [--depth 8|12|16] [--swap-bytes]\n"
+         "\n"
+         "Draws the samples of a header written by pixolan-encode as the display shows\n"
+         "them: one pixel per sample, a column per grid column from the left, each from\n"
+         "the bottom up. Resolution and depth are taken from the header when omitted.\n"
+         "\n" +
+         OptionHelp(SpecsOf<Options>(kOptions));
+}
 
 int Usage(const std::string& message) {
   std::cerr << "pixolan-decode: " << message << "\nTry 'pixolan-decode --help'.\n";
@@ -59,9 +98,6 @@ std::optional<ColorDepth> DepthOf(const ReadHeader& header) {
   return std::nullopt;
 }
 
-// Grid columns of a viewport: one more than its width in pixels.
-int GridColumns(float outer_width) { return static_cast<int>(outer_width) / kTwipsPerPixel + 1; }
-
 int ColumnsOf(const ReadHeader& header) {
   const std::int64_t wide = std::int64_t{GridColumns(kWideWidthTwips)} * kRows;
   return GridColumns(header.declared.value_or(static_cast<std::int64_t>(header.elements.size())) == wide ? kWideWidthTwips
@@ -76,37 +112,19 @@ std::string Describe(const HeaderElement& e, const std::string& name) {
 
 int main(int argc, char** argv) {
   Options opt;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    } else if (arg == "--version") {
-      std::cout << "pixolan-decode " PIXOLAN_VERSION "\n";
-      return 0;
-    } else if (arg == "-o" || arg == "--output") {
-      if (!value || !*value) return Usage(arg + " needs a file name");
-      opt.output = argv[++i];
-    } else if (arg == "--resolution") {
-      const std::string v = value ? argv[++i] : "";
-      const std::optional<float> width = OuterWidthNamed(v);
-      if (!width) return Usage("unknown resolution '" + v + "': use 132x132 or 132x176");
-      opt.columns = GridColumns(*width);
-    } else if (arg == "--depth") {
-      const std::string v = value ? argv[++i] : "";
-      opt.depth = DepthNamed(v);
-      if (!opt.depth) return Usage("unknown depth '" + v + "': use 8, 12 or 16");
-    } else if (arg == "--swap-bytes") {
-      opt.swap = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return Usage("unknown option '" + arg + "'");
-    } else if (!opt.header.empty()) {
-      return Usage("only one header can be decoded at a time");
-    } else {
-      opt.header = arg;
-    }
+  std::vector<std::string> operands;
+  if (const std::string error = ApplyOptions<Options>(kOptions, {argv + 1, argv + argc}, opt, operands); !error.empty())
+    return Usage(error);
+  if (opt.help) {
+    std::cout << UsageText();
+    return 0;
   }
+  if (opt.version) {
+    std::cout << "pixolan-decode " PIXOLAN_VERSION "\n";
+    return 0;
+  }
+  if (operands.size() > 1) return Usage("only one header can be decoded at a time");
+  if (!operands.empty()) opt.header = operands[0];
   if (opt.header.empty()) return Usage("which header? Give its file name");
   if (opt.output.empty()) return Usage("where to? Give -o PICTURE.png");
 

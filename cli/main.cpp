@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
   }
   const CommandLine& cl = parsed.command_line;
   if (cl.help) {
-    Print(kUsage);
+    Print(Usage());
     return 0;
   }
   if (cl.version) {

@@ -6,33 +6,9 @@
 #include <charconv>
 #include <filesystem>
 
-namespace pixolan {
+#include "cli/option_table.h"
 
-const char* const kUsage =
-    "Usage: pixolan-encode [PICTURE] [--resolution 132x132|132x176] [--depth 8|12|16]\n"
-    "                      [--remove KEY] [-o FILE] [declaration options]\n"
-    "\n"
-    "Encodes PICTURE (JPEG, BMP, TIFF, PNG, GIF, ...; - reads it from standard\n"
-    "input; the built-in test card when omitted) into a C header holding the\n"
-    "array Photos, exactly as Pixolan's Encode button does; the declaration\n"
-    "options change how the array is declared.\n"
-    "\n"
-    "  --resolution R  viewport of 132x132 (default) or 132x176 pixels\n"
-    "  --depth D       8 (default, RRGGGGBB), 12 or 16 (RGB565) bits per pixel\n"
-    "  --remove KEY    leave out samples written as 0xKEY (white: FF, 79EF0, FFFF)\n"
-    "  --offset X,Y    encode the picture from pixel X,Y instead of 0,0\n"
-    "  -o FILE         where to write (default image.h); - is standard output\n"
-    "  --name IDENT    the array's name (default Photos)\n"
-    "  --type T        legacy (default: unsigned char/int) or stdint (uint8_t ...)\n"
-    "  --static        declare the array static, to include it from several files\n"
-    "  --guard         add an include guard and NAME_WIDTH/HEIGHT/COUNT defines\n"
-    "  --progmem       place the array in AVR program memory (PROGMEM)\n"
-    "  --section NAME  place the array in the linker section NAME\n"
-    "  --swap-bytes    16 bits only: low byte first in each value (0xF800 is 0xF8)\n"
-    "  --eol E         line breaks crlf (default) or lf\n"
-    "  --report        print element count, flash sizes and cut values to stderr\n"
-    "  --help          show this help\n"
-    "  --version       show the version\n";
+namespace pixolan {
 
 namespace {
 
@@ -50,99 +26,160 @@ std::string GuardFor(const std::string& output, const std::string& name) {
   return std::isdigit(static_cast<unsigned char>(base[0])) ? "H_" + base : base;
 }
 
+// What the options build up; guard and declaration_options are settled once
+// all are read, since the guard's name depends on -o and --name.
+struct Parsing {
+  CommandLine cl;
+  bool guard = false;
+  bool declaration_options = false;  // any of them asks for a firmware file
+};
+
+std::string Declaring(Parsing& p) {
+  p.declaration_options = true;
+  return "";
+}
+
+const Option<Parsing> kOptions[] = {
+    {{"resolution", 0, "R", "viewport of 132x132 (default) or 132x176 pixels", "needs 132x132 or 132x176"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       const std::optional<float> width = OuterWidthNamed(o.value);
+       if (!width) return "unknown resolution '" + o.value + "': use 132x132 or 132x176";
+       p.cl.outer_width = *width;
+       return "";
+     }},
+    {{"depth", 0, "D", "8 (default, RRGGGGBB), 12 or 16 (RGB565) bits per pixel", "needs 8, 12 or 16"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       const std::optional<ColorDepth> depth = DepthNamed(o.value);
+       if (!depth) return "unknown depth '" + o.value + "': use 8, 12 or 16";
+       p.cl.settings.depth = *depth;
+       return "";
+     }},
+    {{"remove", 0, "KEY", "leave out samples written as 0xKEY (white: FF, 79EF0, FFFF)",
+      "needs a key, the hex digits of a packed value"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       p.cl.settings.key = o.value;
+       p.cl.settings.remove = true;
+       return "";
+     }},
+    {{"offset", 0, "X,Y", "encode the picture from pixel X,Y instead of 0,0", "needs X,Y: two pixel numbers, 0 or more, such as 40,16"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       const std::string& v = o.value;
+       const char* last = v.data() + v.size();
+       const char* end = nullptr;
+       auto [x_end, x_error] = std::from_chars(v.data(), last, p.cl.offset_x);
+       if (x_error == std::errc() && x_end != last && *x_end == ',') {
+         auto [y_end, y_error] = std::from_chars(x_end + 1, last, p.cl.offset_y);
+         if (y_error == std::errc()) end = y_end;
+       }
+       if (end != last || p.cl.offset_x < 0 || p.cl.offset_y < 0)
+         return "--offset needs X,Y: two pixel numbers, 0 or more, such as 40,16";
+       return "";
+     }},
+    {{"output", 'o', "FILE", "where to write (default image.h); - is standard output",
+      "needs a file name, or - for standard output"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       if (o.value.empty()) return o.typed + " needs a file name, or - for standard output";
+       p.cl.output = o.value;
+       return "";
+     }},
+    {{"name", 0, "IDENT", "the array's name (default Photos)", "needs a C identifier (letters, digits, _; not a digit first)"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       if (!IsIdentifier(o.value)) return "--name needs a C identifier (letters, digits, _; not a digit first)";
+       p.cl.header.name = o.value;
+       return Declaring(p);
+     }},
+    {{"type", 0, "T", "legacy (default: unsigned char/int) or stdint (uint8_t ...)", "needs legacy or stdint"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       if (o.value == "legacy") p.cl.header.form = ElementForm::Legacy;
+       else if (o.value == "stdint") p.cl.header.form = ElementForm::Stdint;
+       else return "unknown type '" + o.value + "': use legacy or stdint";
+       return Declaring(p);
+     }},
+    {{"static", 0, nullptr, "declare the array static, to include it from several files"},
+     [](Parsing& p, const GivenOption&) {
+       p.cl.header.is_static = true;
+       return Declaring(p);
+     }},
+    {{"guard", 0, nullptr, "add an include guard and NAME_WIDTH/HEIGHT/COUNT defines"},
+     [](Parsing& p, const GivenOption&) {
+       p.guard = true;
+       return Declaring(p);
+     }},
+    {{"progmem", 0, nullptr, "place the array in AVR program memory (PROGMEM)"},
+     [](Parsing& p, const GivenOption&) {
+       p.cl.header.progmem = true;
+       return Declaring(p);
+     }},
+    {{"section", 0, "NAME", "place the array in the linker section NAME",
+      "needs a section name without quotes, backslashes or spaces"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       if (o.value.empty() || o.value.find_first_of("\"\\ \t\r\n") != std::string::npos)
+         return "--section needs a section name without quotes, backslashes or spaces";
+       p.cl.header.section = o.value;
+       return Declaring(p);
+     }},
+    {{"swap-bytes", 0, nullptr, "16 bits only: low byte first in each value (0xF800 is 0xF8)"},
+     [](Parsing& p, const GivenOption&) {
+       p.cl.header.swap_bytes = true;
+       return Declaring(p);
+     }},
+    {{"eol", 0, "E", "line breaks crlf (default) or lf", "needs crlf or lf"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       if (o.value != "crlf" && o.value != "lf") return "unknown line break '" + o.value + "': use crlf or lf";
+       p.cl.header.lf = o.value == "lf";
+       return Declaring(p);
+     }},
+    {{"report", 0, nullptr, "print element count, flash sizes and cut values to stderr"},
+     [](Parsing& p, const GivenOption&) {
+       p.cl.report = true;
+       return std::string();
+     }},
+    {{"help", 'h', nullptr, "show this help"},
+     [](Parsing& p, const GivenOption&) {
+       p.cl.help = true;
+       return std::string();
+     }},
+    {{"version", 0, nullptr, "show the version"},
+     [](Parsing& p, const GivenOption&) {
+       p.cl.version = true;
+       return std::string();
+     }},
+};
+
 }  // namespace
+
+std::string Usage() {
+  return "Usage: pixolan-encode [PICTURE] [--resolution 132x132|132x176] [--depth 8|12|16]\n"
+         "                      [--remove KEY] [-o FILE] [declaration options]\n"
+         "\n"
+         "Encodes PICTURE (JPEG, BMP, TIFF, PNG, GIF, ...; - reads it from standard\n"
+         "input; the built-in test card when omitted) into a C header holding the\n"
+         "array Photos, exactly as Pixolan's Encode button does; the declaration\n"
+         "options change how the array is declared.\n"
+         "\n" +
+         OptionHelp(SpecsOf<Parsing>(kOptions));
+}
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   ParsedCommandLine parsed;
-  CommandLine& cl = parsed.command_line;
+  Parsing p;
+  std::vector<std::string> operands;
+  parsed.error = ApplyOptions<Parsing>(kOptions, args, p, operands);
+  if (operands.size() > 1 && parsed.error.empty()) parsed.error = "only one picture can be encoded at a time";
+  if (!parsed.error.empty()) return parsed;
+  CommandLine& cl = p.cl;
+  if (!operands.empty()) cl.picture = operands[0];
   auto fail = [&parsed](std::string message) {
     parsed.error = std::move(message);
     return parsed;
   };
-
-  bool guard = false;
-  bool declaration_options = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) return false;
-      out = args[++i];
-      return true;
-    };
-    std::string v;
-    for (const char* option : {"--name", "--type", "--static", "--guard", "--progmem", "--section", "--swap-bytes", "--eol"})
-      declaration_options = declaration_options || arg == option;
-    if (arg == "--help" || arg == "-h") {
-      cl.help = true;
-    } else if (arg == "--version") {
-      cl.version = true;
-    } else if (arg == "--resolution") {
-      if (!value(v)) return fail("--resolution needs 132x132 or 132x176");
-      const std::optional<float> width = OuterWidthNamed(v);
-      if (!width) return fail("unknown resolution '" + v + "': use 132x132 or 132x176");
-      cl.outer_width = *width;
-    } else if (arg == "--depth") {
-      if (!value(v)) return fail("--depth needs 8, 12 or 16");
-      const std::optional<ColorDepth> depth = DepthNamed(v);
-      if (!depth) return fail("unknown depth '" + v + "': use 8, 12 or 16");
-      cl.settings.depth = *depth;
-    } else if (arg == "--remove") {
-      if (!value(cl.settings.key)) return fail("--remove needs a key, the hex digits of a packed value");
-      cl.settings.remove = true;
-    } else if (arg == "-o" || arg == "--output") {
-      if (!value(cl.output) || cl.output.empty()) return fail(arg + " needs a file name, or - for standard output");
-    } else if (arg == "--name") {
-      if (!value(v) || !IsIdentifier(v)) return fail("--name needs a C identifier (letters, digits, _; not a digit first)");
-      cl.header.name = v;
-    } else if (arg == "--type") {
-      if (!value(v)) return fail("--type needs legacy or stdint");
-      if (v == "legacy") cl.header.form = ElementForm::Legacy;
-      else if (v == "stdint") cl.header.form = ElementForm::Stdint;
-      else return fail("unknown type '" + v + "': use legacy or stdint");
-    } else if (arg == "--static") {
-      cl.header.is_static = true;
-    } else if (arg == "--guard") {
-      guard = true;
-    } else if (arg == "--progmem") {
-      cl.header.progmem = true;
-    } else if (arg == "--section") {
-      if (!value(v) || v.empty() || v.find_first_of("\"\\ \t\r\n") != std::string::npos)
-        return fail("--section needs a section name without quotes, backslashes or spaces");
-      cl.header.section = v;
-    } else if (arg == "--swap-bytes") {
-      cl.header.swap_bytes = true;
-    } else if (arg == "--eol") {
-      if (!value(v)) return fail("--eol needs crlf or lf");
-      if (v == "crlf" || v == "lf") cl.header.lf = v == "lf";
-      else return fail("unknown line break '" + v + "': use crlf or lf");
-    } else if (arg == "--offset") {
-      const char* end = nullptr;
-      if (value(v)) {
-        const char* last = v.data() + v.size();
-        auto [x_end, x_error] = std::from_chars(v.data(), last, cl.offset_x);
-        if (x_error == std::errc() && x_end != last && *x_end == ',') {
-          auto [y_end, y_error] = std::from_chars(x_end + 1, last, cl.offset_y);
-          if (y_error == std::errc()) end = y_end;
-        }
-        if (end != last || cl.offset_x < 0 || cl.offset_y < 0) end = nullptr;
-      }
-      if (!end) return fail("--offset needs X,Y: two pixel numbers, 0 or more, such as 40,16");
-    } else if (arg == "--report") {
-      cl.report = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return fail("unknown option '" + arg + "'");
-    } else if (cl.picture) {
-      return fail("only one picture can be encoded at a time");
-    } else {
-      cl.picture = arg;
-    }
-  }
   // Files for firmware builds end with a line break; the window's never did.
-  cl.header.final_break = declaration_options;
+  cl.header.final_break = p.declaration_options;
   if (cl.header.progmem && !cl.header.section.empty()) return fail("--progmem and --section cannot both place the array");
   if (cl.header.swap_bytes && cl.settings.depth != ColorDepth::Depth16) return fail("--swap-bytes needs --depth 16");
   if ((cl.offset_x || cl.offset_y) && !cl.picture) return fail("--offset needs a PICTURE");
-  if (guard) cl.header.guard = GuardFor(cl.output, cl.header.name);
+  if (p.guard) cl.header.guard = GuardFor(cl.output, cl.header.name);
+  parsed.command_line = std::move(cl);
   return parsed;
 }
 

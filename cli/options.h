@@ -31,7 +31,8 @@ struct ParsedCommandLine {
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
-extern const char* const kUsage;
+/// The --help text.
+std::string Usage();
 
 /// The part of the picture the viewport can show, from the offset on.
 Region VisibleRegion(const CommandLine& cl, const Viewport& viewport);

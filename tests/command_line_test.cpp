@@ -57,6 +57,18 @@ TEST(PixolanEncode, FailedRunsSayWhyAndWriteNothing) {
   EXPECT_EQ(dir.Entries(), Names{});
 }
 
+TEST(PixolanEncode, OptionsTakeAttachedValuesAndDoubleDashEndsThem) {
+  TempDir dir;
+  const auto attached = RunCommand("cd " + dir.path().string() + " && " + kEncode + "--depth=16 --name=Logo -oa.h");
+  ASSERT_EQ(attached.status, 0) << attached.err;
+  EXPECT_EQ(testing::ReadFile(dir / "a.h"), RunCommand(kEncode + "--depth 16 --name Logo -o -").out);
+  const auto dashed = RunCommand(kEncode + "-o - -- -picture.png");
+  EXPECT_NE(dashed.err.find("-picture.png: No such file"), std::string::npos) << dashed.err;
+  EXPECT_EQ(RunCommand(kEncode + "--static=yes").err, "pixolan-encode: --static takes no value\nTry 'pixolan-encode --help'.\n");
+  EXPECT_EQ(RunCommand(kEncode + "--s").err,
+            "pixolan-encode: ambiguous option '--s': --static, --section, --swap-bytes?\nTry 'pixolan-encode --help'.\n");
+}
+
 // A key that cannot match, or matches nothing, is a warning: the run succeeds.
 TEST(PixolanEncode, KeyWarningsGoToStandardError) {
   const auto run = RunCommand(kEncode + "--depth 16 --remove ffff -o -");
@@ -138,7 +150,8 @@ TEST_P(RoundTrip, DecodedPictureIsWhatTheDisplayShows) {
   const int bits = std::stoi(GetParam());
   const std::string depth = " --depth " + std::to_string(bits) + (GetParam().ends_with("swapped") ? " --swap-bytes" : "");
   ASSERT_EQ(RunCommand(kEncode + kCoord + " --resolution 132x176 -o " + (dir / "image.h") + depth).status, 0);
-  const auto decoded = RunCommand(kDecode + (dir / "image.h") + " -o " + (dir / "shown.png") + depth);
+  const std::string attached = " --depth=" + std::to_string(bits) + (GetParam().ends_with("swapped") ? " --swap-bytes" : "");
+  const auto decoded = RunCommand(kDecode + "-o" + (dir / "shown.png") + attached + " -- " + (dir / "image.h"));
   ASSERT_EQ(decoded.status, 0) << decoded.err;
   const QImage shown(QString::fromStdString(dir / "shown.png"));
   ASSERT_EQ(shown.size(), QSize(177, 132));
