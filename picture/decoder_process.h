@@ -2,8 +2,10 @@
 #pragma once
 // The decoding process's side: limits, system-call filter, one decode, one
 // result. Programs built on RunDecoder are started by picture_loader with
-//   PROGRAM X Y WIDTH HEIGHT [EXTRA...]
-// the picture open on standard input and the result pipe on standard output.
+//   PROGRAM [--place PLACEMENT] X Y WIDTH HEIGHT [EXTRA...]
+// the picture open on standard input and the result pipe on standard output;
+// PLACEMENT is PlacementText's word (model/placement.h), left out for a
+// plain region read.
 
 #include <functional>
 
@@ -11,7 +13,7 @@
 
 namespace pixolan {
 
-using DecodeFunction = std::function<DecodeOutcome(Bytes, const Region&, const DecodeLimits&)>;
+using DecodeFunction = std::function<DecodeOutcome(Bytes, const Region&, const DecodeLimits&, const Placement&)>;
 /// Runs before the system-call filter, while files can still be opened
 /// (a plugin loaded, say); it must not decode.
 using PrepareFunction = std::function<void(Bytes, const Region&, const DecodeLimits&)>;

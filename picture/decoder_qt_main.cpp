@@ -33,7 +33,7 @@ void Prepare(Bytes file, const Region&, const DecodeLimits& limits) {
   reader->size();
 }
 
-DecodeOutcome Decode(Bytes, const Region& region, const DecodeLimits& limits) {
+DecodeOutcome Decode(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement) {
   if (!reader) return {{}, "not a picture format Pixolan can read"};
   const QSize size = reader->size();
   const std::int64_t bytes = std::int64_t{size.width()} * size.height() * 4;
@@ -41,7 +41,25 @@ DecodeOutcome Decode(Bytes, const Region& region, const DecodeLimits& limits) {
   QImage decoded;
   if (!reader->read(&decoded)) return {{}, reader->errorString().toStdString()};
 
-  return {RgbaFromImage(decoded, region), {}};
+  PlacedRead placed;
+  if (std::string refusal = placed.Plan(file, placement, region, decoded.width(), decoded.height()); !refusal.empty())
+    return {{}, refusal};
+  if (!placed.plan.scaled) return placed.Finish(RgbaFromImage(decoded, placed.StoredRegion()));
+  // Qt holds the whole picture anyway: its rows go to the reducer from there.
+  const QImage argb = decoded.convertToFormat(QImage::Format_ARGB32);
+  PictureReducer& reducer = placed.Start({0, 0, argb.width(), argb.height()}, argb.width(), argb.height());
+  for (int y = reducer.FirstRow(); y < reducer.EndRow(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+    for (int x = 0; x < argb.width(); ++x) {
+      std::uint8_t* p = &placed.row[static_cast<std::size_t>(x) * 4];
+      p[0] = static_cast<std::uint8_t>(qRed(line[x]));
+      p[1] = static_cast<std::uint8_t>(qGreen(line[x]));
+      p[2] = static_cast<std::uint8_t>(qBlue(line[x]));
+      p[3] = static_cast<std::uint8_t>(qAlpha(line[x]));
+    }
+    reducer.AddRow(y, placed.row.data());
+  }
+  return placed.Finish();
 }
 
 }  // namespace

@@ -16,6 +16,10 @@ namespace pixolan {
 struct LoadResult {
   Picture picture;
   std::string error;  // names the file and the reason; empty on success
+  // The picture's size as stored, and the scale a placement shrank or enlarged it by.
+  int picture_width = 0;
+  int picture_height = 0;
+  double scale = 1;
   bool Ok() const { return error.empty(); }
 };
 
@@ -37,15 +41,25 @@ struct DecoderProgram {
 };
 
 /// Decodes the picture file at path, chosen by content, not by suffix.
-/// Pixels are taken as stored: no colour management, no EXIF rotation, no
-/// scaling. Alpha is composited over background. Only region is kept.
+/// Pixels are taken as stored: no colour management, no EXIF rotation
+/// unless the placement asks for it, no scaling unless it places the picture
+/// (Fit, Fill, Crop: the result is then the drawing area, the picture centred
+/// in it). Alpha is composited over background. Only region (in pixels of
+/// the turned picture) is kept by an Actual placement.
 /// Blocks until the decoding process is done (at most program.deadline).
 LoadResult LoadPicture(const std::string& path, ColorValue background = kDefaultBackground, const Region& region = {},
-                       const DecoderProgram& program = {});
+                       const DecoderProgram& program = {}, const Placement& placement = {});
+
+/// The window's load: as above, placed into the drawing area the placement
+/// names; an Actual placement keeps the widest drawing area's region.
+inline LoadResult LoadPicture(const std::string& path, ColorValue background, const Placement& placement) {
+  return LoadPicture(path, background, Region{}, {}, placement);
+}
 
 /// The same for a picture already in memory (standard input); name goes
 /// into messages.
 LoadResult LoadPictureBytes(std::string bytes, const std::string& name, ColorValue background = kDefaultBackground,
-                            const Region& region = {}, const DecoderProgram& program = {});
+                            const Region& region = {}, const DecoderProgram& program = {},
+                            const Placement& placement = {});
 
 }  // namespace pixolan

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // PNG through libpng: rows up to the last one a region needs, and for Adam7
-// pictures only the region's rows kept while every pass goes by.
+// pictures only the region's rows kept while every pass goes by; a placed
+// read hands each row to the reducer (Adam7: once the last pass is in).
 
 #include <png.h>
 
@@ -41,8 +42,9 @@ constexpr int kIgnoredChunkCount = 6;
 constexpr png_alloc_size_t kMaxChunkBytes = 8 * 1024 * 1024;
 
 /// Everything that can longjmp lives here; rows and result outlive a jump.
-bool Decode(png_structp png, png_infop info, const Region& region, const DecodeLimits& limits,
-            std::vector<png_byte>& row, RgbaPixels& result, std::string& refusal) {
+bool Decode(png_structp png, png_infop info, Bytes file, const Region& asked, const DecodeLimits& limits,
+            const Placement& placement, PlacedRead& placed, std::vector<png_byte>& row, RgbaPixels& result,
+            std::string& refusal) {
   if (setjmp(png_jmpbuf(png))) return false;
 
   // The format's own ceiling; the real bound is the check against limits below.
@@ -56,11 +58,17 @@ bool Decode(png_structp png, png_infop info, const Region& region, const DecodeL
 
   const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
   const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
-  const Region wanted = ClipRegion(region, width, height);
+  refusal = placed.Plan(file, placement, asked, width, height);
+  if (!refusal.empty()) return false;
+  const Region& region = placed.StoredRegion();
+  const bool scaled = placed.plan.scaled;
+  const Region wanted = scaled ? Region{0, 0, static_cast<int>(width), static_cast<int>(height)}
+                               : ClipRegion(region, width, height);
   // libpng keeps the current and previous rows at up to 8 bytes a pixel, and
   // an Adam7 picture needs one more full row to gather each pass into.
   const std::int64_t row_bytes = std::int64_t{width} * 8 + 64;
-  std::int64_t needed = std::int64_t{wanted.width} * wanted.height * 4 + row_bytes * (interlaced ? 3 : 2);
+  std::int64_t needed = (scaled ? placed.BytesNeeded(width) : std::int64_t{wanted.width} * wanted.height * 4) +
+                        row_bytes * (interlaced ? 3 : 2);
   // Adam7 spreads the region's rows over all seven passes, so every pass of
   // the whole picture is inflated and converted to reach them: the work is
   // that of holding the whole picture, and is limited as such.
@@ -80,6 +88,15 @@ bool Decode(png_structp png, png_infop info, const Region& region, const DecodeL
   png_read_update_info(png, info);
 
   row.resize(png_get_rowbytes(png, info));
+  if (scaled && !interlaced) {
+    PictureReducer& reducer = placed.Start(wanted, wanted.width, wanted.height);
+    for (int y = 0; y < reducer.EndRow(); ++y) {
+      png_read_row(png, row.data(), nullptr);
+      reducer.AddRow(y, row.data());
+    }
+    return true;
+  }
+  // Adam7 placed: the whole picture gathered (its size was limited above), then reduced.
   result.rgba.resize(static_cast<std::size_t>(wanted.width) * wanted.height * 4);
   const std::size_t left = static_cast<std::size_t>(wanted.x) * 4, span = static_cast<std::size_t>(wanted.width) * 4;
   const int bottom = wanted.y + wanted.height;
@@ -97,12 +114,18 @@ bool Decode(png_structp png, png_infop info, const Region& region, const DecodeL
   }
   result.width = wanted.width;
   result.height = wanted.height;
+  if (scaled) {
+    PictureReducer& reducer = placed.Start(wanted, wanted.width, wanted.height);
+    for (int y = reducer.FirstRow(); y < reducer.EndRow(); ++y)
+      reducer.AddRow(y, result.rgba.data() + static_cast<std::size_t>(y) * wanted.width * 4);
+    result = {};
+  }
   return true;
 }
 
 }  // namespace
 
-DecodeOutcome DecodePng(Bytes file, const Region& region, const DecodeLimits& limits) {
+DecodeOutcome DecodePng(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement) {
   Reader reader{file};
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, OnError, OnWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -112,14 +135,15 @@ DecodeOutcome DecodePng(Bytes file, const Region& region, const DecodeLimits& li
   }
   png_set_read_fn(png, &reader, ReadFromMemory);
 
-  DecodeOutcome outcome;
+  PlacedRead placed;
+  RgbaPixels pixels;
   std::vector<png_byte> row;
   std::string refusal;
-  const bool decoded = Decode(png, info, region, limits, row, outcome.pixels, refusal);
+  const bool decoded = Decode(png, info, file, region, limits, placement, placed, row, pixels, refusal);
   // Stops here: the rest of the data, and its checksums, are never read.
   png_destroy_read_struct(&png, &info, nullptr);
   if (!decoded) return {{}, refusal.empty() ? std::string(reader.message) : refusal};
-  return outcome;
+  return placed.Finish(std::move(pixels));
 }
 
 }  // namespace pixolan
