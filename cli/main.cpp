@@ -43,7 +43,7 @@ class CommandLineReport : public RunHost {
 
 // The picture on standard input, read whole: at most the limit, so that an
 // endless stream cannot fill memory.
-LoadResult LoadStandardInput(ColorValue background, const Region& region) {
+LoadResult LoadStandardInput(ColorValue background, const Region& region, const Placement& placement) {
   const std::string name = "standard input";
   constexpr std::size_t kLimit = std::size_t{kAllocationLimitMB} * 1024 * 1024;
   std::string bytes;
@@ -51,7 +51,7 @@ LoadResult LoadStandardInput(ColorValue background, const Region& region) {
   if (error == EFBIG)
     return LoadFailure(name, "more than the " + std::to_string(kAllocationLimitMB) + " MB a picture may take");
   if (error != 0) return LoadFailure(name, std::strerror(error));
-  return LoadPictureBytes(std::move(bytes), name, background, region);
+  return LoadPictureBytes(std::move(bytes), name, background, region, {}, placement);
 }
 
 }  // namespace
@@ -78,10 +78,12 @@ int main(int argc, char** argv) {
 
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);
+  LoadResult loaded;
   if (cl.picture) {
     const Region region = VisibleRegion(cl, viewport);
-    const LoadResult loaded = *cl.picture == "-" ? LoadStandardInput(viewport.GetBackground(), region)
-                                                 : LoadPicture(*cl.picture, viewport.GetBackground(), region);
+    const Placement placement = PlacementFor(cl, viewport);
+    loaded = *cl.picture == "-" ? LoadStandardInput(viewport.GetBackground(), region, placement)
+                                : LoadPicture(*cl.picture, viewport.GetBackground(), region, {}, placement);
     if (!loaded.Ok()) {
       PrintError("pixolan-encode: " + loaded.error + '\n');
       return 1;
@@ -96,6 +98,6 @@ int main(int argc, char** argv) {
   CommandLineReport report;
   HeaderStats stats;
   if (!HeaderEncoder().Run(viewport, job, report, &stats)) return 1;
-  PrintError(AfterRunText(cl, stats));
+  PrintError(AfterRunText(cl, stats) + (cl.report ? PlacementReport(loaded) : ""));
   return 0;
 }
