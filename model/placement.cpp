@@ -55,19 +55,35 @@ std::vector<Taps> Weights(int outputs, int inputs, double start, double step, bo
       t.weights = {1.0f};
       continue;
     }
+    // Beyond the edges the picture is mirrored about its outer pixels, which
+    // continues fine patterns (a checkerboard stays one) instead of biasing
+    // the edge towards one side.
     const double c = centre - 0.5;
-    const int first = std::max(0, static_cast<int>(std::ceil(c - 2 * widen)));
-    const int last = std::min(inputs - 1, static_cast<int>(std::floor(c + 2 * widen)));
+    auto mirrored = [inputs](int j) {
+      if (inputs == 1) return 0;
+      const int period = 2 * (inputs - 1);
+      j = ((j % period) + period) % period;
+      return j < inputs ? j : period - j;
+    };
+    const int from = static_cast<int>(std::ceil(c - 2 * widen)), to = static_cast<int>(std::floor(c + 2 * widen));
+    std::vector<double> w(static_cast<std::size_t>(inputs > 0 ? inputs : 1), 0.0);
+    int first = inputs, last = -1;
     double total = 0;
-    std::vector<double> w;
-    for (int j = first; j <= last; ++j) total += w.emplace_back(Mitchell((j - c) / widen));
-    if (w.empty() || total == 0) {  // a sliver: the nearest pixel
+    for (int j = from; j <= to; ++j) {
+      const int m = mirrored(j);
+      const double x = Mitchell((j - c) / widen);
+      w[static_cast<std::size_t>(m)] += x;
+      total += x;
+      first = std::min(first, m);
+      last = std::max(last, m);
+    }
+    if (last < first || total == 0) {  // a sliver: the nearest pixel
       t.first = std::clamp(static_cast<int>(std::floor(centre)), 0, inputs - 1);
       t.weights = {1.0f};
       continue;
     }
     t.first = first;
-    for (double x : w) t.weights.push_back(static_cast<float>(x / total));
+    for (int j = first; j <= last; ++j) t.weights.push_back(static_cast<float>(w[static_cast<std::size_t>(j)] / total));
   }
   return taps;
 }

@@ -332,18 +332,21 @@ class RleDecoder {
 
 namespace {
 
-// Rows held at once by a placed read: about 16 MB of them.
-constexpr std::int64_t kBandBytes = 16 * 1024 * 1024;
+// Rows held at once by a placed read: about 2 MB of them, or 16 MB for an
+// RLE stream, which is run through from its start for every band.
+constexpr std::int64_t kBandBytes = 2 * 1024 * 1024;
+constexpr std::int64_t kRleBandBytes = 16 * 1024 * 1024;
 
 // Each band is a region read of whole rows; an RLE stream is run through
 // once a band, which costs less than holding the whole picture.
 DecodeOutcome DecodeScaled(Bytes file, const Layout& layout, const DecodeLimits& limits, PlacedRead& placed) {
   const int width = static_cast<int>(layout.width), height = static_cast<int>(layout.height);
-  const int band = static_cast<int>(std::clamp<std::int64_t>(kBandBytes / (layout.width * 4), 1, height));
+  const bool rle = layout.compression == kRle8 || layout.compression == kRle4;
+  const int band =
+      static_cast<int>(std::clamp<std::int64_t>((rle ? kRleBandBytes : kBandBytes) / (layout.width * 4), 1, height));
   const std::int64_t needed = std::int64_t{width} * band * 4 + placed.BytesNeeded(width);
   if (needed > limits.max_bytes) return {{}, TooLarge(width, height, needed, limits)};
   PictureReducer& reducer = placed.Start({0, 0, width, height}, width, height);
-  const bool rle = layout.compression == kRle8 || layout.compression == kRle4;
   for (int top = reducer.FirstRow(); top < reducer.EndRow(); top += band) {
     Target target(layout, {0, top, width, std::min(band, reducer.EndRow() - top)});
     if (rle) {
