@@ -61,7 +61,7 @@ struct Placement {
   Region crop{0, 0, 0, 0};  // Crop only: in pixels of the turned picture
   int area_width = kMaxVisibleWidth;  // the drawing area Fit, Fill and Crop place into
   int area_height = kMaxVisibleHeight;
-  Orientation orientation;  // after the EXIF orientation, when that is followed
+  Orientation orientation{};  // after the EXIF orientation, when that is followed
   bool exif_orientation = false;
 
   /// Today's region read of the stored pixels: nothing to turn or scale.

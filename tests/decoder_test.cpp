@@ -201,7 +201,7 @@ std::string Quarters(const DecodeOutcome& decoded, std::initializer_list<std::pa
   std::string out;
   for (const auto& [x, y] : probes) {
     const std::uint32_t p = PixelAt(decoded.pixels, x, y);
-    const int r = p >> 24, g = p >> 16 & 0xFF, b = p >> 8 & 0xFF;
+    const int r = p >> 24, g = p >> 16 & 0xFF;
     out += (p & 0xFF) < 128 ? '-' : r > 128 && g > 128 ? 'w' : r > 128 ? 'r' : g > 128 ? 'g' : 'b';
   }
   return out;
@@ -217,20 +217,23 @@ TEST(Placed, EveryFormatTurnsFitsFillsAndCrops) {
     const std::string file = testing::ReadFile(path);
     const Bytes bytes(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
     // Turned right it is 100 x 200: fitted, 64 x 128 at column 32.
-    const DecodeOutcome fit = DecodePicture(bytes, {}, {}, {PictureSize::Fit, {0, 0, 0, 0}, 128, 128, right});
+    const Placement turned{.size = PictureSize::Fit, .area_width = 128, .area_height = 128, .orientation = right};
+    const DecodeOutcome fit = DecodePicture(bytes, {}, {}, turned);
     ASSERT_EQ(fit.error, "") << format;
     EXPECT_EQ(std::tie(fit.pixels.width, fit.pixels.height, fit.picture_width, fit.picture_height),
               std::make_tuple(128, 128, 200, 100));
     EXPECT_DOUBLE_EQ(fit.scale, 0.64);
     EXPECT_EQ(Quarters(fit, {{40, 8}, {88, 8}, {40, 120}, {88, 120}, {8, 64}}), "brwg-") << format;
     // Filled: twice the middle 64 x 64.
-    const DecodeOutcome fill = DecodePicture(bytes, {}, {}, {PictureSize::Fill, {0, 0, 0, 0}, 128, 128});
+    const Placement fill_area{.size = PictureSize::Fill, .area_width = 128, .area_height = 128};
+    const DecodeOutcome fill = DecodePicture(bytes, {}, {}, fill_area);
     EXPECT_EQ(Quarters(fill, {{20, 20}, {100, 20}, {20, 100}, {100, 100}}), "rgbw") << format;
     // The 20 x 20 around the middle, six times.
-    const DecodeOutcome crop = DecodePicture(bytes, {}, {}, {PictureSize::Crop, {90, 40, 20, 20}, 128, 128});
+    const Placement middle{.size = PictureSize::Crop, .crop = {90, 40, 20, 20}, .area_width = 128, .area_height = 128};
+    const DecodeOutcome crop = DecodePicture(bytes, {}, {}, middle);
     EXPECT_EQ(Quarters(crop, {{20, 20}, {100, 20}, {20, 100}, {100, 100}, {1, 1}}), "rgbw-") << format;
     // Actual pixels turned half round: a region read of the bottom right corner.
-    const DecodeOutcome actual = DecodePicture(bytes, {0, 0, 128, 128}, {}, {PictureSize::Actual, {}, 128, 128, half});
+    const DecodeOutcome actual = DecodePicture(bytes, {0, 0, 128, 128}, {}, {.orientation = half});
     EXPECT_EQ(std::pair(actual.pixels.width, actual.pixels.height), std::pair(128, 100));
     EXPECT_EQ(Quarters(actual, {{10, 10}, {120, 10}, {10, 90}, {120, 90}}), "wbgr") << format;
   }
@@ -268,7 +271,7 @@ TEST(Placed, ExifOrientationOnlyWhenAskedFor) {
     ASSERT_EQ(testing::RunCommand("convert " + (dir / "quarters.ppm") + " -orient RightTop " + path).status, 0);
     const Data data = WithExifOrientation(format, testing::ReadFile(path), 6);
     EXPECT_EQ(ExifOrientation(data), 6) << format;
-    Placement fit{PictureSize::Fit, {0, 0, 0, 0}, 128, 128};
+    Placement fit{.size = PictureSize::Fit, .area_width = 128, .area_height = 128};
     EXPECT_EQ(Quarters(DecodePicture(data, {}, {}, fit), {{8, 40}, {120, 40}, {8, 90}, {120, 90}}), "rgbw") << format;
     fit.exif_orientation = true;
     EXPECT_EQ(Quarters(DecodePicture(data, {}, {}, fit), {{40, 8}, {88, 8}, {40, 120}, {88, 120}}), "brwg") << format;

@@ -19,7 +19,10 @@ std::string TurnedLetters(const Orientation& o) {
   const std::vector<std::uint8_t> turned = TurnedRgba(rgba, 3, 2, o);
   const int width = o.transpose ? 2 : 3;
   std::string out;
-  for (std::size_t i = 0; i < turned.size(); i += 4) out += std::string(i && i / 4 % width == 0 ? " " : "") + char(turned[i]);
+  for (std::size_t i = 0; i < turned.size(); i += 4) {
+    if (i > 0 && i / 4 % width == 0) out += ' ';
+    out += char(turned[i]);
+  }
   return out;
 }
 
@@ -66,7 +69,7 @@ TEST(Orientation, TravelsAsOneWordToTheDecodingProgram) {
 
 PlacementPlan Plan(PictureSize size, int width, int height, Region crop = {0, 0, 0, 0}, Orientation o = {}) {
   PlacementPlan plan;
-  EXPECT_EQ(PlanPlacement({size, crop, 172, 128, o, false}, {}, width, height, {}, plan), "");
+  EXPECT_EQ(PlanPlacement({.size = size, .crop = crop, .orientation = o}, {}, width, height, {}, plan), "");
   return plan;
 }
 
@@ -93,7 +96,7 @@ TEST(Placement, ACropIsFittedAndMustMeetThePicture) {
   EXPECT_EQ(Spot(p), std::make_tuple(0, 32, 172, 64));
   EXPECT_EQ(p.stored_source.x, 1000);
   PlacementPlan outside;
-  EXPECT_EQ(PlanPlacement({PictureSize::Crop, {500, 0, 10, 10}, 172, 128}, {}, 400, 300, {}, outside),
+  EXPECT_EQ(PlanPlacement({.size = PictureSize::Crop, .crop = {500, 0, 10, 10}}, {}, 400, 300, {}, outside),
             "the crop 500,0,10,10 lies outside the 400 x 300 picture");
 }
 
@@ -117,7 +120,8 @@ template <class F>
 std::vector<std::uint8_t> Reduce(PictureSize size, int width, int height, F pixel, int area_width = 172,
                                  int area_height = 128) {
   PlacementPlan plan;
-  EXPECT_EQ(PlanPlacement({size, {0, 0, 0, 0}, area_width, area_height}, {}, width, height, {}, plan), "");
+  const Placement placement{.size = size, .area_width = area_width, .area_height = area_height};
+  EXPECT_EQ(PlanPlacement(placement, {}, width, height, {}, plan), "");
   PictureReducer reducer(plan, {0, 0, width, height}, width, height);
   std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 4);
   for (int y = 0; y < height; ++y) {
