@@ -101,7 +101,7 @@ const Option<Parsing> kOptions[] = {
      }},
     {{"fit", 0, nullptr, "scale the whole picture to fit the viewport, centred"},
      [](Parsing& p, const GivenOption& o) { return Sized(p, o, PictureSize::Fit); }},
-    {{"fill", 0, nullptr, "scale the picture to cover the viewport, centred, cutting off the rest"},
+    {{"fill", 0, nullptr, "scale to cover the viewport, centred, the rest cut off"},
      [](Parsing& p, const GivenOption& o) { return Sized(p, o, PictureSize::Fill); }},
     {{"crop", 0, "X,Y,W,H", "fit the W x H pixels from X,Y (of the picture as turned)",
       "needs X,Y,W,H: pixel numbers, such as 0,0,640,480"},
@@ -127,7 +127,7 @@ const Option<Parsing> kOptions[] = {
        p.turned = true;
        return "";
      }},
-    {{"exif-orientation", 0, nullptr, "turn the picture upright as its EXIF orientation says first"},
+    {{"exif-orientation", 0, nullptr, "first turn the picture upright by its EXIF tag"},
      [](Parsing& p, const GivenOption&) {
        p.cl.placement.exif_orientation = true;
        p.turned = true;

@@ -63,6 +63,8 @@ DecodeOutcome PlacedRead::Finish(RgbaPixels pixels) {
   DecodeOutcome outcome;
   if (reducer) {
     outcome.pixels = {plan.area_width, plan.area_height, reducer->Finish()};
+  } else if (plan.orientation.IsIdentity()) {
+    outcome.pixels = std::move(pixels);
   } else {
     outcome.pixels.rgba = TurnedRgba(pixels.rgba, pixels.width, pixels.height, plan.orientation);
     outcome.pixels.width = plan.orientation.transpose ? pixels.height : pixels.width;
