@@ -40,45 +40,51 @@ constexpr std::int64_t kLossyBytesPerColumn = 128;
 // Lossless: the whole picture in 32-bit pixels, plus 16 + 16 cached rows.
 constexpr std::int64_t kLosslessCachedRows = 32;
 
-}  // namespace
+// What libwebp holds for the picture whatever the crop.
+std::int64_t DecoderBytes(const WebPBitstreamFeatures& input) {
+  const std::int64_t width = input.width, height = input.height;
+  // Lossless decodes into a whole-picture buffer before cropping.
+  if (input.format == 2) return (width * height + width * kLosslessCachedRows) * 4;
+  // An alpha plane is kept whole, one byte a pixel.
+  return width * kLossyBytesPerColumn + (input.has_alpha ? width * height : 0);
+}
 
-namespace {
-
-// The placed read: the part placed, cropped and shrunk by libwebp to twice
-// the placed size, then handed to the reducer row by row.
-DecodeOutcome DecodeScaled(Bytes file, WebPDecoderConfig& config, const DecodeLimits& limits, PlacedRead& placed) {
-  const std::int64_t width = config.input.width, height = config.input.height;
-  const Region& source = placed.plan.stored_source;
-  // libwebp crops from an even corner.
-  const Region frame{source.x & ~1, source.y & ~1, source.width + (source.x & 1), source.height + (source.y & 1)};
-  const double shrink = placed.plan.ShrinkOnLoad();
-  const int out_width = std::clamp(static_cast<int>(std::ceil(frame.width * shrink)), 1, frame.width);
-  const int out_height = std::clamp(static_cast<int>(std::ceil(frame.height * shrink)), 1, frame.height);
-  std::int64_t needed = std::int64_t{out_width} * out_height * 4 + placed.BytesNeeded(out_width);
-  if (config.input.format == 2) {
-    needed += (width * height + width * kLosslessCachedRows) * 4;
-  } else {
-    needed += width * kLossyBytesPerColumn;
-    if (config.input.has_alpha) needed += width * height;
-  }
-  if (needed > limits.max_bytes) return {{}, TooLarge(width, height, needed, limits)};
-
-  std::vector<std::uint8_t> out(static_cast<std::size_t>(out_width) * out_height * 4);
+// The stored pixels frame (its corner even), shrunk to width x height when
+// smaller, as straight RGBA into out.
+VP8StatusCode DecodeFrame(Bytes file, WebPDecoderConfig& config, const Region& frame, int width, int height,
+                          std::vector<std::uint8_t>& out) {
+  out.resize(static_cast<std::size_t>(width) * height * 4);
   config.options.use_cropping = 1;
   config.options.crop_left = frame.x;
   config.options.crop_top = frame.y;
   config.options.crop_width = frame.width;
   config.options.crop_height = frame.height;
-  config.options.use_scaling = out_width != frame.width || out_height != frame.height;
-  config.options.scaled_width = out_width;
-  config.options.scaled_height = out_height;
-  config.output.colorspace = MODE_RGBA;
+  config.options.use_scaling = width != frame.width || height != frame.height;
+  config.options.scaled_width = width;
+  config.options.scaled_height = height;
+  config.output.colorspace = MODE_RGBA;  // straight alpha, as Qt's ARGB32
   config.output.is_external_memory = 1;
   config.output.u.RGBA.rgba = out.data();
-  config.output.u.RGBA.stride = out_width * 4;
+  config.output.u.RGBA.stride = width * 4;
   config.output.u.RGBA.size = out.size();
   const VP8StatusCode status = WebPDecode(file.data(), file.size(), &config);
   WebPFreeDecBuffer(&config.output);
+  return status;
+}
+
+// The placed read: the part placed, cropped and shrunk by libwebp to twice
+// the placed size, then handed to the reducer row by row.
+DecodeOutcome DecodeScaled(Bytes file, WebPDecoderConfig& config, const DecodeLimits& limits, PlacedRead& placed) {
+  const Region& source = placed.plan.stored_source;
+  const Region frame{source.x & ~1, source.y & ~1, source.width + (source.x & 1), source.height + (source.y & 1)};
+  const double shrink = placed.plan.ShrinkOnLoad();
+  const int out_width = std::clamp(static_cast<int>(std::ceil(frame.width * shrink)), 1, frame.width);
+  const int out_height = std::clamp(static_cast<int>(std::ceil(frame.height * shrink)), 1, frame.height);
+  const std::int64_t needed =
+      std::int64_t{out_width} * out_height * 4 + placed.BytesNeeded(out_width) + DecoderBytes(config.input);
+  if (needed > limits.max_bytes) return {{}, TooLarge(config.input.width, config.input.height, needed, limits)};
+  std::vector<std::uint8_t> out;
+  const VP8StatusCode status = DecodeFrame(file, config, frame, out_width, out_height, out);
   if (status != VP8_STATUS_OK) return {{}, Failure(status)};
   PictureReducer& reducer = placed.Start(frame, out_width, out_height);
   for (int y = reducer.FirstRow(); y < reducer.EndRow(); ++y)
@@ -104,32 +110,13 @@ DecodeOutcome DecodeWebp(Bytes file, const Region& asked, const DecodeLimits& li
   const int right = static_cast<int>(std::min<std::int64_t>(std::int64_t{region.x} + pixels.width + kMargin, width));
   const int bottom = static_cast<int>(std::min<std::int64_t>(std::int64_t{region.y} + pixels.height + kMargin, height));
   const std::int64_t crop_bytes = pixels.rgba.empty() ? 0 : std::int64_t{right - left} * (bottom - top) * 4;
-
-  std::int64_t needed = crop_bytes;
-  if (config.input.format == 2) {
-    // Lossless decodes into a whole-picture buffer before cropping.
-    needed += (width * height + width * kLosslessCachedRows) * 4;
-  } else {
-    needed += width * kLossyBytesPerColumn;
-    // An alpha plane is kept whole, one byte a pixel.
-    if (config.input.has_alpha) needed += width * height;
-  }
+  const std::int64_t needed = crop_bytes + DecoderBytes(config.input);
   if (needed > limits.max_bytes) return {{}, TooLarge(width, height, needed, limits)};
   if (pixels.rgba.empty()) return placed.Finish(std::move(pixels));
 
-  std::vector<std::uint8_t> crop(static_cast<std::size_t>(crop_bytes));
-  config.options.use_cropping = 1;
-  config.options.crop_left = left;
-  config.options.crop_top = top;
-  config.options.crop_width = right - left;
-  config.options.crop_height = bottom - top;
-  config.output.colorspace = MODE_RGBA;  // straight alpha, as Qt's ARGB32
-  config.output.is_external_memory = 1;
-  config.output.u.RGBA.rgba = crop.data();
-  config.output.u.RGBA.stride = (right - left) * 4;
-  config.output.u.RGBA.size = crop.size();
-  const VP8StatusCode status = WebPDecode(file.data(), file.size(), &config);
-  WebPFreeDecBuffer(&config.output);
+  std::vector<std::uint8_t> crop;
+  const VP8StatusCode status = DecodeFrame(file, config, {left, top, right - left, bottom - top}, right - left,
+                                           bottom - top, crop);
   if (status != VP8_STATUS_OK) return {{}, Failure(status)};
 
   const std::size_t row_bytes = static_cast<std::size_t>(pixels.width) * 4;
