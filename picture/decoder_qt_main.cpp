@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QImageReader>
 
+#include <algorithm>
 #include <memory>
 
 #include "picture/decoder_process.h"
@@ -45,19 +46,24 @@ DecodeOutcome Decode(Bytes file, const Region& region, const DecodeLimits& limit
   if (std::string refusal = placed.Plan(file, placement, region, decoded.width(), decoded.height()); !refusal.empty())
     return {{}, refusal};
   if (!placed.plan.scaled) return placed.Finish(RgbaFromImage(decoded, placed.StoredRegion()));
-  // Qt holds the whole picture anyway: its rows go to the reducer from there.
-  const QImage argb = decoded.convertToFormat(QImage::Format_ARGB32);
-  PictureReducer& reducer = placed.Start({0, 0, argb.width(), argb.height()}, argb.width(), argb.height());
-  for (int y = reducer.FirstRow(); y < reducer.EndRow(); ++y) {
-    const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-    for (int x = 0; x < argb.width(); ++x) {
-      std::uint8_t* p = &placed.row[static_cast<std::size_t>(x) * 4];
-      p[0] = static_cast<std::uint8_t>(qRed(line[x]));
-      p[1] = static_cast<std::uint8_t>(qGreen(line[x]));
-      p[2] = static_cast<std::uint8_t>(qBlue(line[x]));
-      p[3] = static_cast<std::uint8_t>(qAlpha(line[x]));
+  // Qt holds the whole picture anyway: its rows go to the reducer from
+  // there, converted a band at a time rather than in a second whole copy.
+  constexpr int kBand = 64;
+  PictureReducer& reducer = placed.Start({0, 0, decoded.width(), decoded.height()}, decoded.width(), decoded.height());
+  for (int top = reducer.FirstRow(); top < reducer.EndRow(); top += kBand) {
+    const int rows = std::min(kBand, reducer.EndRow() - top);
+    const QImage band = decoded.copy(0, top, decoded.width(), rows).convertToFormat(QImage::Format_ARGB32);
+    for (int row = 0; row < band.height(); ++row) {
+      const auto* line = reinterpret_cast<const QRgb*>(band.constScanLine(row));
+      for (int x = 0; x < band.width(); ++x) {
+        std::uint8_t* p = &placed.row[static_cast<std::size_t>(x) * 4];
+        p[0] = static_cast<std::uint8_t>(qRed(line[x]));
+        p[1] = static_cast<std::uint8_t>(qGreen(line[x]));
+        p[2] = static_cast<std::uint8_t>(qBlue(line[x]));
+        p[3] = static_cast<std::uint8_t>(qAlpha(line[x]));
+      }
+      reducer.AddRow(top + row, placed.row.data());
     }
-    reducer.AddRow(y, placed.row.data());
   }
   return placed.Finish();
 }
