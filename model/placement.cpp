@@ -23,6 +23,9 @@ const std::array<float, 256>& LinearTable() {
   return table;
 }
 
+// The reduced picture's unit: 16 bits a channel.
+constexpr float kReducedScale = 65535.0f;
+
 std::uint8_t ToByte(double unit) { return static_cast<std::uint8_t>(std::lround(std::clamp(unit, 0.0, 1.0) * 255)); }
 
 // Mitchell-Netravali with B = C = 1/3: sharp enough for small panels, with
@@ -300,7 +303,7 @@ std::int64_t PictureReducer::BytesNeeded(const PlacementPlan& plan, int width) {
   const std::int64_t pw = plan.StoredPlacedWidth(), ph = plan.StoredPlacedHeight();
   const std::int64_t reduced_width = std::min<std::int64_t>(4 * pw + 2, width);
   const std::int64_t reduced = reduced_width * (4 * ph + 2);
-  return (std::int64_t{width} + reduced + pw * (4 * ph + 2) + pw * ph) * 16 +
+  return (std::int64_t{width} + pw * (4 * ph + 2) + pw * ph) * 16 + reduced * 8 +
          std::int64_t{plan.area_width} * plan.area_height * 4;
 }
 
@@ -345,7 +348,10 @@ void PictureReducer::FlushBoxRow() {
   for (int j = 0; j < reduced_width_; ++j) {
     const int n = std::min(box_x_, columns_ - j * box_x_);
     const float scale = rows_in_box_ ? 1.0f / (float(n) * float(rows)) : 0.0f;
-    for (int c = 0; c < 4; ++c) reduced_.push_back(sums_[static_cast<std::size_t>(j) * 4 + c] * scale);
+    for (int c = 0; c < 4; ++c) {
+      const float unit = std::clamp(sums_[static_cast<std::size_t>(j) * 4 + c] * scale, 0.0f, 1.0f);
+      reduced_.push_back(static_cast<std::uint16_t>(unit * kReducedScale + 0.5f));
+    }
   }
   std::fill(sums_.begin(), sums_.end(), 0.0f);
   rows_in_box_ = 0;
@@ -367,9 +373,9 @@ std::vector<std::uint8_t> PictureReducer::Finish() {
     for (int x = 0; x < pw; ++x) {
       const Taps& t = across[static_cast<std::size_t>(x)];
       float* out = &wide[(static_cast<std::size_t>(y) * pw + x) * 4];
-      const float* in = &reduced_[(static_cast<std::size_t>(y) * rw + t.first) * 4];
+      const std::uint16_t* in = &reduced_[(static_cast<std::size_t>(y) * rw + t.first) * 4];
       for (float w : t.weights) {
-        for (int c = 0; c < 4; ++c) out[c] += w * in[c];
+        for (int c = 0; c < 4; ++c) out[c] += w * (1.0f / kReducedScale) * in[c];
         in += 4;
       }
     }
