@@ -289,8 +289,9 @@ PictureReducer::PictureReducer(const PlacementPlan& plan, const Region& frame, i
   span(source_x_, source_width_, width, first_column_, columns_);
   span(source_y_, source_height_, height, first_row_, rows_);
   const int pw = std::max(plan.StoredPlacedWidth(), 1), ph = std::max(plan.StoredPlacedHeight(), 1);
-  box_x_ = plan.nearest ? 1 : std::max(1, static_cast<int>(source_width_ / (2.0 * pw)));
-  box_y_ = plan.nearest ? 1 : std::max(1, static_cast<int>(source_height_ / (2.0 * ph)));
+  // Boxes that leave about twice the placed size for the filter.
+  box_x_ = plan.nearest ? 1 : std::max(1, static_cast<int>(std::lround(source_width_ / (2.0 * pw))));
+  box_y_ = plan.nearest ? 1 : std::max(1, static_cast<int>(std::lround(source_height_ / (2.0 * ph))));
   reduced_width_ = (columns_ + box_x_ - 1) / box_x_;
   reduced_height_ = (rows_ + box_y_ - 1) / box_y_;
   sums_.assign(static_cast<std::size_t>(reduced_width_) * 4, 0.0f);
@@ -298,12 +299,12 @@ PictureReducer::PictureReducer(const PlacementPlan& plan, const Region& frame, i
 }
 
 std::int64_t PictureReducer::BytesNeeded(const PlacementPlan& plan, int width) {
-  // The reduced picture is below 4 times the placed size each way (the box
-  // is the whole part of source / twice placed); then two filter passes.
+  // The reduced picture is below 3 times the placed size each way (the box
+  // is source / twice placed, rounded); then two filter passes.
   const std::int64_t pw = plan.StoredPlacedWidth(), ph = plan.StoredPlacedHeight();
-  const std::int64_t reduced_width = std::min<std::int64_t>(4 * pw + 2, width);
-  const std::int64_t reduced = reduced_width * (4 * ph + 2);
-  return (std::int64_t{width} + pw * (4 * ph + 2) + pw * ph) * 16 + reduced * 8 +
+  const std::int64_t reduced_width = std::min<std::int64_t>(3 * pw + 2, width);
+  const std::int64_t reduced = reduced_width * (3 * ph + 2);
+  return (std::int64_t{width} + pw * (3 * ph + 2) + pw * ph) * 16 + reduced * 8 +
          std::int64_t{plan.area_width} * plan.area_height * 4;
 }
 
