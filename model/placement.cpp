@@ -14,10 +14,12 @@ namespace {
 float ToLinear(double c) { return static_cast<float>(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4)); }
 double FromLinear(double v) { return v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1 / 2.4) - 0.055; }
 
-const std::array<float, 256>& LinearTable() {
-  static const std::array<float, 256> table = [] {
-    std::array<float, 256> t{};
-    for (int i = 0; i < 256; ++i) t[i] = ToLinear(i / 255.0);
+// Linear light of each 8-bit sRGB value in 16-bit units: the darkest step
+// is 20 units, fine enough for averages that end as 8-bit sRGB.
+const std::array<std::uint16_t, 256>& LinearTable16() {
+  static const std::array<std::uint16_t, 256> table = [] {
+    std::array<std::uint16_t, 256> t{};
+    for (int i = 0; i < 256; ++i) t[i] = static_cast<std::uint16_t>(std::lround(ToLinear(i / 255.0) * 65535));
     return t;
   }();
   return table;
@@ -313,30 +315,26 @@ void PictureReducer::AddRow(int y, const std::uint8_t* rgba) {
   const int box_row = (y - first_row_) / box_y_;
   if (box_row < box_row_) return;  // rows go top to bottom only
   while (box_row_ < box_row) FlushBoxRow();
-  const std::array<float, 256>& linear = LinearTable();
+  // Whole numbers within a box: their sums do not wait on each other the
+  // way floating-point ones would.
+  const std::array<std::uint16_t, 256>& linear = LinearTable16();
+  constexpr float kColourUnit = 1.0f / (65535.0f * 255.0f), kAlphaUnit = 1.0f / 255.0f;
   const std::uint8_t* p = rgba + static_cast<std::size_t>(first_column_) * 4;
   float* s = sums_.data();
   for (int j = 0; j < reduced_width_; ++j, s += 4) {
     const int n = std::min(box_x_, columns_ - j * box_x_);
-    float r = 0, g = 0, b = 0, a = 0;
+    std::uint64_t r = 0, g = 0, b = 0, a = 0;
     for (int i = 0; i < n; ++i, p += 4) {
-      if (p[3] == 255) {
-        r += linear[p[0]];
-        g += linear[p[1]];
-        b += linear[p[2]];
-        a += 1;
-      } else if (p[3] != 0) {
-        const float alpha = p[3] * (1.0f / 255);
-        r += linear[p[0]] * alpha;
-        g += linear[p[1]] * alpha;
-        b += linear[p[2]] * alpha;
-        a += alpha;
-      }
+      const std::uint32_t alpha = p[3];
+      r += std::uint32_t{linear[p[0]]} * alpha;
+      g += std::uint32_t{linear[p[1]]} * alpha;
+      b += std::uint32_t{linear[p[2]]} * alpha;
+      a += alpha;
     }
-    s[0] += r;
-    s[1] += g;
-    s[2] += b;
-    s[3] += a;
+    s[0] += static_cast<float>(r) * kColourUnit;
+    s[1] += static_cast<float>(g) * kColourUnit;
+    s[2] += static_cast<float>(b) * kColourUnit;
+    s[3] += static_cast<float>(a) * kAlphaUnit;
   }
   ++rows_in_box_;
 }
