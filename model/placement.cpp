@@ -310,22 +310,29 @@ std::int64_t PictureReducer::BytesNeeded(const PlacementPlan& plan, int width) {
          std::int64_t{plan.area_width} * plan.area_height * 4;
 }
 
-void PictureReducer::AddRow(int y, const std::uint8_t* rgba) {
+void PictureReducer::AddRow(int y, const std::uint8_t* pixels, int channels) {
   if (y < first_row_ || y >= EndRow()) return;
   const int box_row = (y - first_row_) / box_y_;
   if (box_row < box_row_) return;  // rows go top to bottom only
   while (box_row_ < box_row) FlushBoxRow();
+  if (channels == 3) Accumulate<3>(pixels);
+  else Accumulate<4>(pixels);
+  ++rows_in_box_;
+}
+
+template <int kChannels>
+void PictureReducer::Accumulate(const std::uint8_t* pixels) {
   // Whole numbers within a box: their sums do not wait on each other the
   // way floating-point ones would.
   const std::array<std::uint16_t, 256>& linear = LinearTable16();
   constexpr float kColourUnit = 1.0f / (65535.0f * 255.0f), kAlphaUnit = 1.0f / 255.0f;
-  const std::uint8_t* p = rgba + static_cast<std::size_t>(first_column_) * 4;
+  const std::uint8_t* p = pixels + static_cast<std::size_t>(first_column_) * kChannels;
   float* s = sums_.data();
   for (int j = 0; j < reduced_width_; ++j, s += 4) {
     const int n = std::min(box_x_, columns_ - j * box_x_);
     std::uint64_t r = 0, g = 0, b = 0, a = 0;
-    for (int i = 0; i < n; ++i, p += 4) {
-      const std::uint32_t alpha = p[3];
+    for (int i = 0; i < n; ++i, p += kChannels) {
+      const std::uint32_t alpha = kChannels == 4 ? p[kChannels - 1] : 255;
       r += std::uint32_t{linear[p[0]]} * alpha;
       g += std::uint32_t{linear[p[1]]} * alpha;
       b += std::uint32_t{linear[p[2]]} * alpha;
@@ -336,7 +343,6 @@ void PictureReducer::AddRow(int y, const std::uint8_t* rgba) {
     s[2] += static_cast<float>(b) * kColourUnit;
     s[3] += static_cast<float>(a) * kAlphaUnit;
   }
-  ++rows_in_box_;
 }
 
 void PictureReducer::FlushBoxRow() {

@@ -113,8 +113,9 @@ class PictureReducer {
   /// The rows of the frame the placement needs; others may be skipped.
   int FirstRow() const { return first_row_; }
   int EndRow() const { return first_row_ + rows_; }
-  /// Row y of the frame, straight 8-bit RGBA, width pixels; rows top to bottom.
-  void AddRow(int y, const std::uint8_t* rgba);
+  /// Row y of the frame, width pixels of straight 8-bit RGBA (or opaque
+  /// RGB, 3 channels); rows top to bottom.
+  void AddRow(int y, const std::uint8_t* pixels, int channels = 4);
   /// What the reducer holds at most, for the decoders' memory checks.
   static std::int64_t BytesNeeded(const PlacementPlan& plan, int width);
   /// The drawing area as straight 8-bit RGBA, transparent where the placed
@@ -122,6 +123,8 @@ class PictureReducer {
   std::vector<std::uint8_t> Finish();
 
  private:
+  template <int kChannels>
+  void Accumulate(const std::uint8_t* pixels);
   void FlushBoxRow();
 
   PlacementPlan plan_;

@@ -83,16 +83,19 @@ bool Decode(png_structp png, png_infop info, Bytes file, const Region& asked, co
   png_set_expand(png);
   png_set_scale_16(png);
   png_set_gray_to_rgb(png);
-  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+  // A placed read takes opaque rows as RGB: no filler for libpng to add.
+  const bool rgb_rows = scaled && !interlaced;
+  if (!rgb_rows) png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
 
   row.resize(png_get_rowbytes(png, info));
   if (scaled && !interlaced) {
     PictureReducer& reducer = placed.Start(wanted, wanted.width, wanted.height);
+    const int channels = png_get_channels(png, info);
     for (int y = 0; y < reducer.EndRow(); ++y) {
       png_read_row(png, row.data(), nullptr);
-      reducer.AddRow(y, row.data());
+      reducer.AddRow(y, row.data(), channels);
     }
     return true;
   }
