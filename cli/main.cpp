@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  PrintError(BeforeRunText(cl));
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);
   if (cl.picture) {
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
       PrintError("pixolan-encode: " + loaded.error + '\n');
       return 1;
     }
+    PrintError(OffsetWarning(cl, loaded.picture));
     viewport.SetPicture(loaded.picture);
   } else {
     viewport.SetPicture(SamplePicture());

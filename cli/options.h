@@ -37,6 +37,12 @@ std::string Usage();
 /// The part of the picture the viewport can show, from the offset on.
 Region VisibleRegion(const CommandLine& cl, const Viewport& viewport);
 
+/// Warnings about the options themselves, for standard error before a run.
+std::string BeforeRunText(const CommandLine& cl);
+
+/// A warning when the offset left nothing of the picture to encode.
+std::string OffsetWarning(const CommandLine& cl, const Picture& loaded);
+
 /// Key warnings and the --report lines, for standard error after a run.
 std::string AfterRunText(const CommandLine& cl, const HeaderStats& stats);
 

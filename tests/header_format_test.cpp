@@ -68,8 +68,9 @@ TEST(HeaderOptions, GuardDefinesIncludesAndLineBreaksSurroundTheArray) {
   const HeaderOptions o{.name = "Logo", .form = ElementForm::Stdint, .is_static = true, .guard = "LOGO_H", .lf = true};
   const std::string file = FormatHeader(Filled(0xFFFFFF, kWideWidthTwips), {ColorDepth::Depth12, false, ""}, o);
   EXPECT_TRUE(file.starts_with("#ifndef LOGO_H\n#define LOGO_H\n#include <stdint.h>\n#define LOGO_WIDTH 172\n"
-                               "#define LOGO_HEIGHT 128\n#define LOGO_COUNT 23364\nstatic uint32_t const Logo[23364]={0x79EF0,"))
-      << file.substr(0, 200);
+                               "#define LOGO_HEIGHT 128\n#define LOGO_COUNT 23364\n"));
+  EXPECT_NE(file.find("\n#define LOGO_ROW_ORDER 0\n#define LOGO_COLUMNS 177\n#define LOGO_COLUMN_SAMPLES 132\n"
+                      "static uint32_t const Logo[23364]={0x79EF0,"), std::string::npos) << file.substr(0, 400);
   EXPECT_TRUE(file.ends_with("0x79EF0};\n/* 0 */\n#endif\n")) << file.substr(file.size() - 40);
   EXPECT_EQ(file.find('\r'), std::string::npos);
   EXPECT_TRUE(FormatHeader(Filled(0), {}, {.final_break = true}).ends_with("0x3F};\r\n/* 0 */\r\n"));
