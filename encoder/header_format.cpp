@@ -57,7 +57,10 @@ std::string Opening(const Viewport& viewport, ColorDepth depth, const HeaderOpti
   if (options.describe) out += Description(viewport, depth, options, declared) + eol;
   if (!options.guard.empty()) out += "#ifndef " + options.guard + eol + "#define " + options.guard + eol;
   if (options.form == ElementForm::Stdint) out += "#include <stdint.h>" + eol;
-  if (options.progmem) out += "#include <avr/pgmspace.h>" + eol;
+  // PROGMEM means something on AVR only: elsewhere const data is in flash already.
+  if (options.progmem)
+    out += "#if defined(__AVR__)" + eol + "#include <avr/pgmspace.h>" + eol + "#elif !defined(PROGMEM)" + eol +
+           "#define PROGMEM" + eol + "#endif" + eol;
   if (!options.guard.empty()) {
     const std::string prefix = "#define " + Upper(options.name);
     const Shape shape = ShapeOf(viewport, options.layout);

@@ -123,8 +123,9 @@ TEST_P(DeclarationForms, CompileWithoutWarningForHostAvrAndCortexM) {
     if (!Installed(compiler)) GTEST_SKIP() << compiler << " is not installed";
     TempDir dir;
     WriteFile(dir / "user.c", kUser);
-    // Only 8-bit samples fit an AVR object, whose size is at most 32767 bytes.
-    const std::string target = compiler == "avr-gcc" ? " --progmem --depth 8" : " --depth 16";
+    // Only 8-bit samples fit an AVR object, whose size is at most 32767 bytes;
+    // PROGMEM builds everywhere.
+    const std::string target = compiler == "avr-gcc" ? " --progmem --depth 8" : " --progmem --depth 16";
     ASSERT_EQ(RunCommand(kEncode + options + target + " -o " + (dir / "image.h")).status, 0);
     const auto built = RunCommand(command + " -o " + (dir / "user.o") + " " + (dir / "user.c"));
     EXPECT_EQ(built.status, 0) << compiler << options << target << "\n" << built.err;
