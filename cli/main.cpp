@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "encoder/header_encoder.h"
@@ -97,6 +98,15 @@ int main(int argc, char** argv) {
                       [&cl](std::string_view text) { return SaveOutput(cl.output, text); }};
   CommandLineReport report;
   HeaderStats stats;
+  if (cl.source) {
+    // The definition first: a header without it would not link.
+    const std::string header_name = std::filesystem::path(cl.output).filename().string();
+    const SaveResult saved = SaveOutput(*cl.source, FormatSource(viewport, cl.settings, cl.header, header_name));
+    if (!saved.Ok()) {
+      PrintError("pixolan-encode: " + saved.error + '\n');
+      return 1;
+    }
+  }
   if (!HeaderEncoder().Run(viewport, job, report, &stats)) return 1;
   PrintError(AfterRunText(cl, stats));
   return 0;

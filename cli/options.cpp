@@ -121,6 +121,14 @@ const Option<Parsing> kOptions[] = {
        p.cl.output = o.value;
        return "";
      }},
+    {{"source", 0, "FILE.c", "define the array in FILE.c; the header only declares it (extern)",
+      "needs the name of the C file to write"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       if (o.value.empty() || o.value == "-") return "--source needs the name of the C file to write";
+       p.cl.source = o.value;
+       p.cl.header.declaration_only = true;
+       return Declaring(p);
+     }},
     {{"name", 0, "IDENT", "the array's name (default Photos)", "needs a C identifier (letters, digits, _; not a digit first)"},
      [](Parsing& p, const GivenOption& o) -> std::string {
        if (!IsIdentifier(o.value)) return "--name needs a C identifier (letters, digits, _; not a digit first)";
@@ -235,6 +243,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   cl.header.describe = p.declaration_options;
   if (cl.header.layout == Layout::Rows && cl.settings.remove)
     return fail("--remove cannot be used with --layout rows: each left-out sample would move every pixel after it");
+  if (cl.source && cl.header.is_static) return fail("--static and --source exclude each other: a static array is defined in every file");
+  if (cl.source && cl.output == "-") return fail("--source needs -o FILE: the source includes the header by its name");
   if (cl.header.progmem && !cl.header.section.empty()) return fail("--progmem and --section cannot both place the array");
   // Only two-byte values have bytes to exchange.
   if (cl.header.swap_bytes && InfoOf(cl.settings.depth).stdint_bytes != 2) return fail("--swap-bytes needs --depth 16 or --pixel rgb444");

@@ -20,6 +20,7 @@ struct CommandLine {
   int offset_y = 0;
   bool report = false;                 // element count and flash sizes on stderr
   std::string output = "image.h";      // "-" is standard output
+  std::optional<std::string> source;   // --source: the C file that defines the array
   bool help = false;
   bool version = false;
 };

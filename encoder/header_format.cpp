@@ -73,19 +73,20 @@ std::string Opening(const Viewport& viewport, ColorDepth depth, const HeaderOpti
       out += prefix + "_X " + std::to_string(kFramePixels) + eol;
       out += prefix + "_Y " + std::to_string(kFramePixels) + eol;
     } else {
-      out += "/* columns from the left, each from the bottom up: element (COLUMN_SAMPLES - 1 - y) + x * COLUMN_SAMPLES"
-             " is pixel x, y of the panel, from y = 0 */" + eol;
+      out += "/* columns from the left, each from the bottom up: element x * COLUMN_SAMPLES + (COLUMN_SAMPLES - y)"
+             " is drawing-area pixel x, y (row 0 is not sampled) */" + eol;
       out += prefix + "_ROW_ORDER 0" + eol;
       out += prefix + "_COLUMNS " + std::to_string(shape.lines) + eol;
       out += prefix + "_COLUMN_SAMPLES " + std::to_string(shape.per_line) + eol;
     }
   }
   if (options.is_static) out += "static ";
+  if (options.declaration_only) out += "extern ";
   out += ElementType(depth, options.form);
   out += " const " + options.name + "[" + std::to_string(declared) + "]";
   if (options.progmem) out += " PROGMEM";
   if (!options.section.empty()) out += " __attribute__((section(\"" + options.section + "\")))";
-  return out + "={";
+  return out + (options.declaration_only ? ";" : "={");
 }
 
 // The array's values in the order written, bytes swapped as asked.
@@ -171,6 +172,13 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
     if (column_done && options.layout == Layout::Columns) column_done(static_cast<float>((line + 1) * kTwipsPerPixel));
   }
   out.resize(static_cast<std::size_t>(p - out.data()));
+  if (stats) *stats = found;
+  if (options.declaration_only) {
+    out = opening;
+    out += eol;
+    if (!options.guard.empty()) out += "#endif" + std::string(eol);
+    return out;
+  }
 
   out += "};";
   out += eol;
@@ -184,6 +192,19 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
   }
   if (stats) *stats = found;
   return out;
+}
+
+std::string FormatSource(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& header_options,
+                         const std::string& header_name) {
+  HeaderOptions options = header_options;
+  options.guard.clear();
+  options.describe = false;
+  options.declaration_only = false;
+  options.final_break = true;
+  const std::string text = FormatHeader(viewport, settings, options);
+  // <stdint.h> and PROGMEM come with the header, which the source includes.
+  const std::size_t definition = text.find(ElementType(settings.depth, options.form));
+  return "#include \"" + header_name + "\"" + (options.lf ? "\n" : "\r\n") + text.substr(definition);
 }
 
 std::string KeyWarning(ColorDepth depth, const std::string& key) {

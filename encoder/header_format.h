@@ -37,7 +37,13 @@ struct HeaderOptions {
   bool final_break = false;                    // end with a line break, as C compilers expect
   Layout layout = Layout::Columns;
   bool describe = false;                       // a first line saying depth, layout, byte order and size
+  bool declaration_only = false;               // an extern declaration; the definition goes to a source file
 };
+
+/// For a header written with declaration_only: the C source file that
+/// defines its array, #include "header_name" and the definition.
+std::string FormatSource(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& header_options,
+                         const std::string& header_name);
 
 /// The description line's start: "/* pixolan: depth=16 pixel=rgb565 ... */".
 inline constexpr const char* kDescriptionStart = "/* pixolan:";

@@ -68,7 +68,7 @@ TEST(PixolanEncode, OptionsTakeAttachedValuesAndDoubleDashEndsThem) {
   EXPECT_NE(dashed.err.find("-picture.png: No such file"), std::string::npos) << dashed.err;
   EXPECT_EQ(RunCommand(kEncode + "--static=yes").err, "pixolan-encode: --static takes no value\nTry 'pixolan-encode --help'.\n");
   EXPECT_EQ(RunCommand(kEncode + "--s").err,
-            "pixolan-encode: ambiguous option '--s': --static, --section, --swap-bytes?\nTry 'pixolan-encode --help'.\n");
+            "pixolan-encode: ambiguous option '--s': --source, --static, --section, --swap-bytes?\nTry 'pixolan-encode --help'.\n");
 }
 
 TEST(PixolanEncode, GuardsAreNeverReservedAndDoubtfulOptionsAreWarnedAbout) {
@@ -134,15 +134,19 @@ TEST_P(DeclarationForms, CompileWithoutWarningForHostAvrAndCortexM) {
 
 INSTANTIATE_TEST_SUITE_P(TypeStaticGuard, DeclarationForms, ::testing::Range(0, 8));
 
-TEST(Linking, StaticGuardedHeaderIncludedTwiceAndFromTwoFilesLinks) {
-  TempDir dir;
-  ASSERT_EQ(RunCommand(kEncode + "--static --guard -o " + (dir / "image.h")).status, 0);
-  WriteFile(dir / "a.c", "#include \"image.h\"\n#include \"image.h\"\nint Other(void);\n"
-                         "int main(void) { return Photos[0] + Other(); }\n");
-  WriteFile(dir / "b.c", "#include \"image.h\"\nint Other(void);\nint Other(void) { return Photos[1]; }\n");
-  const auto linked = RunCommand("gcc -std=c99 -Wall -Werror -pedantic -o " + (dir / "prog") + " " + (dir / "a.c") + " " +
-                                 (dir / "b.c"));
-  EXPECT_EQ(linked.status, 0) << linked.err;
+TEST(Linking, GuardedHeaderIncludedTwiceAndFromTwoFilesLinks) {
+  for (const std::string form : {"--static", "--source image.c"}) {
+    TempDir dir;
+    ASSERT_EQ(RunCommand("cd " + dir.path().string() + " && " + kEncode + form + " --guard --progmem -o image.h").status, 0);
+    WriteFile(dir / "a.c", "#include \"image.h\"\n#include \"image.h\"\nint Other(void);\n"
+                           "int main(void) { return Photos[0] + Other(); }\n");
+    WriteFile(dir / "b.c", "#include \"image.h\"\nint Other(void);\nint Other(void) { return Photos[1]; }\n");
+    const std::string sources = " a.c b.c" + std::string(form == "--static" ? "" : " image.c");
+    const auto linked = RunCommand("cd " + dir.path().string() + " && gcc -std=c99 -Wall -Werror -pedantic -o prog" + sources);
+    EXPECT_EQ(linked.status, 0) << form << "\n" << linked.err;
+    // --source defines the array once, in image.c.
+    if (form != "--static") EXPECT_EQ(RunCommand("cd " + dir.path().string() + " && grep -c '={' image.h image.c").out, "image.h:0\nimage.c:1\n");
+  }
 }
 
 // --- Round trip through pixolan-decode ---------------------------------------
