@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "encoder/header_encoder.h"
@@ -76,6 +77,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  PrintError(BeforeRunText(cl));
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);
   if (cl.picture) {
@@ -86,6 +88,7 @@ int main(int argc, char** argv) {
       PrintError("pixolan-encode: " + loaded.error + '\n');
       return 1;
     }
+    PrintError(OffsetWarning(cl, loaded.picture));
     viewport.SetPicture(loaded.picture);
   } else {
     viewport.SetPicture(SamplePicture());
@@ -95,6 +98,15 @@ int main(int argc, char** argv) {
                       [&cl](std::string_view text) { return SaveOutput(cl.output, text); }};
   CommandLineReport report;
   HeaderStats stats;
+  if (cl.source) {
+    // The definition first: a header without it would not link.
+    const std::string header_name = std::filesystem::path(cl.output).filename().string();
+    const SaveResult saved = SaveOutput(*cl.source, FormatSource(viewport, cl.settings, cl.header, header_name));
+    if (!saved.Ok()) {
+      PrintError("pixolan-encode: " + saved.error + '\n');
+      return 1;
+    }
+  }
   if (!HeaderEncoder().Run(viewport, job, report, &stats)) return 1;
   PrintError(AfterRunText(cl, stats));
   return 0;

@@ -20,6 +20,7 @@ struct CommandLine {
   int offset_y = 0;
   bool report = false;                 // element count and flash sizes on stderr
   std::string output = "image.h";      // "-" is standard output
+  std::optional<std::string> source;   // --source: the C file that defines the array
   bool help = false;
   bool version = false;
 };
@@ -36,6 +37,12 @@ std::string Usage();
 
 /// The part of the picture the viewport can show, from the offset on.
 Region VisibleRegion(const CommandLine& cl, const Viewport& viewport);
+
+/// Warnings about the options themselves, for standard error before a run.
+std::string BeforeRunText(const CommandLine& cl);
+
+/// A warning when the offset left nothing of the picture to encode.
+std::string OffsetWarning(const CommandLine& cl, const Picture& loaded);
 
 /// Key warnings and the --report lines, for standard error after a run.
 std::string AfterRunText(const CommandLine& cl, const HeaderStats& stats);

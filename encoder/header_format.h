@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "model/viewport.h"
 
@@ -14,6 +15,12 @@ struct EncodeSettings {
   ColorDepth depth = ColorDepth::Depth8;
   bool remove = false;     // leave out samples whose packed digits equal key
   std::string key = "FFFF";  // bare hex digits, compared verbatim
+};
+
+/// The order of the array's elements.
+enum class Layout {
+  Columns,  // the window's grid: 133 (177) columns from the left, each 132 samples from the bottom, frame included
+  Rows,     // the drawing area only, row by row from its top-left pixel: what a panel's window-and-stream write takes
 };
 
 /// How the array is declared. The defaults give the file the window writes;
@@ -28,7 +35,18 @@ struct HeaderOptions {
   bool swap_bytes = false;                     // Depth16: low byte first in the value
   bool lf = false;                             // LF line breaks instead of CR LF
   bool final_break = false;                    // end with a line break, as C compilers expect
+  Layout layout = Layout::Columns;
+  bool describe = false;                       // a first line saying depth, layout, byte order and size
+  bool declaration_only = false;               // an extern declaration; the definition goes to a source file
 };
+
+/// For a header written with declaration_only: the C source file that
+/// defines its array, #include "header_name" and the definition.
+std::string FormatSource(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& header_options,
+                         const std::string& header_name);
+
+/// The description line's start: "/* pixolan: depth=16 pixel=rgb565 ... */".
+inline constexpr const char* kDescriptionStart = "/* pixolan:";
 
 /// What one run wrote, for the checks and the report after it.
 struct HeaderStats {
@@ -41,6 +59,10 @@ struct HeaderStats {
 /// Grid points one run visits, which is also the declared array length:
 /// (W / 15 + 1) columns of H / 15 rows.
 std::int64_t DeclaredCount(float outer_width, float outer_height);
+
+/// The packed values of the drawing area, row by row from its top-left
+/// pixel: every layout takes the picture's values from here.
+std::vector<std::uint32_t> PackedDrawingArea(const Viewport& viewport, ColorDepth depth);
 
 /// Called after each column with the x of the next column, in twips.
 using ColumnDone = std::function<void(float next_x)>;
