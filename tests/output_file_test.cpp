@@ -176,7 +176,6 @@ TEST(SaveFileSignals, ASignalDuringTheWriteLeavesNoTemporaryFile) {
 
 // --- ACLs and extended attributes -------------------------------------------
 
-// getfacl's listing of path's entries.
 std::string Acl(const std::string& path) { return testing::RunCommand("getfacl --omit-header " + path).out; }
 
 TEST(SaveFileAttributes, TheAclAndUserAttributesAreKeptAndTheGroupGainsNothing) {

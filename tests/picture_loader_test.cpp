@@ -51,11 +51,9 @@ TEST(LoadPicture, MissingFilesAndProgramsSayWhy) {
   EXPECT_EQ(LoadPictureStream(empty, "standard input").error, "Could not load standard input: the file is empty");
   ::close(empty);
   WriteFile(dir / "short.gif", "GIF89a");
-  const int gif = ::open((dir / "short.gif").c_str(), O_RDONLY);
-  EXPECT_EQ(LoadPictureStream(gif, "standard input", kDefaultBackground, {}, {"/no/such/decoder", {}}).error,
-            "Could not load standard input: the decoding program /no/such/decoder could not be started: "
+  EXPECT_EQ(LoadPicture(dir / "short.gif", kDefaultBackground, {}, {"/no/such/decoder", {}}).error,
+            "Could not load " + (dir / "short.gif") + ": the decoding program /no/such/decoder could not be started: "
             "No such file or directory");
-  ::close(gif);
 }
 
 // Each format goes to its own decoding program, any other one to Qt's.
