@@ -3,9 +3,7 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -42,19 +40,6 @@ class CommandLineReport : public RunHost {
   int progress_maximum_ = 0;
 };
 
-// The picture on standard input, read whole: at most the limit, so that an
-// endless stream cannot fill memory.
-LoadResult LoadStandardInput(ColorValue background, const Region& region) {
-  const std::string name = "standard input";
-  constexpr std::size_t kLimit = std::size_t{kAllocationLimitMB} * 1024 * 1024;
-  std::string bytes;
-  const int error = ReadAll(STDIN_FILENO, kLimit, bytes);
-  if (error == EFBIG)
-    return LoadFailure(name, "more than the " + std::to_string(kAllocationLimitMB) + " MB a picture may take");
-  if (error != 0) return LoadFailure(name, std::strerror(error));
-  return LoadPictureBytes(std::move(bytes), name, background, region);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,13 +62,19 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  if (cl.picture && IsSameFile(*cl.picture, cl.output)) {
+    PrintError("pixolan-encode: the output " + cl.output + " is the picture being encoded; nothing was written\n");
+    return 2;
+  }
+
   PrintError(BeforeRunText(cl));
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);
   if (cl.picture) {
     const Region region = VisibleRegion(cl, viewport);
-    const LoadResult loaded = *cl.picture == "-" ? LoadStandardInput(viewport.GetBackground(), region)
-                                                 : LoadPicture(*cl.picture, viewport.GetBackground(), region);
+    const LoadResult loaded = *cl.picture == "-"
+                                  ? LoadPictureStream(STDIN_FILENO, "standard input", viewport.GetBackground(), region)
+                                  : LoadPicture(*cl.picture, viewport.GetBackground(), region);
     if (!loaded.Ok()) {
       PrintError("pixolan-encode: " + loaded.error + '\n');
       return 1;

@@ -14,7 +14,10 @@ EncodeSettings SettingsFrom(const EncoderHost& host) {
 }
 
 bool HeaderEncoder::Run(EncoderHost& host) {
-  return Run(host.GetViewport(), {SettingsFrom(host), {}, host.OutputPath(), {}}, host);
+  // The window waits for the write: a pipe with no reader would freeze it.
+  const std::string path = host.OutputPath();
+  const SaveFunction save = [&path](std::string_view text) { return SaveFile(path, text, Targets::RegularFiles); };
+  return Run(host.GetViewport(), {SettingsFrom(host), {}, path, save}, host);
 }
 
 bool HeaderEncoder::Run(const Viewport& viewport, const EncodeJob& job, RunHost& host, HeaderStats* stats_out) {

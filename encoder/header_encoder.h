@@ -65,7 +65,8 @@ EncodeSettings SettingsFrom(const EncoderHost& host);
 class HeaderEncoder {
  public:
   /// Performs one run with the settings of the host's controls, writing the
-  /// window's declaration to its OutputPath().
+  /// window's declaration to its OutputPath(), which must be a regular file
+  /// or a new name.
   bool Run(EncoderHost& host);
 
   /// Performs one run; true when the text was written. Either way the host

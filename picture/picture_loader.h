@@ -43,9 +43,15 @@ struct DecoderProgram {
 LoadResult LoadPicture(const std::string& path, ColorValue background = kDefaultBackground, const Region& region = {},
                        const DecoderProgram& program = {});
 
-/// The same for a picture already in memory (standard input); name goes
+/// The same for a picture read from fd (standard input) to its end; more
+/// than kAllocationLimitMB is refused as soon as it has come. name goes
 /// into messages.
-LoadResult LoadPictureBytes(std::string bytes, const std::string& name, ColorValue background = kDefaultBackground,
-                            const Region& region = {}, const DecoderProgram& program = {});
+LoadResult LoadPictureStream(int fd, const std::string& name, ColorValue background = kDefaultBackground,
+                             const Region& region = {}, const DecoderProgram& program = {});
+
+/// Kills every decoding process this program is waiting for; each of those
+/// loads then fails. For a program that is ending: decoders also die with
+/// it, but a load waiting on one would hold its end up.
+void EndRunningDecoders();
 
 }  // namespace pixolan

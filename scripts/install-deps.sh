@@ -16,6 +16,7 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   gcc-avr avr-libc binutils-avr clang-14
+  acl
   imagemagick
   scdoc dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
 )

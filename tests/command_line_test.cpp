@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 
 #include "tests/test_support.h"
@@ -41,6 +42,40 @@ TEST(PixolanEncode, StandardInputGivesWhatThePathGives) {
   // Pixel (0, 127) is R 0, G 0, B 127: 0xF in RGB565.
   EXPECT_TRUE(by_stdin.out.starts_with("unsigned int const Photos[17556]={0x7FF,0x7FF,0x7FF,0x7FF,0x7FF,0xF,")) << by_stdin.err;
   EXPECT_EQ(by_stdin.out, by_path.out);
+}
+
+// RunCommand sends standard error to a file, where a decoder may not write.
+TEST(PixolanEncode, AReaderWarningWithStandardErrorInAFileStillLoads) {
+  TempDir dir;
+  // Two stray bytes after the start marker: Qt's reader takes the file and
+  // warns about them.
+  const std::string jpeg = testing::ReadFile(kPictures + "libjpegturbo_testorig.jpg");
+  WriteFile(dir / "stray.jpg", jpeg.substr(0, 2) + std::string(2, '\0') + jpeg.substr(2));
+  const auto run = RunCommand(kEncode + (dir / "stray.jpg") + " -o " + (dir / "image.h"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(PixolanEncode, StandardInputOverTheLimitIsRefusedWithinItsMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space";
+#endif
+  // 600 MB of address space: the 512 MB limit and a few MB more, nothing like
+  // the picture held twice.
+  const auto run = RunCommand("head -c 540000000 /dev/zero | (ulimit -v 600000; exec " + kEncode + "- -o -)");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "pixolan-encode: Could not load standard input: more than the 512 MB a picture may take\n");
+}
+
+TEST(PixolanEncode, AnOutputThatIsThePictureIsRefused) {
+  TempDir dir;
+  const std::string picture = testing::ReadFile(kCoord);
+  WriteFile(dir / "logo.bmp", picture);
+  std::filesystem::create_symlink("logo.bmp", dir / "image.h");
+  const auto run = RunCommand(kEncode + (dir / "logo.bmp") + " -o " + (dir / "image.h"));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "pixolan-encode: the output " + (dir / "image.h") + " is the picture being encoded; nothing was written\n");
+  EXPECT_EQ(testing::ReadFile(dir / "logo.bmp"), picture);
 }
 
 TEST(PixolanEncode, FailedRunsSayWhyAndWriteNothing) {

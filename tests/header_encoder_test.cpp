@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "encoder/header_encoder.h"
 #include "resources/sample_picture.h"
@@ -56,6 +57,17 @@ TEST(HeaderEncoder, SaysWhatItWroteAndWhyItRefused) {
                    generated + " | Image file generated. | 1",
                    (dir / "image.h") + " is read-only, so it was not replaced. Any earlier file there was left as it was. "
                                        "| Image file not generated. | 2"}));
+}
+
+// The window waits for the write: a pipe nothing reads would freeze it.
+TEST(HeaderEncoder, TheWindowsRunRefusesWhatIsNotARegularFile) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "image.h").c_str(), 0600), 0);
+  FakeHost host(dir.path().string());
+  ::alarm(30);  // a run that blocks stops the test program instead of hanging
+  EXPECT_FALSE(HeaderEncoder().Run(host));
+  ::alarm(0);
+  EXPECT_EQ(host.messages, Names{"Could not write " + (dir / "image.h") + ": not a regular file. | Image file not generated. | 2"});
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 // exploited by a crafted picture might: started like a pixolan-picture-decoder-FORMAT,
 // with BEHAVIOUR [DIRECTORY] after the region.
 
+#include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -36,6 +38,21 @@ DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&) {
     std::strncpy(address.sun_path, (directory + "/socket").c_str(), sizeof address.sun_path - 1);
     return ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ? Fail("connect")
                                                                                        : DecodeOutcome{{}, "connected"};
+  }
+  if (behaviour == "stat") {
+    // Its own picture, yes; any path, no.
+    struct stat st {};
+    if (::fstat(STDIN_FILENO, &st) != 0) return Fail("fstat");
+    const std::string picture = "picture of " + std::to_string(st.st_size) + " bytes, ";
+    return ::stat("/etc/passwd", &st) == 0 ? DecodeOutcome{{}, picture + "/etc/passwd seen"} : Fail(picture + "stat");
+  }
+  if (behaviour == "map-code") {
+    if (::mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) != MAP_FAILED)
+      return {{}, "mapped code"};
+    const std::string mapped = Fail("mmap").error;
+    static char page[4096] __attribute__((aligned(4096)));
+    return ::mprotect(page, sizeof page, PROT_READ | PROT_EXEC) == 0 ? DecodeOutcome{{}, "made code"}
+                                                                    : Fail(mapped + ", mprotect");
   }
   if (behaviour == "crash") {
     std::signal(SIGSEGV, SIG_DFL);  // a sanitizer's handler would turn it into an exit

@@ -1,13 +1,21 @@
 // SPDX-License-Identifier: MIT
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <future>
+#include <thread>
 
 #include "picture/decode_result.h"
 #include "picture/picture_loader.h"
@@ -39,9 +47,12 @@ TEST(LoadPicture, MissingFilesAndProgramsSayWhy) {
   EXPECT_EQ(LoadPicture(dir / "empty.png").error, "Could not load " + (dir / "empty.png") + ": the file is empty");
   EXPECT_EQ(LoadPicture("/no/such/picture.bmp").error,
             "Could not load /no/such/picture.bmp: No such file or directory");
-  EXPECT_EQ(LoadPictureBytes("", "standard input").error, "Could not load standard input: the file is empty");
-  EXPECT_EQ(LoadPictureBytes("GIF89a", "standard input", kDefaultBackground, {}, {"/no/such/decoder", {}}).error,
-            "Could not load standard input: the decoding program /no/such/decoder could not be started: "
+  const int empty = ::open("/dev/null", O_RDONLY);
+  EXPECT_EQ(LoadPictureStream(empty, "standard input").error, "Could not load standard input: the file is empty");
+  ::close(empty);
+  WriteFile(dir / "short.gif", "GIF89a");
+  EXPECT_EQ(LoadPicture(dir / "short.gif", kDefaultBackground, {}, {"/no/such/decoder", {}}).error,
+            "Could not load " + (dir / "short.gif") + ": the decoding program /no/such/decoder could not be started: "
             "No such file or directory");
 }
 
@@ -93,6 +104,14 @@ TEST_F(HostileDecoder, CannotOpenFiles) {
   EXPECT_FALSE(fs::exists(dir_ / "created"));
 }
 
+TEST_F(HostileDecoder, StatsItsPictureButNoPath) {
+  EXPECT_EQ(Load("stat").error, Failure("picture of 16 bytes, stat: Operation not permitted"));
+}
+
+TEST_F(HostileDecoder, CannotMapCode) {
+  EXPECT_EQ(Load("map-code").error, Failure("mmap: Operation not permitted, mprotect: Operation not permitted"));
+}
+
 TEST_F(HostileDecoder, CannotReachTheNetwork) {
   const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
   sockaddr_un address{};
@@ -117,6 +136,49 @@ TEST_F(HostileDecoder, AHangIsStoppedAtTheDeadline) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Load("hang", std::chrono::seconds(1)).error, Failure("decoding took longer than 1 seconds and was stopped"));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// --- No decoder outlives what started it ----------------------------------------
+
+// A process parent has started, once there is one; 0 after 5 s.
+pid_t ChildOf(pid_t parent) {
+  for (int tries = 0; tries < 500; ++tries) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+      if (!std::isdigit(entry.path().filename().c_str()[0])) continue;
+      // The parent's pid is the second field after the name, which ends in ")".
+      const std::string stat = testing::ReadFile(entry.path() / "stat");
+      const auto name_end = stat.rfind(')');
+      if (name_end != std::string::npos && std::atoi(stat.c_str() + name_end + 4) == parent)
+        return std::atoi(entry.path().filename().c_str());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return 0;
+}
+
+TEST_F(HostileDecoder, DiesWithinASecondOfTheProgramThatStartedIt) {
+  for (const int signal : {SIGTERM, SIGKILL}) {
+    const pid_t program = ::fork();
+    if (program == 0) ::_exit(Load("hang", std::chrono::seconds(60)).Ok());
+    const pid_t decoder = ChildOf(program);
+    ASSERT_GT(decoder, 0);
+    const int decoder_ended = static_cast<int>(::syscall(SYS_pidfd_open, decoder, 0));
+    ::kill(program, signal);
+    ::waitpid(program, nullptr, 0);
+    pollfd ended{decoder_ended, POLLIN, 0};
+    EXPECT_EQ(::poll(&ended, 1, 1000), 1) << "the decoder still runs a second after " << strsignal(signal);
+    ::close(decoder_ended);
+  }
+}
+
+TEST_F(HostileDecoder, EndRunningDecodersEndsAWaitingLoadAtOnce) {
+  auto load = std::async(std::launch::async, [this] { return Load("hang", std::chrono::seconds(60)); });
+  ASSERT_GT(ChildOf(::getpid()), 0);
+  const auto start = std::chrono::steady_clock::now();
+  // Until the load has listed its decoder, there is nothing to end.
+  while (load.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) EndRunningDecoders();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(load.get().error, Failure("the decoder crashed on this file (signal 9)"));
 }
 
 // --- The result pipe's checks ------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <csignal>
 
+#include "picture/picture_loader.h"
 #include "ui/main_window.h"
 #include "encoder/signal_cleanup.h"
 #include "ui/startup_style.h"
@@ -34,5 +35,8 @@ int main(int argc, char** argv) {
   // Start-up measurements quit as soon as the window has painted once.
   if (qEnvironmentVariableIsSet("PIXOLAN_QUIT_AFTER_FIRST_PAINT")) window.installEventFilter(new FirstPaintQuitter(&app));
   window.show();
-  return app.exec();
+  const int status = app.exec();
+  // A load still waiting on its decoder would hold the exit up.
+  pixolan::EndRunningDecoders();
+  return status;
 }
