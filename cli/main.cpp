@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  CommandLineReport report;
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);
   if (cl.picture) {
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
       PrintError("pixolan-encode: " + loaded.error + '\n');
       return 1;
     }
+    if (!loaded.warning.empty()) report.ShowWarning(loaded.warning);
     viewport.SetPicture(loaded.picture);
   } else {
     viewport.SetPicture(SamplePicture());
@@ -93,7 +95,6 @@ int main(int argc, char** argv) {
 
   const EncodeJob job{cl.settings, cl.header, cl.output,
                       [&cl](std::string_view text) { return SaveOutput(cl.output, text); }};
-  CommandLineReport report;
   HeaderStats stats;
   if (!HeaderEncoder().Run(viewport, job, report, &stats)) return 1;
   PrintError(AfterRunText(cl, stats));
