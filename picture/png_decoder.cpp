@@ -57,6 +57,9 @@ bool Decode(png_structp png, png_infop info, const Region& region, const DecodeL
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks, kIgnoredChunkCount);
   // The checksum sits at the end of the data, which is seldom reached.
   png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+  // Image data in small reads, so that data ending early still gives every
+  // row it holds (by default libpng asks for 8 KB at once).
+  png_set_compression_buffer_size(png, 1024);
   png_read_info(png, info);
 
   const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);

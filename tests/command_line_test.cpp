@@ -68,6 +68,14 @@ TEST(PixolanEncode, KeyWarningsGoToStandardError) {
   EXPECT_EQ(RunCommand(kEncode + "--depth 16 --remove FFFF -o -").err, "");
 }
 
+TEST(PixolanEncode, APictureCutShortIsEncodedAsFarAsItGoesWithAWarning) {
+  const std::string picture = kPictures + "crafted_testorig_trunc50.jpg";
+  const auto run = RunCommand(kEncode + picture + " -o /dev/null");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "pixolan-encode: warning: " + picture +
+                         ": the JPEG data ends early: only 64 of the picture's 149 rows were read; the rest is grey\n");
+}
+
 TEST(PixolanEncode, OffsetEqualsEncodingAPictureCroppedBeforehand) {
   TempDir dir;
   // crafted_coord pixels hold their own coordinates: the crop is written here.
