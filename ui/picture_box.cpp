@@ -52,6 +52,7 @@ void PictureBox::SetBackground(ColorValue color) {
 void PictureBox::FitToViewport() {
   resize(static_cast<int>(viewport_.OuterWidth()) / kTwipsPerPixel,
          static_cast<int>(viewport_.OuterHeight()) / kTwipsPerPixel);
+  probe_.rx() = std::min(probe_.x(), viewport_.DrawingWidth() - 1);  // the narrow one ends sooner
   update();
 }
 
