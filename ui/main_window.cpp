@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ui/main_window.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
