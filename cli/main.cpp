@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
   }
 
   PrintError(BeforeRunText(cl));
+  CommandLineReport report;
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);
   if (cl.picture) {
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     PrintError(OffsetWarning(cl, loaded.picture));
+    if (!loaded.warning.empty()) report.ShowWarning(loaded.warning);
     viewport.SetPicture(loaded.picture);
   } else {
     viewport.SetPicture(SamplePicture());
@@ -87,7 +89,6 @@ int main(int argc, char** argv) {
 
   const EncodeJob job{cl.settings, cl.header, cl.output,
                       [&cl](std::string_view text) { return SaveOutput(cl.output, text); }};
-  CommandLineReport report;
   HeaderStats stats;
   if (cl.source) {
     // The definition first: a header without it would not link.

@@ -35,7 +35,7 @@ std::string TooLarge(std::int64_t width, std::int64_t height, std::int64_t bytes
 
 RgbaPixels RegionPixels(const Region& region, std::int64_t picture_width, std::int64_t picture_height) {
   const Region kept = ClipRegion(region, picture_width, picture_height);
-  RgbaPixels pixels{kept.width, kept.height, {}};
+  RgbaPixels pixels{kept.width, kept.height, {}, int(picture_width), int(picture_height)};
   pixels.rgba.assign(static_cast<std::size_t>(pixels.width) * pixels.height * 4, 0);
   return pixels;
 }

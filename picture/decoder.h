@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/viewport.h"
@@ -20,6 +21,8 @@ struct RgbaPixels {
   int width = 0;
   int height = 0;
   std::vector<std::uint8_t> rgba;  // width * height * 4 bytes
+  int picture_width = 0;           // the whole picture's size, for telling the user
+  int picture_height = 0;
 };
 
 struct DecodeLimits {
@@ -29,10 +32,16 @@ struct DecodeLimits {
 };
 
 /// A decoded region, or the decoder's own words for why there is none
-/// (the reason only: the caller adds the file's name).
+/// (the reason only: the caller adds the file's name). A region decoded in
+/// part (the data ends early) comes with a warning saying how far it got.
 struct DecodeOutcome {
+  DecodeOutcome() = default;
+  DecodeOutcome(RgbaPixels pixels, std::string error, std::string warning = {})
+      : pixels(std::move(pixels)), error(std::move(error)), warning(std::move(warning)) {}
+
   RgbaPixels pixels;
   std::string error;
+  std::string warning;
   bool Ok() const { return error.empty(); }
 };
 

@@ -229,7 +229,8 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
   if (!exited) return LoadFailure(name, TimeReason(program.deadline));
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && ParseOutcome(received, region, outcome)) {
     if (!outcome.Ok()) return LoadFailure(name, outcome.error);
-    return {Composite(outcome.pixels, background), {}};
+    return {Composite(outcome.pixels, background), {}, outcome.warning.empty() ? "" : name + ": " + outcome.warning,
+            outcome.pixels.picture_width, outcome.pixels.picture_height};
   }
   if (WIFSIGNALED(status)) {
     switch (WTERMSIG(status)) {
@@ -245,7 +246,7 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
 }  // namespace
 
 LoadResult LoadFailure(const std::string& path, const std::string& reason) {
-  return {{}, "Could not load " + path + ": " + reason};
+  return {{}, "Could not load " + path + ": " + reason, {}};
 }
 
 LoadResult LoadPicture(const std::string& path, ColorValue background, const Region& region,

@@ -15,7 +15,9 @@ namespace pixolan {
 
 struct LoadResult {
   Picture picture;
-  std::string error;  // names the file and the reason; empty on success
+  std::string error;    // names the file and the reason; empty on success
+  std::string warning;  // names the file and what was not read, for a picture loaded in part
+  int picture_width = 0, picture_height = 0;  // of the whole picture, of which picture is the region
   bool Ok() const { return error.empty(); }
 };
 

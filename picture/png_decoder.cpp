@@ -18,11 +18,16 @@ struct Reader {
   Bytes file;
   std::size_t position = 0;
   char message[256] = {};
+  bool ran_out = false;  // the data ended before libpng was done
+  int pass = 0, row = 0;  // the row being read when it did
 };
 
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
   auto* reader = static_cast<Reader*>(png_get_io_ptr(png));
-  if (length > reader->file.size() - reader->position) png_error(png, "Read Error");  // libpng's words for a short read
+  if (length > reader->file.size() - reader->position) {
+    reader->ran_out = true;
+    png_error(png, "Read Error");  // libpng's words for a short read
+  }
   std::memcpy(out, reader->file.data() + reader->position, length);
   reader->position += length;
 }
@@ -41,7 +46,7 @@ constexpr int kIgnoredChunkCount = 6;
 constexpr png_alloc_size_t kMaxChunkBytes = 8 * 1024 * 1024;
 
 /// Everything that can longjmp lives here; rows and result outlive a jump.
-bool Decode(png_structp png, png_infop info, const Region& region, const DecodeLimits& limits,
+bool Decode(png_structp png, png_infop info, const Region& region, const DecodeLimits& limits, Reader& reader,
             std::vector<png_byte>& row, RgbaPixels& result, std::string& refusal) {
   if (setjmp(png_jmpbuf(png))) return false;
 
@@ -52,11 +57,16 @@ bool Decode(png_structp png, png_infop info, const Region& region, const DecodeL
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks, kIgnoredChunkCount);
   // The checksum sits at the end of the data, which is seldom reached.
   png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+  // Image data in small reads, so that data ending early still gives every
+  // row it holds (by default libpng asks for 8 KB at once).
+  png_set_compression_buffer_size(png, 1024);
   png_read_info(png, info);
 
   const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
   const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
   const Region wanted = ClipRegion(region, width, height);
+  result.picture_width = static_cast<int>(width);
+  result.picture_height = static_cast<int>(height);
   // libpng keeps the current and previous rows at up to 8 bytes a pixel, and
   // an Adam7 picture needs one more full row to gather each pass into.
   const std::int64_t row_bytes = std::int64_t{width} * 8 + 64;
@@ -80,13 +90,18 @@ bool Decode(png_structp png, png_infop info, const Region& region, const DecodeL
   png_read_update_info(png, info);
 
   row.resize(png_get_rowbytes(png, info));
+  // Sized before any row, so that a picture whose data ends early keeps the rows read.
   result.rgba.resize(static_cast<std::size_t>(wanted.width) * wanted.height * 4);
+  result.width = wanted.width;
+  result.height = wanted.height;
   const std::size_t left = static_cast<std::size_t>(wanted.x) * 4, span = static_cast<std::size_t>(wanted.width) * 4;
   const int bottom = wanted.y + wanted.height;
   for (int pass = 0; pass < passes; ++pass) {
     // Only the last pass may stop early: every earlier one holds pixels of the region's rows.
     const int last_row = pass == passes - 1 ? bottom : static_cast<int>(height);
     for (int y = 0; y < last_row; ++y) {
+      reader.pass = pass;
+      reader.row = y;
       const bool kept = y >= wanted.y && y < bottom;
       std::uint8_t* held = kept ? result.rgba.data() + static_cast<std::size_t>(y - wanted.y) * span : nullptr;
       // A pass writes only its own pixels: start from what earlier passes gave.
@@ -95,8 +110,6 @@ bool Decode(png_structp png, png_infop info, const Region& region, const DecodeL
       if (held) std::memcpy(held, row.data() + left, span);
     }
   }
-  result.width = wanted.width;
-  result.height = wanted.height;
   return true;
 }
 
@@ -115,11 +128,21 @@ DecodeOutcome DecodePng(Bytes file, const Region& region, const DecodeLimits& li
   DecodeOutcome outcome;
   std::vector<png_byte> row;
   std::string refusal;
-  const bool decoded = Decode(png, info, region, limits, row, outcome.pixels, refusal);
+  const bool decoded = Decode(png, info, region, limits, reader, row, outcome.pixels, refusal);
+  const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
   // Stops here: the rest of the data, and its checksums, are never read.
   png_destroy_read_struct(&png, &info, nullptr);
-  if (!decoded) return {{}, refusal.empty() ? std::string(reader.message) : refusal};
-  return outcome;
+  if (decoded) return outcome;
+  // Data ending inside the rows: the rows read are kept, as viewers do.
+  if (reader.ran_out && !outcome.pixels.rgba.empty() && (reader.row > 0 || reader.pass > 0)) {
+    const std::string of =
+        std::to_string(reader.row) + " of the picture's " + std::to_string(outcome.pixels.picture_height) + " rows";
+    outcome.warning = interlaced ? "the PNG data ends early, in pass " + std::to_string(reader.pass + 1) +
+                                       " of 7 after " + of + ": the picture is coarse or missing from there"
+                                 : "the PNG data ends early: only " + of + " were read; the rest shows the background";
+    return outcome;
+  }
+  return {{}, refusal.empty() ? std::string(reader.message) : refusal};
 }
 
 }  // namespace pixolan

@@ -116,8 +116,9 @@ TEST(PixolanEncode, GuardsAreNeverReservedAndDoubtfulOptionsAreWarnedAbout) {
             "pixolan-encode: warning: --offset 300,0 lies outside the picture: the drawing area is left blank\n");
 }
 
-// A key that cannot match, or matches nothing, is a warning: the run succeeds.
-TEST(PixolanEncode, KeyWarningsGoToStandardError) {
+// A key that cannot match, or matches nothing, and a picture cut short are
+// warnings: the run succeeds.
+TEST(PixolanEncode, WarningsGoToStandardError) {
   const auto run = RunCommand(kEncode + "--depth 16 --remove ffff -o -");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "pixolan-encode: warning: key 'ffff' can never match at 16 bits; keys are written like FFFF\n");
@@ -125,6 +126,9 @@ TEST(PixolanEncode, KeyWarningsGoToStandardError) {
   EXPECT_TRUE(run.out.substr(0, run.out.find("/*")) == untouched.substr(0, untouched.find("/*")));
   EXPECT_EQ(RunCommand(kEncode + "--depth 16 --remove 1234 -o -").err, "pixolan-encode: warning: no sample matched the key\n");
   EXPECT_EQ(RunCommand(kEncode + "--depth 16 --remove FFFF -o -").err, "");
+  const std::string cut = kPictures + "crafted_testorig_trunc50.jpg";
+  EXPECT_EQ(RunCommand(kEncode + cut + " -o -").err, "pixolan-encode: warning: " + cut +
+            ": the JPEG data ends early: only 64 of the picture's 149 rows were read; the rest is grey\n");
 }
 
 TEST(PixolanEncode, OffsetEqualsEncodingAPictureCroppedBeforehand) {

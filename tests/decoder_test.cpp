@@ -268,6 +268,22 @@ TEST(Limits, WorkThatGrowsWithTheClaimedSizeIsCapped) {
             "the picture is 300 x 200 pixels and would need 1 MB, more than the 0 MB a picture may take");
 }
 
+// As viewers show it: the rows read, the rest transparent for the background.
+TEST(DataEndingEarly, PngKeepsTheRowsReadAndSaysHowMany) {
+  const Data whole = WritePng(100, 60, PNG_COLOR_TYPE_RGB, 8, false, false);
+  const DecodeOutcome full = DecodePng(whole, {}, {});
+  const DecodeOutcome part = DecodePng(Data(whole.begin(), whole.begin() + whole.size() / 2), {}, {});
+  ASSERT_TRUE(part.Ok()) << part.error;
+  int rows = 0;
+  ASSERT_EQ(std::sscanf(part.warning.c_str(), "the PNG data ends early: only %d of the picture's 60 rows were read", &rows), 1)
+      << part.warning;
+  EXPECT_TRUE(rows > 10 && rows < 50) << rows;
+  EXPECT_TRUE(std::equal(full.pixels.rgba.begin(), full.pixels.rgba.begin() + rows * 100 * 4, part.pixels.rgba.begin()));
+  EXPECT_EQ(testing::PixelAt(part.pixels, 99, 59), 0u);
+  EXPECT_EQ(std::pair(part.pixels.picture_width, part.pixels.picture_height), std::pair(100, 60));
+  EXPECT_EQ(DecodePng(Data(whole.begin(), whole.begin() + 40), {}, {}).error, "Read Error");  // no row at all
+}
+
 TEST(LibraryWords, TheFatalMessageWinsOverEarlierWarnings) {
   Data jpeg = TestPicture("libjpegturbo_testorig.jpg");
   const std::size_t sof = Find(jpeg, {0xFF, 0xC0});

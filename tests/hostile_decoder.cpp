@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <string>
@@ -68,9 +69,19 @@ DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&) {
       blocks.back()[0] = 1;
     }
   }
+  if (behaviour == "slow") {
+    // Busy: sleeping is not among the calls a decoder may make. Then a 6 x 4
+    // picture of rgb(0x12, 0x34, 0x56).
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+    RgbaPixels pixels{6, 4, {}, 6, 4};
+    for (int i = 0; i < 6 * 4; ++i) pixels.rgba.insert(pixels.rgba.end(), {0x12, 0x34, 0x56, 0xFF});
+    return {pixels, {}};
+  }
   if (behaviour == "lie") {
     // A header promising a million pixels, then nothing.
-    const std::uint32_t head[5] = {0x31584950, 1, 1000000, 1, 0};
+    const std::uint32_t head[7] = {0x32584950, 1, 1000000, 1, 1000000, 1, 0};
     ::_exit(::write(STDOUT_FILENO, head, sizeof head) < 0 ? 1 : 0);
   }
   return {{}, "unknown behaviour " + behaviour};

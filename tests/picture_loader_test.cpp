@@ -188,19 +188,20 @@ std::string Wire(std::vector<std::uint32_t> head, std::size_t payload) {
   return wire + std::string(payload, 'x');
 }
 
-// The pixels or the reason kept, or -1 for a refusal.
+// The pixels and the warning, or the reason, kept; or -1 for a refusal.
 TEST(ParseOutcome, AcceptsOnlyWhatFitsTheRegion) {
-  constexpr std::uint32_t kMagic = 0x31584950;
+  constexpr std::uint32_t kMagic = 0x32584950;
   const std::pair<std::string, int> cases[] = {
-      {Wire({kMagic, 1, 4, 3, 0}, 48), 48},         {Wire({kMagic, 1, 5, 3, 0}, 60), -1},  // wider than the region
-      {Wire({kMagic, 1, 4, 4, 0}, 64), -1},         {Wire({kMagic, 1, 4, 3, 0}, 47), -1},  // taller; pixels missing
-      {Wire({kMagic, 1, 4, 3, 0}, 49), -1},         {Wire({kMagic + 1, 1, 4, 3, 0}, 48), -1},  // to spare; not ours
-      {Wire({kMagic, 2, 0, 0, 4096}, 4096), 4096},  {Wire({kMagic, 2, 0, 0, 4097}, 4097), -1},  // reason too long
-      {Wire({kMagic, 2, 0, 0, 0}, 0), -1},          {Wire({kMagic, 1, 4}, 0), -1}};  // no words; cut short
+      {Wire({kMagic, 1, 4, 3, 9, 9, 0}, 48), 48},         {Wire({kMagic, 1, 5, 3, 9, 9, 0}, 60), -1},  // wider than the region
+      {Wire({kMagic, 1, 4, 4, 9, 9, 0}, 64), -1},         {Wire({kMagic, 1, 4, 3, 9, 9, 0}, 47), -1},  // taller; pixels missing
+      {Wire({kMagic, 1, 4, 3, 9, 9, 0}, 49), -1},         {Wire({kMagic + 1, 1, 4, 3, 9, 9, 0}, 48), -1},  // to spare; not ours
+      {Wire({kMagic, 1, 4, 3, 9, 9, 5}, 53), 53},         {Wire({kMagic, 1, 4, 3, 9, 9, 4097}, 4145), -1},  // warning too long
+      {Wire({kMagic, 2, 0, 0, 0, 0, 4096}, 4096), 4096},  {Wire({kMagic, 2, 0, 0, 0, 0, 4097}, 4097), -1},  // reason too long
+      {Wire({kMagic, 2, 0, 0, 0, 0, 0}, 0), -1},          {Wire({kMagic, 1, 4, 3, 9, 9}, 0), -1}};  // no words; cut short
   for (const auto& [wire, kept] : cases) {
     DecodeOutcome out;
     EXPECT_EQ(ParseOutcome(wire, {0, 0, 4, 3}, out), kept >= 0) << wire.size();
-    EXPECT_EQ(kept >= 0 ? out.pixels.rgba.size() + out.error.size() : 0u, std::size_t(std::max(kept, 0)));
+    EXPECT_EQ(kept >= 0 ? out.pixels.rgba.size() + out.error.size() + out.warning.size() : 0u, std::size_t(std::max(kept, 0)));
   }
 }
 

@@ -9,12 +9,14 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -77,6 +79,24 @@ void TabOnlyToChecked(QButtonGroup* group) {
     button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
+// A plain one-pixel outline in the foreground colour. QFrame draws it whole
+// device pixels away from the widget's origin, which at scale factors such
+// as 1.25 lies between two device pixels, and so loses the bottom or right
+// line; this fills each side's own first or last row or column instead.
+class Outline : public QFrame {
+ public:
+  explicit Outline(QWidget* parent) : QFrame(parent) { setFrameStyle(QFrame::Box | QFrame::Plain); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QColor color = palette().color(foregroundRole());
+    const qreal w = width(), h = height();
+    for (const QRectF& side : {QRectF(0, 0, w, 1), QRectF(0, h - 1, w, 1), QRectF(0, 0, 1, h), QRectF(w - 1, 0, 1, h)})
+      painter.fillRect(side, color);
+  }
+};
+
 void PresentInMessageBox(QWidget* parent, MessageIcon icon, const QString& title, const QString& text) {
   static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Warning,
                                                  QMessageBox::Critical};
@@ -108,6 +128,10 @@ frmMain::frmMain(QString program_directory, QWidget* parent)
   CreateControls();
   pic->SetBackground(FromQColor(palette().color(QPalette::Base)));
   pic->SetPicture(SamplePicture());
+  picture_name_ = QStringLiteral("Built-in test card");
+  picture_width_ = SamplePicture().width;
+  picture_height_ = SamplePicture().height;
+  pic->setToolTip(PictureTip());
   SetTabOrder();
   WireEvents();
   setFixedSize(Px(kClientWidthTwips), Px(kClientHeightTwips) + menuBar()->sizeHint().height());
@@ -123,9 +147,10 @@ void frmMain::CreateControls() {
   aboutMnu->setObjectName(QStringLiteral("aboutMnu"));
 
   // Shape3 lies behind the viewport and marks the extent of the wide one.
-  Shape3 = Place(new QFrame(client), "Shape3", TwipRect(120, 120, 2640, 1980));
-  Shape3->setFrameStyle(QFrame::Box | QFrame::Plain);
-  Shape3->setStyleSheet(QStringLiteral("QFrame { color: palette(mid); }"));
+  Shape3 = Place(new Outline(client), "Shape3", TwipRect(120, 120, 2640, 1980));
+  QPalette outline = Shape3->palette();
+  outline.setColor(QPalette::WindowText, outline.color(QPalette::Mid));
+  Shape3->setPalette(outline);
   pic = new PictureBox(client);
   pic->setObjectName(QStringLiteral("pic"));
   pic->move(Px(120), Px(120));
@@ -142,8 +167,7 @@ void frmMain::CreateControls() {
   txtRGB = Place(new QLineEdit(client), "txtRGB", TwipRect(2880, 1080, 855, 285), true);
   for (QLineEdit* readout : {txtR, txtG, txtB, txtRGB}) readout->setReadOnly(true);
 
-  Shape1 = Place(new QFrame(client), "Shape1", TwipRect(2880, 1440, 855, 630));
-  Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
+  Shape1 = Place(new Outline(client), "Shape1", TwipRect(2880, 1440, 855, 630));
   Shape1->setAutoFillBackground(true);
 
   Frame1 = Place(new QGroupBox(QStringLiteral(" Output Configuration "), client), "Frame1",
@@ -171,8 +195,7 @@ void frmMain::CreateControls() {
     widget->setFont(DialogFont());
 
   btnEncode = Place(new QPushButton(QStringLiteral("Encode"), client), "btnEncode", TwipRect(3900, 1875, 2610, 255));
-  Shape2 = Place(new QFrame(client), "Shape2", TwipRect(2805, 2160, 3720, 285));
-  Shape2->setFrameStyle(QFrame::Box | QFrame::Plain);
+  Shape2 = Place(new Outline(client), "Shape2", TwipRect(2805, 2160, 3720, 285));
   ProgressBar1 = Place(new QProgressBar(client), "ProgressBar1", TwipRect(2835, 2180, 3675, 255));
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
@@ -182,6 +205,34 @@ void frmMain::CreateControls() {
   // its place grows to the right.
   for (QLabel* label : {Label1, Label2, Label3, Label4, Label5})
     label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
+
+  // Screen readers name each control by its caption; those without one get
+  // the name its place on the window gives it.
+  const std::pair<QWidget*, const char*> names[] = {
+      {pic, "Picture"}, {txtR, "Red"}, {txtG, "Green"}, {txtB, "Blue"}, {txtRGB, "Colour value"},
+      {Shape1, "Colour swatch"}, {transpTxt, "Key"}, {ProgressBar1, "Encode progress"}};
+  for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromUtf8(name));
+  const std::pair<QWidget*, const char*> descriptions[] = {
+      {pic, "The picture as the display shows it. Arrow keys move the probe (Shift: 8 pixels); "
+            "Shift+F10 opens the menu at the probe"},
+      {txtR, "Red of the colour under the probe, 0 to 255"},
+      {txtG, "Green of the colour under the probe, 0 to 255"},
+      {txtB, "Blue of the colour under the probe, 0 to 255"},
+      {txtRGB, "The colour under the probe in hex, red in the low byte"},
+      {Shape1, "Shows the colour under the probe"},
+      {transpTxt, "The packed value, in hex digits, that Remove Color leaves out"},
+      {ProgressBar1, "How far the last Encode got"},
+      {rcorChk, "Leave out the samples whose packed value is the key"},
+      {optResolution[0], "A display of 132 x 132 pixels"},
+      {optResolution[1], "A display of 132 x 176 pixels"},
+      {optColor[0], "8 bits a pixel: RRGGGGBB"},
+      {optColor[1], "12 bits a pixel: 4 each of red, green and blue"},
+      {optColor[2], "16 bits a pixel: RGB565"}};
+  for (const auto& [widget, text] : descriptions) widget->setAccessibleDescription(QString::fromUtf8(text));
+
+  // Enter presses a focused button, as Space does.
+  btnLoadPicture->setAutoDefault(true);
+  btnEncode->setAutoDefault(true);
 
   resolution_group_ = new QButtonGroup(this);
   depth_group_ = new QButtonGroup(this);
@@ -213,6 +264,8 @@ void frmMain::CreateControls() {
   viewportMenu->setObjectName(QStringLiteral("viewportMenu"));
   viewportMenu->addActions({showEncodedAction, useColorAction, encodeToAction});
   pic->setContextMenuPolicy(Qt::CustomContextMenu);
+  // The window's shortcuts win over the text boxes' editing keys.
+  for (QLineEdit* box : {txtR, txtG, txtB, txtRGB, transpTxt}) box->installEventFilter(this);
 }
 
 void frmMain::SetTabOrder() {
@@ -295,6 +348,20 @@ void frmMain::aboutMnu_Click() {
   present_message_(MessageIcon::Information, QStringLiteral("About Pixolan"), AboutText());
 }
 
+// A text box takes Ctrl+E as "end of line" before any shortcut sees it; on a
+// one-line box the user has Home and End for that, and Encode is wanted.
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+    for (const QAction* action : actions())
+      if (!action->shortcut().isEmpty() && action->shortcut() == pressed) {
+        event->ignore();  // not the box's: the shortcut map takes it
+        return true;
+      }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
 void frmMain::pic_MouseMove(int, int, float x, float y) {
   const ColorValue c = GetViewport().Sample(x, y);
   const ProbeReadout readout = ReadColor(c, GetViewport().GetBackground());
@@ -306,7 +373,7 @@ void frmMain::pic_MouseMove(int, int, float x, float y) {
   Shape1->setPalette(swatch);
   txtRGB->setText(QString::fromStdString(readout.value));
   probed_ = c;
-  pic->setToolTip(QString::fromStdString(PackedHint(DepthAtOption(SelectedDepthOption()), c)));
+  pic->setToolTip(PictureTip());
 }
 
 void frmMain::pic_DblClick(QPoint pixel) {
@@ -328,9 +395,23 @@ void frmMain::SettingsChanged() {
   const EncodeSettings settings = SettingsFrom(*this);
   pic->SetPreview(showEncodedAction->isChecked() ? std::optional(settings) : std::nullopt);
   if (!probed_) return;
-  const QString tip = QString::fromStdString(PackedHint(settings.depth, *probed_));
+  const QString tip = PictureTip();
   pic->setToolTip(tip);
   if (QToolTip::isVisible() && pic->underMouse()) QToolTip::showText(QCursor::pos(), tip, pic);
+}
+
+// The viewport's tooltip: which file is shown and how large it is, then the
+// key that would leave out the colour the probe is on.
+QString frmMain::PictureTip() const {
+  QString tip = QStringLiteral("%1, %2 x %3 pixels").arg(picture_name_).arg(picture_width_).arg(picture_height_);
+  if (probed_)
+    tip += QLatin1Char('\n') + QString::fromStdString(PackedHint(DepthAtOption(SelectedDepthOption()), *probed_));
+  return tip;
+}
+
+void frmMain::SetEncodeEnabled(bool enabled) {
+  for (QAction* action : {encodeAction, encodeToAction}) action->setEnabled(enabled);
+  btnEncode->setEnabled(enabled);
 }
 
 // --- Loading ------------------------------------------------------------------
@@ -341,21 +422,32 @@ void frmMain::LoadPictureFile(const QString& path) {
   auto* watcher = new QFutureWatcher<LoadResult>(this);
   pending_load_ = watcher;
   setCursor(Qt::BusyCursor);
-  connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] { FinishLoad(watcher); });
+  SetEncodeEnabled(false);  // until the picture chosen last is shown, or has failed
+  connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path] { FinishLoad(watcher, path); });
   watcher->setFuture(QtConcurrent::run(
-      [file = path.toStdString(), background = GetViewport().GetBackground()] { return LoadPicture(file, background); }));
+      [file = path.toStdString(), background = GetViewport().GetBackground(), program = decoder_program_] {
+        return LoadPicture(file, background, {}, program);
+      }));
 }
 
-void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher) {
+void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher, const QString& path) {
   watcher->deleteLater();
   if (watcher != pending_load_) return;  // replaced by a later load
   pending_load_ = nullptr;
   unsetCursor();
+  SetEncodeEnabled(true);
   const LoadResult loaded = watcher->result();
   if (!loaded.Ok()) {
     present_message_(MessageIcon::Critical, QStringLiteral("Picture not loaded"), QString::fromStdString(loaded.error));
   } else {
     pic->SetPicture(loaded.picture);
+    picture_name_ = QFileInfo(path).fileName();
+    picture_width_ = loaded.picture_width;
+    picture_height_ = loaded.picture_height;
+    pic->setToolTip(PictureTip());
+    if (!loaded.warning.empty())
+      present_message_(MessageIcon::Exclamation, QStringLiteral("Picture loaded in part"),
+                       QString::fromStdString(loaded.warning));
   }
   emit loadFinished(loaded.Ok());
 }
