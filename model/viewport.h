@@ -59,6 +59,12 @@ Region ClipRegion(const Region& region, std::int64_t width, std::int64_t height)
 /// The part of picture inside region.
 Picture Crop(const Picture& picture, const Region& region);
 
+/// A pixel of the drawing area, from its top-left pixel (0, 0).
+struct AreaPixel {
+  int column;
+  int row;
+};
+
 class Viewport {
  public:
   float OuterWidth() const { return outer_width_; }
@@ -78,8 +84,14 @@ class Viewport {
   int DrawingWidth() const;
   int DrawingHeight() const;
 
+  /// The drawing-area pixel (x / 15, y / 15) of a sample point; none outside it.
+  std::optional<AreaPixel> PixelAt(float x, float y) const;
+
   /// Colour of drawing-area pixel (x / 15, y / 15), or kNoPixel outside it.
   ColorValue Sample(float x, float y) const;
+
+  /// Every pixel of the drawing area as it shows it.
+  Picture DrawingArea() const;
 
   /// What the drawing area shows at a pixel known to be inside it.
   ColorValue VisibleColor(int column, int row) const;
