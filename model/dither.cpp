@@ -98,9 +98,11 @@ std::array<std::int32_t, 3> LinearComponents(ColorValue c) {
   return {kLinear[RedOf(c)], kLinear[GreenOf(c)], kLinear[BlueOf(c)]};
 }
 
-std::vector<std::int32_t> Ordered(const Picture& pixels, ColorDepth depth) {
+// Pixels is a Picture, or the drawing area read in place: width, height, At().
+template <typename Pixels>
+std::vector<std::int32_t> Ordered(const Pixels& pixels, ColorDepth depth) {
   const std::array<Field, 3> fields = FieldsOf(depth);
-  std::vector<std::int32_t> out(pixels.pixels.size());
+  std::vector<std::int32_t> out(static_cast<std::size_t>(pixels.width) * pixels.height);
   for (int row = 0; row < pixels.height; ++row)
     for (int column = 0; column < pixels.width; ++column) {
       // One threshold for all three components keeps greys grey.
@@ -116,9 +118,10 @@ std::vector<std::int32_t> Ordered(const Picture& pixels, ColorDepth depth) {
 
 // Floyd-Steinberg: 7/16 ahead, 3/16, 5/16 and 1/16 on the next row, the rows
 // taken alternately left to right and right to left so no drift builds up.
-std::vector<std::int32_t> Diffused(const Picture& pixels, ColorDepth depth) {
+template <typename Pixels>
+std::vector<std::int32_t> Diffused(const Pixels& pixels, ColorDepth depth) {
   const std::array<Field, 3> fields = FieldsOf(depth);
-  std::vector<std::int32_t> out(pixels.pixels.size());
+  std::vector<std::int32_t> out(static_cast<std::size_t>(pixels.width) * pixels.height);
   // Errors per column and component, with a spare column on either side.
   const auto span = static_cast<std::size_t>(pixels.width + 2) * 3;
   std::vector<std::int32_t> here(span, 0), next(span, 0);
@@ -151,9 +154,8 @@ std::vector<std::int32_t> Diffused(const Picture& pixels, ColorDepth depth) {
   return out;
 }
 
-}  // namespace
-
-std::vector<std::int32_t> PackPixels(const Picture& pixels, ColorDepth depth, DitherMode mode) {
+template <typename Pixels>
+std::vector<std::int32_t> Packed(const Pixels& pixels, ColorDepth depth, DitherMode mode) {
   switch (mode) {
     case DitherMode::Ordered:
       return Ordered(pixels, depth);
@@ -163,14 +165,37 @@ std::vector<std::int32_t> PackPixels(const Picture& pixels, ColorDepth depth, Di
       break;
   }
   std::vector<std::int32_t> out;
-  out.reserve(pixels.pixels.size());
-  for (const ColorValue c : pixels.pixels) out.push_back(PackColor(depth, c));
+  out.reserve(static_cast<std::size_t>(pixels.width) * pixels.height);
+  // Neighbouring pixels are mostly the same colour: pack only on change.
+  ColorValue last = kNoPixel;
+  std::int32_t packed = PackColor(depth, last);
+  for (int row = 0; row < pixels.height; ++row)
+    for (int column = 0; column < pixels.width; ++column) {
+      const ColorValue c = pixels.At(column, row);
+      if (c != last) packed = PackColor(depth, last = c);
+      out.push_back(packed);
+    }
   return out;
 }
 
+// The drawing area as the viewport shows it, read where it lies.
+struct ShownArea {
+  const Viewport& viewport;
+  int width = viewport.DrawingWidth();
+  int height = viewport.DrawingHeight();
+
+  ColorValue At(int column, int row) const { return viewport.VisibleColor(column, row); }
+};
+
+}  // namespace
+
+std::vector<std::int32_t> PackPixels(const Picture& pixels, ColorDepth depth, DitherMode mode) {
+  return Packed(pixels, depth, mode);
+}
+
 PackedArea PackDrawingArea(const Viewport& viewport, ColorDepth depth, DitherMode mode) {
-  const Picture shown = viewport.DrawingArea();
-  return {shown.width, shown.height, PackPixels(shown, depth, mode)};
+  const ShownArea shown{viewport};
+  return {shown.width, shown.height, Packed(shown, depth, mode)};
 }
 
 }  // namespace pixolan

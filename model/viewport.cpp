@@ -34,39 +34,14 @@ void Viewport::SetPicture(const Picture& picture) {
   picture_ = Crop(picture, Region{});
 }
 
-int Viewport::DrawingWidth() const {
-  return static_cast<int>(outer_width_ / kTwipsPerPixel) - 2 * kFramePixels;
-}
-
-int Viewport::DrawingHeight() const {
-  return static_cast<int>(OuterHeight() / kTwipsPerPixel) - 2 * kFramePixels;
-}
-
 ColorValue Viewport::VisibleColor(int column, int row) const {
   if (column < picture_.width && row < picture_.height) return picture_.At(column, row);
   return background_;
 }
 
-std::optional<AreaPixel> Viewport::PixelAt(float x, float y) const {
-  if (!(x >= 0 && y >= 0 && x < 1e6f && y < 1e6f)) return std::nullopt;  // also rejects NaN
-  // For non-negative x, floor(x / 15) equals the whole twips divided by 15.
-  const int column = static_cast<int>(x) / kTwipsPerPixel;
-  const int row = static_cast<int>(y) / kTwipsPerPixel;
-  if (column >= DrawingWidth() || row >= DrawingHeight()) return std::nullopt;
-  return AreaPixel{column, row};
-}
-
 ColorValue Viewport::Sample(float x, float y) const {
   const std::optional<AreaPixel> pixel = PixelAt(x, y);
   return pixel ? VisibleColor(pixel->column, pixel->row) : kNoPixel;
-}
-
-Picture Viewport::DrawingArea() const {
-  Picture area{DrawingWidth(), DrawingHeight(), {}};
-  area.pixels.reserve(static_cast<std::size_t>(area.width) * area.height);
-  for (int row = 0; row < area.height; ++row)
-    for (int column = 0; column < area.width; ++column) area.pixels.push_back(VisibleColor(column, row));
-  return area;
 }
 
 }  // namespace pixolan

@@ -81,17 +81,22 @@ class Viewport {
   void SetBackground(ColorValue color) { background_ = color; }
 
   /// Drawing area in pixels: the outer extent less the frame.
-  int DrawingWidth() const;
-  int DrawingHeight() const;
+  int DrawingWidth() const { return static_cast<int>(outer_width_ / kTwipsPerPixel) - 2 * kFramePixels; }
+  int DrawingHeight() const { return static_cast<int>(OuterHeight() / kTwipsPerPixel) - 2 * kFramePixels; }
 
-  /// The drawing-area pixel (x / 15, y / 15) of a sample point; none outside it.
-  std::optional<AreaPixel> PixelAt(float x, float y) const;
+  /// The drawing-area pixel (x / 15, y / 15) of a sample point; none outside
+  /// it. Inline: an Encode run asks at every grid point.
+  std::optional<AreaPixel> PixelAt(float x, float y) const {
+    if (!(x >= 0 && y >= 0 && x < 1e6f && y < 1e6f)) return std::nullopt;  // also rejects NaN
+    // For non-negative x, floor(x / 15) equals the whole twips divided by 15.
+    const int column = static_cast<int>(x) / kTwipsPerPixel;
+    const int row = static_cast<int>(y) / kTwipsPerPixel;
+    if (column >= DrawingWidth() || row >= DrawingHeight()) return std::nullopt;
+    return AreaPixel{column, row};
+  }
 
   /// Colour of drawing-area pixel (x / 15, y / 15), or kNoPixel outside it.
   ColorValue Sample(float x, float y) const;
-
-  /// Every pixel of the drawing area as it shows it.
-  Picture DrawingArea() const;
 
   /// What the drawing area shows at a pixel known to be inside it.
   ColorValue VisibleColor(int column, int row) const;

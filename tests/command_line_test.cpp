@@ -8,6 +8,8 @@
 #include <QImage>
 #include <cmath>
 #include <filesystem>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "tests/test_support.h"
@@ -89,7 +91,7 @@ TEST(PixolanEncode, FailedRunsSayWhyAndWriteNothing) {
   for (const std::string& bad : std::vector<std::string>{"--name 9lives", "--name a-b", "--progmem --section .x", "--swap-bytes",
                                  "--depth 12 --swap-bytes", kCoord + " --offset 4", kCoord + " --offset 4,-1", "--type short", "--eol cr",
                                  "--resolution 132x133", kCoord + " --offset 1,2x", "--name int", "--name _Logo",
-                                 "--pixel rgb444 --depth 16", "--layout rows --remove FF"})
+                                 "--pixel rgb444 --depth 16", "--layout rows --remove FF", "--dither fs"})
     EXPECT_EQ(RunCommand(kEncode + bad + " -o " + (dir / "image.h")).status, 2) << bad;
   EXPECT_EQ(dir.Entries(), Names{});
 }
@@ -114,6 +116,21 @@ TEST(PixolanEncode, GuardsAreNeverReservedAndDoubtfulOptionsAreWarnedAbout) {
   EXPECT_EQ(RunCommand(kEncode + "--depth 16 --swap-bytes --type stdint -o -").err, "");
   EXPECT_EQ(RunCommand(kEncode + kCoord + " --offset 300,0 -o -").err,
             "pixolan-encode: warning: --offset 300,0 lies outside the picture: the drawing area is left blank\n");
+}
+
+// Grey 128 at 12 bits: its low nibble 0 as packed, the levels 119 and 136
+// (nibbles 7 and 8) dithered; no-pixel samples stay 0x79EF0.
+TEST(PixolanEncode, DitherMixesTheLevelsTheDisplayShows) {
+  TempDir dir;
+  WriteFile(dir / "grey.ppm", testing::Ppm(200, 150, [](int, int) { return 0x808080; }));
+  const std::string plain = RunCommand(kEncode + (dir / "grey.ppm") + " --depth 12 -o -").out;
+  EXPECT_EQ(RunCommand(kEncode + (dir / "grey.ppm") + " --depth 12 --dither none -o -").out, plain);
+  EXPECT_NE(plain.find("{0x79EF0,0x79EF0,0x79EF0,0x79EF0,0x79EF0,0x0,0x0,"), std::string::npos);
+  const std::string ordered = RunCommand(kEncode + (dir / "grey.ppm") + " --depth 12 --dither=ordered -o -").out;
+  std::set<std::string> tokens;
+  static const std::regex token("0x[0-9A-F]+");
+  for (std::sregex_iterator it(ordered.begin(), ordered.end(), token), end; it != end; ++it) tokens.insert(it->str());
+  EXPECT_EQ(tokens, (std::set<std::string>{"0x38E70", "0x41080", "0x79EF0"}));
 }
 
 // A key that cannot match, or matches nothing, is a warning: the run succeeds.
