@@ -130,8 +130,16 @@ std::vector<std::int32_t> Diffused(const Pixels& pixels, ColorDepth depth) {
     const int step = forward ? 1 : -1;
     for (int i = 0; i < pixels.width; ++i) {
       const int column = forward ? i : pixels.width - 1 - i;
-      const std::array<std::int32_t, 3> wanted = LinearComponents(pixels.At(column, row));
-      std::int32_t packed = 0;
+      const ColorValue color = pixels.At(column, row);
+      std::int32_t& packed = out[static_cast<std::size_t>(row) * pixels.width + column];
+      // A colour the display shows exactly stays so, and the error arriving
+      // there is dropped: a keyed background (black, magenta) beside a photo
+      // keeps every pixel its key.
+      packed = PackColor(depth, color);
+      const Components shown = Widen(depth, packed);
+      if (MakeColor(shown.R, shown.G, shown.B) == color) continue;
+      const std::array<std::int32_t, 3> wanted = LinearComponents(color);
+      packed = 0;
       for (int c = 0; c < 3; ++c) {
         auto error_at = [&](std::vector<std::int32_t>& line, int at) -> std::int32_t& {
           return line[static_cast<std::size_t>(at + 1) * 3 + c];
@@ -146,7 +154,6 @@ std::vector<std::int32_t> Diffused(const Pixels& pixels, ColorDepth depth) {
         error_at(next, column) += below;
         error_at(next, column + step) += error - ahead - behind - below;
       }
-      out[static_cast<std::size_t>(row) * pixels.width + column] = packed;
     }
     here.swap(next);
     std::fill(next.begin(), next.end(), 0);

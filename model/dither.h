@@ -18,7 +18,8 @@ namespace pixolan {
 ///   Ordered    a Bayer 8x8 threshold pattern picks the level above or below
 ///   Diffusion  Floyd-Steinberg error diffusion along serpentine rows
 /// Dithered levels are the packed fields widened as the display shows them
-/// (Widen), compared in linear light.
+/// (Widen), compared in linear light. A colour the display shows exactly is
+/// never dithered, so a keyed background stays whole.
 enum class DitherMode { None, Ordered, Diffusion };
 
 struct DitherModeInfo {
