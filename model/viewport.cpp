@@ -34,14 +34,26 @@ void Viewport::SetPicture(const Picture& picture) {
   picture_ = Crop(picture, Region{});
 }
 
+int Viewport::DrawingWidth() const {
+  return static_cast<int>(outer_width_ / kTwipsPerPixel) - 2 * kFramePixels;
+}
+
+int Viewport::DrawingHeight() const {
+  return static_cast<int>(OuterHeight() / kTwipsPerPixel) - 2 * kFramePixels;
+}
+
 ColorValue Viewport::VisibleColor(int column, int row) const {
   if (column < picture_.width && row < picture_.height) return picture_.At(column, row);
   return background_;
 }
 
 ColorValue Viewport::Sample(float x, float y) const {
-  const std::optional<AreaPixel> pixel = PixelAt(x, y);
-  return pixel ? VisibleColor(pixel->column, pixel->row) : kNoPixel;
+  if (!(x >= 0 && y >= 0 && x < 1e6f && y < 1e6f)) return kNoPixel;  // also rejects NaN
+  // For non-negative x, floor(x / 15) equals the whole twips divided by 15.
+  const int column = static_cast<int>(x) / kTwipsPerPixel;
+  const int row = static_cast<int>(y) / kTwipsPerPixel;
+  if (column >= DrawingWidth() || row >= DrawingHeight()) return kNoPixel;
+  return VisibleColor(column, row);
 }
 
 }  // namespace pixolan

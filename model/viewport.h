@@ -59,12 +59,6 @@ Region ClipRegion(const Region& region, std::int64_t width, std::int64_t height)
 /// The part of picture inside region.
 Picture Crop(const Picture& picture, const Region& region);
 
-/// A pixel of the drawing area, from its top-left pixel (0, 0).
-struct AreaPixel {
-  int column;
-  int row;
-};
-
 class Viewport {
  public:
   float OuterWidth() const { return outer_width_; }
@@ -81,19 +75,8 @@ class Viewport {
   void SetBackground(ColorValue color) { background_ = color; }
 
   /// Drawing area in pixels: the outer extent less the frame.
-  int DrawingWidth() const { return static_cast<int>(outer_width_ / kTwipsPerPixel) - 2 * kFramePixels; }
-  int DrawingHeight() const { return static_cast<int>(OuterHeight() / kTwipsPerPixel) - 2 * kFramePixels; }
-
-  /// The drawing-area pixel (x / 15, y / 15) of a sample point; none outside
-  /// it. Inline: an Encode run asks at every grid point.
-  std::optional<AreaPixel> PixelAt(float x, float y) const {
-    if (!(x >= 0 && y >= 0 && x < 1e6f && y < 1e6f)) return std::nullopt;  // also rejects NaN
-    // For non-negative x, floor(x / 15) equals the whole twips divided by 15.
-    const int column = static_cast<int>(x) / kTwipsPerPixel;
-    const int row = static_cast<int>(y) / kTwipsPerPixel;
-    if (column >= DrawingWidth() || row >= DrawingHeight()) return std::nullopt;
-    return AreaPixel{column, row};
-  }
+  int DrawingWidth() const;
+  int DrawingHeight() const;
 
   /// Colour of drawing-area pixel (x / 15, y / 15), or kNoPixel outside it.
   ColorValue Sample(float x, float y) const;
