@@ -91,8 +91,7 @@ std::string Opening(const Viewport& viewport, ColorDepth depth, const HeaderOpti
 
 // The array's values in the order written, bytes swapped as asked.
 std::vector<std::uint32_t> ArrayValues(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& options) {
-  const PackedArea area = PackDrawingArea(viewport, settings.depth, settings.dither);
-  std::vector<std::uint32_t> values(area.values.begin(), area.values.end());
+  std::vector<std::uint32_t> values = PackDrawingArea(viewport, settings.depth, settings.dither).values;
   if (options.layout == Layout::Columns) {
     // The grid's samples: the drawing area's where they fall in it, the
     // no-pixel value's elsewhere; grid row r is drawing row r (row 0 never).

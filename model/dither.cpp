@@ -100,15 +100,15 @@ std::array<std::int32_t, 3> LinearComponents(ColorValue c) {
 
 // Pixels is a Picture, or the drawing area read in place: width, height, At().
 template <typename Pixels>
-std::vector<std::int32_t> Ordered(const Pixels& pixels, ColorDepth depth) {
+std::vector<std::uint32_t> Ordered(const Pixels& pixels, ColorDepth depth) {
   const std::array<Field, 3> fields = FieldsOf(depth);
-  std::vector<std::int32_t> out(static_cast<std::size_t>(pixels.width) * pixels.height);
+  std::vector<std::uint32_t> out(static_cast<std::size_t>(pixels.width) * pixels.height);
   for (int row = 0; row < pixels.height; ++row)
     for (int column = 0; column < pixels.width; ++column) {
       // One threshold for all three components keeps greys grey.
       const int threshold = BayerThreshold(column, row);
       const std::array<std::int32_t, 3> target = LinearComponents(pixels.At(column, row));
-      std::int32_t packed = 0;
+      std::uint32_t packed = 0;
       for (int c = 0; c < 3; ++c)
         packed += fields[c].levels.Thresholded(target[c], threshold) << fields[c].place.shift;
       out[static_cast<std::size_t>(row) * pixels.width + column] = packed;
@@ -119,9 +119,9 @@ std::vector<std::int32_t> Ordered(const Pixels& pixels, ColorDepth depth) {
 // Floyd-Steinberg: 7/16 ahead, 3/16, 5/16 and 1/16 on the next row, the rows
 // taken alternately left to right and right to left so no drift builds up.
 template <typename Pixels>
-std::vector<std::int32_t> Diffused(const Pixels& pixels, ColorDepth depth) {
+std::vector<std::uint32_t> Diffused(const Pixels& pixels, ColorDepth depth) {
   const std::array<Field, 3> fields = FieldsOf(depth);
-  std::vector<std::int32_t> out(static_cast<std::size_t>(pixels.width) * pixels.height);
+  std::vector<std::uint32_t> out(static_cast<std::size_t>(pixels.width) * pixels.height);
   // Errors per column and component, with a spare column on either side.
   const auto span = static_cast<std::size_t>(pixels.width + 2) * 3;
   std::vector<std::int32_t> here(span, 0), next(span, 0);
@@ -131,12 +131,12 @@ std::vector<std::int32_t> Diffused(const Pixels& pixels, ColorDepth depth) {
     for (int i = 0; i < pixels.width; ++i) {
       const int column = forward ? i : pixels.width - 1 - i;
       const ColorValue color = pixels.At(column, row);
-      std::int32_t& packed = out[static_cast<std::size_t>(row) * pixels.width + column];
+      std::uint32_t& packed = out[static_cast<std::size_t>(row) * pixels.width + column];
       // A colour the display shows exactly stays so, and the error arriving
       // there is dropped: a keyed background (black, magenta) beside a photo
       // keeps every pixel its key.
-      packed = PackColor(depth, color);
-      const Components shown = Widen(depth, packed);
+      packed = static_cast<std::uint32_t>(PackColor(depth, color));
+      const Components shown = Widen(depth, static_cast<std::int32_t>(packed));
       if (MakeColor(shown.R, shown.G, shown.B) == color) continue;
       const std::array<std::int32_t, 3> wanted = LinearComponents(color);
       packed = 0;
@@ -162,7 +162,7 @@ std::vector<std::int32_t> Diffused(const Pixels& pixels, ColorDepth depth) {
 }
 
 template <typename Pixels>
-std::vector<std::int32_t> Packed(const Pixels& pixels, ColorDepth depth, DitherMode mode) {
+std::vector<std::uint32_t> Packed(const Pixels& pixels, ColorDepth depth, DitherMode mode) {
   switch (mode) {
     case DitherMode::Ordered:
       return Ordered(pixels, depth);
@@ -171,15 +171,15 @@ std::vector<std::int32_t> Packed(const Pixels& pixels, ColorDepth depth, DitherM
     case DitherMode::None:
       break;
   }
-  std::vector<std::int32_t> out;
+  std::vector<std::uint32_t> out;
   out.reserve(static_cast<std::size_t>(pixels.width) * pixels.height);
   // Neighbouring pixels are mostly the same colour: pack only on change.
   ColorValue last = kNoPixel;
-  std::int32_t packed = PackColor(depth, last);
+  auto packed = static_cast<std::uint32_t>(PackColor(depth, last));
   for (int row = 0; row < pixels.height; ++row)
     for (int column = 0; column < pixels.width; ++column) {
       const ColorValue c = pixels.At(column, row);
-      if (c != last) packed = PackColor(depth, last = c);
+      if (c != last) packed = static_cast<std::uint32_t>(PackColor(depth, last = c));
       out.push_back(packed);
     }
   return out;
@@ -196,7 +196,7 @@ struct ShownArea {
 
 }  // namespace
 
-std::vector<std::int32_t> PackPixels(const Picture& pixels, ColorDepth depth, DitherMode mode) {
+std::vector<std::uint32_t> PackPixels(const Picture& pixels, ColorDepth depth, DitherMode mode) {
   return Packed(pixels, depth, mode);
 }
 

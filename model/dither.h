@@ -42,16 +42,16 @@ std::optional<DitherMode> DitherModeNamed(const std::string& name);
 /// displayed colour is nearest to what it should show: at 12 bits the nibble
 /// n whose n * 17 is nearest, not the component's low nibble. The same pixels
 /// and mode give the same values on every machine: integer arithmetic only.
-std::vector<std::int32_t> PackPixels(const Picture& pixels, ColorDepth depth, DitherMode mode);
+std::vector<std::uint32_t> PackPixels(const Picture& pixels, ColorDepth depth, DitherMode mode);
 
 /// Packed values of the drawing area, as Encode writes them and "Show as
 /// Encoded" draws them.
 struct PackedArea {
   int width = 0;
   int height = 0;
-  std::vector<std::int32_t> values;
+  std::vector<std::uint32_t> values;
 
-  std::int32_t At(int column, int row) const { return values[static_cast<std::size_t>(row) * width + column]; }
+  std::uint32_t At(int column, int row) const { return values[static_cast<std::size_t>(row) * width + column]; }
 };
 
 PackedArea PackDrawingArea(const Viewport& viewport, ColorDepth depth, DitherMode mode);

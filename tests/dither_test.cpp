@@ -37,7 +37,7 @@ Picture Ramps() {
 // How far each 8x8 block's mean light, as the display shows the packed
 // values, is from the picture's: the blur of the eye at viewing distance.
 double BlockError(const Picture& picture, ColorDepth depth, DitherMode mode) {
-  const std::vector<std::int32_t> packed = PackPixels(picture, depth, mode);
+  const std::vector<std::uint32_t> packed = PackPixels(picture, depth, mode);
   double total = 0;
   int blocks = 0;
   for (int by = 0; by + 8 <= picture.height; by += 8)
@@ -65,7 +65,7 @@ TEST(Dither, ModesAreNamedAsTheCommandLineTakesThem) {
 TEST(Dither, NonePacksEachPixelOnItsOwn) {
   const Picture ramps = Ramps();
   for (const ColorDepth depth : kAllDepths) {
-    const std::vector<std::int32_t> packed = PackPixels(ramps, depth, DitherMode::None);
+    const std::vector<std::uint32_t> packed = PackPixels(ramps, depth, DitherMode::None);
     for (std::size_t i = 0; i < ramps.pixels.size(); ++i)
       ASSERT_EQ(packed[i], PackColor(depth, ramps.pixels[i])) << BitsOf(depth) << " bits, pixel " << i;
   }
@@ -75,7 +75,7 @@ TEST(Dither, NonePacksEachPixelOnItsOwn) {
 TEST(Dither, ColoursTheDisplayShowsExactlyStayAsTheyAre) {
   const Picture levels = Filled(64, 16, [](int x, int y) { return MakeColor(x / 16 * 85, (x + y) % 16 * 17, y % 4 * 85); });
   for (const DitherMode mode : kDithered) {
-    const std::vector<std::int32_t> packed = PackPixels(levels, ColorDepth::Depth8, mode);
+    const std::vector<std::uint32_t> packed = PackPixels(levels, ColorDepth::Depth8, mode);
     for (std::size_t i = 0; i < levels.pixels.size(); ++i)
       ASSERT_EQ(packed[i], PackColor(ColorDepth::Depth8, levels.pixels[i])) << static_cast<int>(mode) << " " << i;
   }
@@ -89,7 +89,7 @@ TEST(Dither, AColourTheDisplayShowsTakesNoErrorFromItsNeighbours) {
     const Picture beside = Filled(64, 32, [key](int x, int) { return x < 32 ? 0xCDCDCD : key; });
     for (const ColorDepth depth : kAllDepths)
       for (const DitherMode mode : kDithered) {
-        const std::vector<std::int32_t> packed = PackPixels(beside, depth, mode);
+        const std::vector<std::uint32_t> packed = PackPixels(beside, depth, mode);
         for (int y = 0; y < 32; ++y)
           for (int x = 32; x < 64; ++x)
             ASSERT_EQ(packed[y * 64 + x], PackColor(depth, key)) << BitsOf(depth) << " bits, " << x << "," << y;
@@ -107,23 +107,23 @@ TEST(Dither, KeepsTheLightOfEveryPatchWhereBandsWouldNot) {
   // Mid grey at 8 bits lies between red levels 85 and 170: in linear light
   // 40% of the pixels take 170, where mixing the sRGB numbers would take half.
   const Picture grey = Filled(64, 64, [](int, int) { return 0x808080; });
-  const std::vector<std::int32_t> packed = PackPixels(grey, ColorDepth::Depth8, DitherMode::Diffusion);
-  const auto upper = std::count_if(packed.begin(), packed.end(), [](std::int32_t v) { return v >> 6 == 2; });
+  const std::vector<std::uint32_t> packed = PackPixels(grey, ColorDepth::Depth8, DitherMode::Diffusion);
+  const auto upper = std::count_if(packed.begin(), packed.end(), [](std::uint32_t v) { return v >> 6 == 2; });
   EXPECT_NEAR(upper / 4096.0, (Linear(128) - Linear(85)) / (Linear(170) - Linear(85)), 0.01);
-  EXPECT_EQ(std::count_if(packed.begin(), packed.end(), [](std::int32_t v) { return v >> 6 == 1; }), 4096 - upper);
+  EXPECT_EQ(std::count_if(packed.begin(), packed.end(), [](std::uint32_t v) { return v >> 6 == 1; }), 4096 - upper);
 }
 
 // At 12 bits a field n shows as n * 17: dithered, grey 128 becomes 119s and
 // 136s, where packing keeps its low nibble, 0.
 TEST(Dither, TwelveBitsTakeTheNibbleWhoseLevelIsNearest) {
   const Picture grey = Filled(16, 16, [](int, int) { return 0x808080; });
-  EXPECT_EQ(PackPixels(grey, ColorDepth::Depth12, DitherMode::None), std::vector<std::int32_t>(256, 0));
+  EXPECT_EQ(PackPixels(grey, ColorDepth::Depth12, DitherMode::None), std::vector<std::uint32_t>(256, 0));
   for (const DitherMode mode : kDithered) {
-    const std::vector<std::int32_t> packed = PackPixels(grey, ColorDepth::Depth12, mode);
-    EXPECT_EQ(std::set<std::int32_t>(packed.begin(), packed.end()), (std::set<std::int32_t>{0x38E70, 0x41080}));
+    const std::vector<std::uint32_t> packed = PackPixels(grey, ColorDepth::Depth12, mode);
+    EXPECT_EQ(std::set<std::uint32_t>(packed.begin(), packed.end()), (std::set<std::uint32_t>{0x38E70, 0x41080}));
   }
   const Picture level = Filled(16, 16, [](int, int) { return 0x888888; });  // 136 = 8 * 17
-  EXPECT_EQ(PackPixels(level, ColorDepth::Depth12, DitherMode::Diffusion), std::vector<std::int32_t>(256, 0x41080));
+  EXPECT_EQ(PackPixels(level, ColorDepth::Depth12, DitherMode::Diffusion), std::vector<std::uint32_t>(256, 0x41080));
 }
 
 TEST(Dither, OrderedFollowsTheBayerPattern) {
@@ -142,15 +142,15 @@ TEST(Dither, OrderedFollowsTheBayerPattern) {
 // 2, green between 7 and 8, the error carried 7/16 to the right.
 TEST(Dither, DiffusionGivesTheSameValuesOnEveryMachine) {
   const Picture grey = Filled(4, 1, [](int, int) { return 0x808080; });
-  EXPECT_EQ(PackPixels(grey, ColorDepth::Depth8, DitherMode::Diffusion), (std::vector<std::int32_t>{0x61, 0x9E, 0x61, 0x5D}));
-  EXPECT_EQ(PackPixels(grey, ColorDepth::Depth8, DitherMode::Ordered), (std::vector<std::int32_t>{0xA2, 0x61, 0xA2, 0x5D}));
+  EXPECT_EQ(PackPixels(grey, ColorDepth::Depth8, DitherMode::Diffusion), (std::vector<std::uint32_t>{0x61, 0x9E, 0x61, 0x5D}));
+  EXPECT_EQ(PackPixels(grey, ColorDepth::Depth8, DitherMode::Ordered), (std::vector<std::uint32_t>{0xA2, 0x61, 0xA2, 0x5D}));
   // A whole picture, through the second row's right-to-left pass and the
   // 16-bit fields: a checksum of a run known to be good (FNV-1a of the values).
   const Picture ramps = Ramps();
-  const std::vector<std::int32_t> once = PackPixels(ramps, ColorDepth::Depth16, DitherMode::Diffusion);
+  const std::vector<std::uint32_t> once = PackPixels(ramps, ColorDepth::Depth16, DitherMode::Diffusion);
   EXPECT_EQ(once, PackPixels(ramps, ColorDepth::Depth16, DitherMode::Diffusion));
   std::uint64_t hash = 14695981039346656037u;
-  for (const std::int32_t v : once) hash = (hash ^ static_cast<std::uint32_t>(v)) * 1099511628211u;
+  for (const std::uint32_t v : once) hash = (hash ^ v) * 1099511628211u;
   EXPECT_EQ(hash, 9319417326703239999u);
 }
 

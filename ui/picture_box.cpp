@@ -62,9 +62,9 @@ std::optional<QPoint> PictureBox::PixelAt(QPoint point) const {
   return p;
 }
 
-QRgb PictureBox::ShownPacked(std::int32_t packed) const {
+QRgb PictureBox::ShownPacked(std::uint32_t packed) const {
   if (preview_->remove && HexText(packed) == preview_->key) return kLeftOutMarker;
-  const Components k = Widen(preview_->depth, packed);
+  const Components k = Widen(preview_->depth, static_cast<std::int32_t>(packed));
   return qRgb(k.R, k.G, k.B);
 }
 

@@ -52,7 +52,7 @@ class PictureBox : public QWidget {
  private:
   /// A packed value of the preview's depth as the display shows it, or the
   /// marker where the key leaves it out.
-  QRgb ShownPacked(std::int32_t packed) const;
+  QRgb ShownPacked(std::uint32_t packed) const;
 
   void FitToViewport();
 
