@@ -8,8 +8,6 @@
 #include <QImage>
 #include <cmath>
 #include <filesystem>
-#include <regex>
-#include <set>
 #include <sstream>
 
 #include "tests/test_support.h"
@@ -118,19 +116,16 @@ TEST(PixolanEncode, GuardsAreNeverReservedAndDoubtfulOptionsAreWarnedAbout) {
             "pixolan-encode: warning: --offset 300,0 lies outside the picture: the drawing area is left blank\n");
 }
 
-// Grey 128 at 12 bits: its low nibble 0 as packed, the levels 119 and 136
-// (nibbles 7 and 8) dithered; no-pixel samples stay 0x79EF0.
+// Grey 128 at 12 bits packs as its low nibble 0; dithered, as nibbles 7 and 8.
 TEST(PixolanEncode, DitherMixesTheLevelsTheDisplayShows) {
   TempDir dir;
   WriteFile(dir / "grey.ppm", testing::Ppm(200, 150, [](int, int) { return 0x808080; }));
   const std::string plain = RunCommand(kEncode + (dir / "grey.ppm") + " --depth 12 -o -").out;
   EXPECT_EQ(RunCommand(kEncode + (dir / "grey.ppm") + " --depth 12 --dither none -o -").out, plain);
-  EXPECT_NE(plain.find("{0x79EF0,0x79EF0,0x79EF0,0x79EF0,0x79EF0,0x0,0x0,"), std::string::npos);
   const std::string ordered = RunCommand(kEncode + (dir / "grey.ppm") + " --depth 12 --dither=ordered -o -").out;
-  std::set<std::string> tokens;
-  static const std::regex token("0x[0-9A-F]+");
-  for (std::sregex_iterator it(ordered.begin(), ordered.end(), token), end; it != end; ++it) tokens.insert(it->str());
-  EXPECT_EQ(tokens, (std::set<std::string>{"0x38E70", "0x41080", "0x79EF0"}));
+  EXPECT_NE(plain.find("0x79EF0,0x0,0x0,"), std::string::npos);
+  EXPECT_NE(ordered.find("0x79EF0,0x41080,0x38E70,"), std::string::npos);
+  EXPECT_EQ(ordered.find(",0x0,"), std::string::npos);
 }
 
 // A key that cannot match, or matches nothing, is a warning: the run succeeds.
