@@ -57,7 +57,8 @@ struct Levels {
 
   // The level nearest to target; the lower one on a tie.
   int Nearest(std::int32_t target) const {
-    const int above = static_cast<int>(std::lower_bound(linear.begin(), linear.begin() + count, target) - linear.begin());
+    const auto end = linear.begin() + count;
+    const int above = static_cast<int>(std::lower_bound(linear.begin(), end, target) - linear.begin());
     if (above == count) return count - 1;
     if (above == 0) return 0;
     return target - linear[above - 1] <= linear[above] - target ? above - 1 : above;

@@ -396,7 +396,9 @@ bool frmMain::RemoveColorUnchecked() const { return rcorChk->checkState() == Qt:
 
 std::string frmMain::KeyText() const { return transpTxt->text().toStdString(); }
 
-DitherMode frmMain::SelectedDither() const { return static_cast<DitherMode>(dither_group_->checkedAction()->data().toInt()); }
+DitherMode frmMain::SelectedDither() const {
+  return static_cast<DitherMode>(dither_group_->checkedAction()->data().toInt());
+}
 
 void frmMain::SetProgressValue(int value) {
   ProgressBar1->setValue(value);
