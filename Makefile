@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps deps-test configure build run test test-sanitize fuzz bench bench-compare screenshot install package clean
+.PHONY: all deps deps-test configure build run test test-sanitize fuzz bench bench-compare quality screenshot install package clean
 
 all: build
 
@@ -68,6 +68,11 @@ bench: build
 bench-compare: build
 	@scripts/install-deps.sh test imagemagick hyperfine
 	scripts/bench-compare.sh $(BUILD_DIR) docs/benchmarks.md
+
+# What the panel shows beside the picture, per depth and dither; writes docs/quality.md.
+quality: build
+	@scripts/install-deps.sh test imagemagick python3-numpy
+	scripts/dither-quality.py $(BUILD_DIR) docs/quality.md
 
 screenshot: build
 	scripts/screenshot.sh $(BUILD_DIR)/bin/pixolan docs/screenshot.png

@@ -100,6 +100,14 @@ const Option<Parsing> kOptions[] = {
        p.cl.settings.remove = true;
        return "";
      }},
+    {{"dither", 0, "MODE", "none (default), ordered (Bayer) or diffusion (Floyd-Steinberg)",
+      "needs none, ordered or diffusion"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       const std::optional<DitherMode> mode = DitherModeNamed(o.value);
+       if (!mode) return "unknown dither '" + o.value + "': use none, ordered or diffusion";
+       p.cl.settings.dither = *mode;
+       return "";
+     }},
     {{"offset", 0, "X,Y", "encode the picture from pixel X,Y instead of 0,0", "needs X,Y: two pixel numbers, 0 or more, such as 40,16"},
      [](Parsing& p, const GivenOption& o) -> std::string {
        const std::string& v = o.value;
@@ -208,7 +216,8 @@ const Option<Parsing> kOptions[] = {
 
 std::string Usage() {
   return "Usage: pixolan-encode [PICTURE] [--resolution 132x132|132x176] [--depth 8|12|16]\n"
-         "                      [--remove KEY] [-o FILE] [declaration options]\n"
+         "                      [--remove KEY] [--dither MODE] [-o FILE]\n"
+         "                      [declaration options]\n"
          "\n"
          "Encodes PICTURE (JPEG, BMP, TIFF, PNG, GIF, ...; - reads it from standard\n"
          "input; the built-in test card when omitted) into a C header holding the\n"

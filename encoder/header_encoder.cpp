@@ -10,6 +10,7 @@ EncodeSettings SettingsFrom(const EncoderHost& host) {
   settings.depth = DepthAtOption(host.SelectedDepthOption());
   settings.remove = !host.RemoveColorUnchecked();
   settings.key = host.KeyText();
+  settings.dither = host.SelectedDither();
   return settings;
 }
 

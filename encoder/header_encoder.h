@@ -38,6 +38,7 @@ class EncoderHost : public RunHost {
   virtual int SelectedDepthOption() const = 0;
   virtual bool RemoveColorUnchecked() const = 0;
   virtual std::string KeyText() const = 0;
+  virtual DitherMode SelectedDither() const { return DitherMode::None; }
 
   virtual std::string ProgramDirectory() const = 0;
   /// Where the run writes: image.h in the program's directory unless the

@@ -91,7 +91,7 @@ std::string Opening(const Viewport& viewport, ColorDepth depth, const HeaderOpti
 
 // The array's values in the order written, bytes swapped as asked.
 std::vector<std::uint32_t> ArrayValues(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& options) {
-  std::vector<std::uint32_t> values = PackedDrawingArea(viewport, settings.depth);
+  std::vector<std::uint32_t> values = PackDrawingArea(viewport, settings.depth, settings.dither).values;
   if (options.layout == Layout::Columns) {
     // The grid's samples: the drawing area's where they fall in it, the
     // no-pixel value's elsewhere; grid row r is drawing row r (row 0 never).
@@ -111,21 +111,6 @@ std::vector<std::uint32_t> ArrayValues(const Viewport& viewport, const EncodeSet
 }
 
 }  // namespace
-
-std::vector<std::uint32_t> PackedDrawingArea(const Viewport& viewport, ColorDepth depth) {
-  const int width = viewport.DrawingWidth(), height = viewport.DrawingHeight();
-  std::vector<std::uint32_t> values(static_cast<std::size_t>(width) * height);
-  // Neighbouring pixels are mostly the same colour: pack only on change.
-  ColorValue last_color = kNoPixel;
-  auto packed = static_cast<std::uint32_t>(PackColor(depth, last_color));
-  for (int row = 0; row < height; ++row)
-    for (int column = 0; column < width; ++column) {
-      const ColorValue color = viewport.VisibleColor(column, row);
-      if (color != last_color) packed = static_cast<std::uint32_t>(PackColor(depth, last_color = color));
-      values[static_cast<std::size_t>(row) * width + column] = packed;
-    }
-  return values;
-}
 
 std::string FormatHeader(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& options,
                          HeaderStats* stats, const ColumnDone& column_done) {

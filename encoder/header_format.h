@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model/dither.h"
 #include "model/viewport.h"
 
 namespace pixolan {
@@ -14,7 +15,8 @@ namespace pixolan {
 struct EncodeSettings {
   ColorDepth depth = ColorDepth::Depth8;
   bool remove = false;     // leave out samples whose packed digits equal key
-  std::string key = "FFFF";  // bare hex digits, compared verbatim
+  std::string key = "FFFF";  // bare hex digits, compared verbatim, after dithering
+  DitherMode dither = DitherMode::None;
 };
 
 /// The order of the array's elements.
@@ -59,10 +61,6 @@ struct HeaderStats {
 /// Grid points one run visits, which is also the declared array length:
 /// (W / 15 + 1) columns of H / 15 rows.
 std::int64_t DeclaredCount(float outer_width, float outer_height);
-
-/// The packed values of the drawing area, row by row from its top-left
-/// pixel: every layout takes the picture's values from here.
-std::vector<std::uint32_t> PackedDrawingArea(const Viewport& viewport, ColorDepth depth);
 
 /// Called after each column with the x of the next column, in twips.
 using ColumnDone = std::function<void(float next_x)>;

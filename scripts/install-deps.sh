@@ -17,7 +17,7 @@ test_packages=(
   xvfb xauth
   gcc-avr avr-libc binutils-avr clang-14
   acl
-  imagemagick
+  imagemagick python3-numpy
   scdoc dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
 )
 

@@ -89,7 +89,7 @@ TEST(PixolanEncode, FailedRunsSayWhyAndWriteNothing) {
   for (const std::string& bad : std::vector<std::string>{"--name 9lives", "--name a-b", "--progmem --section .x", "--swap-bytes",
                                  "--depth 12 --swap-bytes", kCoord + " --offset 4", kCoord + " --offset 4,-1", "--type short", "--eol cr",
                                  "--resolution 132x133", kCoord + " --offset 1,2x", "--name int", "--name _Logo",
-                                 "--pixel rgb444 --depth 16", "--layout rows --remove FF"})
+                                 "--pixel rgb444 --depth 16", "--layout rows --remove FF", "--dither fs"})
     EXPECT_EQ(RunCommand(kEncode + bad + " -o " + (dir / "image.h")).status, 2) << bad;
   EXPECT_EQ(dir.Entries(), Names{});
 }
@@ -114,6 +114,18 @@ TEST(PixolanEncode, GuardsAreNeverReservedAndDoubtfulOptionsAreWarnedAbout) {
   EXPECT_EQ(RunCommand(kEncode + "--depth 16 --swap-bytes --type stdint -o -").err, "");
   EXPECT_EQ(RunCommand(kEncode + kCoord + " --offset 300,0 -o -").err,
             "pixolan-encode: warning: --offset 300,0 lies outside the picture: the drawing area is left blank\n");
+}
+
+// Grey 128 at 12 bits packs as its low nibble 0; dithered, as nibbles 7 and 8.
+TEST(PixolanEncode, DitherMixesTheLevelsTheDisplayShows) {
+  TempDir dir;
+  WriteFile(dir / "grey.ppm", testing::Ppm(200, 150, [](int, int) { return 0x808080; }));
+  const std::string plain = RunCommand(kEncode + (dir / "grey.ppm") + " --depth 12 -o -").out;
+  EXPECT_EQ(RunCommand(kEncode + (dir / "grey.ppm") + " --depth 12 --dither none -o -").out, plain);
+  const std::string ordered = RunCommand(kEncode + (dir / "grey.ppm") + " --depth 12 --dither=ordered -o -").out;
+  EXPECT_NE(plain.find("0x79EF0,0x0,0x0,"), std::string::npos);
+  EXPECT_NE(ordered.find("0x79EF0,0x41080,0x38E70,"), std::string::npos);
+  EXPECT_EQ(ordered.find(",0x0,"), std::string::npos);
 }
 
 // A key that cannot match, or matches nothing, and a picture cut short are

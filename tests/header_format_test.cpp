@@ -60,6 +60,22 @@ TEST(FormatHeader, KeysDropEveryMatchingSampleNoPixelsIncluded) {
   EXPECT_TRUE(FormatHeader(Viewport(), {ColorDepth::Depth8, true, "3F"}).ends_with("0xFF,\r\n\r\n\r\n\r\n\r\n};\r\n/* 17556 */"));
 }
 
+// Grey 128 at 12 bits: packed as is, its low nibble 0 everywhere; dithered,
+// 0x38E70 (119s) and 0x41080 (136s), which the key then compares with.
+TEST(FormatHeader, TheKeyComparesWithTheDitheredValues) {
+  const Viewport grey = Filled(0x808080);
+  const EncodeSettings settings{ColorDepth::Depth12, true, "41080", DitherMode::Diffusion};
+  HeaderStats stats;
+  const std::vector<std::string> tokens = Tokens(FormatHeader(grey, settings, HeaderOptions{}, &stats));
+  EXPECT_EQ(std::count(tokens.begin(), tokens.end(), "0x41080"), 0);
+  EXPECT_EQ(tokens.front(), "0x79EF0");  // a no-pixel sample keeps its value
+  const auto kept = std::count(tokens.begin(), tokens.end(), "0x38E70");
+  EXPECT_EQ(kept + stats.matched, 128 * 127);
+  EXPECT_GT(stats.matched, 128 * 127 / 3);
+  EXPECT_GT(kept, 128 * 127 / 3);
+  EXPECT_EQ(FormatHeader(grey, {ColorDepth::Depth12, true, "0", DitherMode::Diffusion}).find("0x0,"), std::string::npos);
+}
+
 std::string Opening(ColorDepth depth, const HeaderOptions& o, ColorValue color = 0) {
   return FormatHeader(Filled(color), {depth, true, "F8"}, o).substr(0, 200);
 }

@@ -8,9 +8,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -271,6 +273,37 @@ class MainWindowTest : public QObject {
     QCOMPARE(shown.pixel(45, 62), qRgb(85, 68, 85));   // 43, 60: green one level up
     QTest::keyClick(window_.get(), Qt::Key_F2);
     QCOMPARE(Pic()->grab().toImage().pixel(45, 45), qRgb(43, 43, 0x40));
+  }
+
+  // The Dither entries of the viewport's menu, exclusive and None at start,
+  // change "Show as Encoded"; Encode writes exactly what it shows.
+  void ditherEntriesDriveThePreviewAndEncodeWritesWhatItShows() {
+    QVERIFY(Load(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_172x128.bmp")));
+    const QList<QAction*> entries = Child<QMenu>("ditherMenu")->actions();
+    QStringList captions;
+    for (const QAction* entry : entries) captions << entry->text() + (entry->isChecked() ? "*" : "");
+    QCOMPARE(captions, QStringList({"None*", "Ordered", "Error Diffusion"}));
+    QTest::keyClick(window_.get(), Qt::Key_F2);
+    const QImage plain = Pic()->grab().toImage();
+    entries[1]->trigger();
+    const QImage ordered = Pic()->grab().toImage();
+    entries[2]->trigger();
+    QVERIFY(entries[2]->isChecked() && !entries[1]->isChecked() && !entries[0]->isChecked());
+    const QImage diffused = Pic()->grab().toImage();
+    QVERIFY(ordered != plain && diffused != plain && diffused != ordered);
+
+    QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier);
+    const QByteArray file = ReadAll(dir_->filePath(QStringLiteral("image.h")));
+    const QRegularExpression token(QStringLiteral("0x([0-9A-F]+)"));
+    QList<int> values;
+    for (const QRegularExpressionMatch& m : token.globalMatch(QString::fromLatin1(file))) values << m.captured(1).toInt(nullptr, 16);
+    QCOMPARE(values.size(), 133 * 132);
+    // Column x from the bottom: rows 132 to 128 lie outside, then 127 to 1.
+    for (int x = 0; x < 128; ++x)
+      for (int row = 1; row < 128; ++row) {
+        const Components shown = Widen(ColorDepth::Depth8, values[x * 132 + 132 - row]);
+        QCOMPARE(diffused.pixel(x + 2, row + 2), qRgb(shown.R, shown.G, shown.B));
+      }
   }
 
   void droppingAFileLoadsItAndADropWithoutOneIsIgnored() {

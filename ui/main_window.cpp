@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/main_window.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -263,6 +264,18 @@ void frmMain::CreateControls() {
   viewportMenu = new QMenu(this);
   viewportMenu->setObjectName(QStringLiteral("viewportMenu"));
   viewportMenu->addActions({showEncodedAction, useColorAction, encodeToAction});
+  // Dithering changes what Encode writes: chosen where "Show as Encoded" shows it.
+  QMenu* dither = viewportMenu->addMenu(QStringLiteral("Dither"));
+  dither->setObjectName(QStringLiteral("ditherMenu"));
+  dither_group_ = new QActionGroup(this);
+  for (const DitherModeInfo& mode : kDitherModes) {
+    QAction* a = dither->addAction(QString::fromLatin1(mode.caption));
+    a->setObjectName(QStringLiteral("dither_") + QString::fromLatin1(mode.name));
+    a->setCheckable(true);
+    a->setChecked(mode.mode == DitherMode::None);
+    a->setData(static_cast<int>(mode.mode));
+    dither_group_->addAction(a);
+  }
   pic->setContextMenuPolicy(Qt::CustomContextMenu);
   // The window's shortcuts win over the text boxes' editing keys.
   for (QLineEdit* box : {txtR, txtG, txtB, txtRGB, transpTxt}) box->installEventFilter(this);
@@ -299,6 +312,7 @@ void frmMain::WireEvents() {
   connect(rcorChk, &QCheckBox::stateChanged, this, &frmMain::SettingsChanged);
   connect(transpTxt, &QLineEdit::textChanged, this, &frmMain::SettingsChanged);
   connect(showEncodedAction, &QAction::toggled, this, &frmMain::SettingsChanged);
+  connect(dither_group_, &QActionGroup::triggered, this, &frmMain::SettingsChanged);
 }
 
 // --- Handlers ---------------------------------------------------------------
@@ -390,7 +404,7 @@ void frmMain::ShowViewportMenu(QPoint at) {
   viewportMenu->popup(pic->mapToGlobal(at));
 }
 
-// Depth, key or preview changed: the preview and the probe's key follow.
+// Depth, key, dithering or preview changed: the preview and the probe's key follow.
 void frmMain::SettingsChanged() {
   const EncodeSettings settings = SettingsFrom(*this);
   pic->SetPreview(showEncodedAction->isChecked() ? std::optional(settings) : std::nullopt);
@@ -473,6 +487,10 @@ int frmMain::SelectedDepthOption() const { return depth_group_->checkedId(); }
 bool frmMain::RemoveColorUnchecked() const { return rcorChk->checkState() == Qt::Unchecked; }
 
 std::string frmMain::KeyText() const { return transpTxt->text().toStdString(); }
+
+DitherMode frmMain::SelectedDither() const {
+  return static_cast<DitherMode>(dither_group_->checkedAction()->data().toInt());
+}
 
 void frmMain::SetProgressValue(int value) {
   ProgressBar1->setValue(value);

@@ -14,6 +14,7 @@
 #include "picture/picture_loader.h"
 #include "model/viewport.h"
 
+class QActionGroup;
 class QButtonGroup;
 class QCheckBox;
 class QFrame;
@@ -60,6 +61,7 @@ class frmMain : public QMainWindow, public EncoderHost {
   int SelectedDepthOption() const override;
   bool RemoveColorUnchecked() const override;
   std::string KeyText() const override;
+  DitherMode SelectedDither() const override;
   void SetProgressValue(int value) override;
   void SetProgressMaximum(int maximum) override;
   int ProgressMaximum() const override;
@@ -136,6 +138,7 @@ class frmMain : public QMainWindow, public EncoderHost {
   QString program_directory_;
   QButtonGroup* resolution_group_;
   QButtonGroup* depth_group_;
+  QActionGroup* dither_group_;  // the viewport menu's Dither entries, exclusive
   MessagePresenter present_message_;
   FileChooser choose_file_;
   FileChooser choose_save_path_;

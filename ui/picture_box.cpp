@@ -67,20 +67,21 @@ std::optional<QPoint> PictureBox::PixelAt(QPoint point) const {
   return p;
 }
 
-QRgb PictureBox::Shown(ColorValue c) const {
-  if (!preview_) return ToRgb(c);
-  const std::int32_t packed = PackColor(preview_->depth, c);
+QRgb PictureBox::ShownPacked(std::uint32_t packed) const {
   if (preview_->remove && HexText(packed) == preview_->key) return kLeftOutMarker;
-  const Components k = Widen(preview_->depth, packed);
+  const Components k = Widen(preview_->depth, static_cast<std::int32_t>(packed));
   return qRgb(k.R, k.G, k.B);
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
   const int width = viewport_.DrawingWidth(), height = viewport_.DrawingHeight();
   QImage area(width, height, QImage::Format_RGB32);
+  // Packed as Encode packs them, dithered or not.
+  const PackedArea packed = preview_ ? PackDrawingArea(viewport_, preview_->depth, preview_->dither) : PackedArea{};
   for (int row = 0; row < height; ++row) {
     auto* line = reinterpret_cast<QRgb*>(area.scanLine(row));
-    for (int column = 0; column < width; ++column) line[column] = Shown(viewport_.VisibleColor(column, row));
+    for (int column = 0; column < width; ++column)
+      line[column] = preview_ ? ShownPacked(packed.At(column, row)) : ToRgb(viewport_.VisibleColor(column, row));
   }
 
   QPainter painter(this);

@@ -31,9 +31,9 @@ class PictureBox : public QWidget {
   void SetOuterWidth(float twips);
   void SetBackground(ColorValue color);
 
-  /// With settings, draws each pixel as the display shows it after packing at
-  /// their depth, and what their key leaves out in kLeftOutMarker; without,
-  /// the picture as loaded.
+  /// With settings, draws each pixel as the display shows it after packing
+  /// (and dithering) as they say, and what their key leaves out in
+  /// kLeftOutMarker; without, the picture as loaded.
   void SetPreview(std::optional<EncodeSettings> settings);
 
   /// The drawing-area pixel at a point of this widget, if there is one.
@@ -57,7 +57,9 @@ class PictureBox : public QWidget {
   bool event(QEvent* event) override;
 
  private:
-  QRgb Shown(ColorValue c) const;
+  /// A packed value of the preview's depth as the display shows it, or the
+  /// marker where the key leaves it out.
+  QRgb ShownPacked(std::uint32_t packed) const;
 
   void FitToViewport();
 
