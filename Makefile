@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps deps-test configure build run test test-sanitize fuzz bench bench-compare screenshot install package clean
+.PHONY: all deps deps-test configure build web run test test-sanitize fuzz bench bench-compare screenshot install package clean
 
 all: build
 
@@ -26,6 +26,10 @@ configure: deps
 
 build: configure
 	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+# pixolan.html, the page in WebAssembly: $(BUILD_DIR)/web/pixolan.html.
+web: deps-test configure
+	@cmake --build --preset $(PRESET) --target web -j $(JOBS)
 
 run: build
 	$(BUILD_DIR)/bin/pixolan

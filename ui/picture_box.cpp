@@ -63,11 +63,7 @@ std::optional<QPoint> PictureBox::PixelAt(QPoint point) const {
 }
 
 QRgb PictureBox::Shown(ColorValue c) const {
-  if (!preview_) return ToRgb(c);
-  const std::int32_t packed = PackColor(preview_->depth, c);
-  if (preview_->remove && HexText(packed) == preview_->key) return kLeftOutMarker;
-  const Components k = Widen(preview_->depth, packed);
-  return qRgb(k.R, k.G, k.B);
+  return ToRgb(preview_ ? EncodedLook(*preview_, c) : c);
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {

@@ -13,10 +13,6 @@
 
 namespace pixolan {
 
-/// Samples the key would leave out show in this colour in the preview: pure
-/// magenta is rare in photos and in pictures drawn for small displays.
-inline constexpr QRgb kLeftOutMarker = 0xFFFF00FF;
-
 class PictureBox : public QWidget {
   Q_OBJECT
 
