@@ -18,8 +18,11 @@ all: build
 deps:
 	@scripts/install-deps.sh run
 
+# The page tests' puppeteer-core, as web/package-lock.json pins it.
 deps-test:
 	@scripts/install-deps.sh test
+	@cmp -s web/package-lock.json web/node_modules/.installed-lock 2>/dev/null || \
+	  { npm ci --prefix web --no-audit --no-fund --ignore-scripts && cp web/package-lock.json web/node_modules/.installed-lock; }
 
 configure: deps
 	@cmake --preset $(PRESET) >/dev/null

@@ -293,6 +293,7 @@ function WireEvents() {
     if (ctrl && !event.shiftKey && event.key.toLowerCase() === 'o') btnLoadPicture_Click();
     else if (ctrl && !event.shiftKey && event.key.toLowerCase() === 'e') btnEncode_Click();
     else if (event.key === 'F2') ToggleShowEncoded();
+    else if (event.altKey && !ctrl && event.code === 'KeyA') aboutMnu_Click();  // the menu's &About
     else return;
     event.preventDefault();
   });
@@ -326,10 +327,9 @@ async function Start() {
   document.title = Text(core.ccall('PixolanText', 'number', ['string'], ['title']));
   WireEvents();
   DrawViewport();
-  requestAnimationFrame(() => {
-    performance.mark('pixolan-first-picture');
-    document.documentElement.dataset.ready = 'true';
-  });
+  document.documentElement.dataset.ready = 'true';
+  // The frame with the built-in picture is painted after this callback.
+  requestAnimationFrame(() => performance.mark('pixolan-first-picture'));
 }
 
 Start();
