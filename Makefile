@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps deps-test configure build run test test-sanitize fuzz bench bench-compare quality screenshot install package clean
+.PHONY: all deps deps-test configure build web run test test-sanitize fuzz bench bench-compare quality screenshot install package clean
 
 all: build
 
@@ -18,14 +18,21 @@ all: build
 deps:
 	@scripts/install-deps.sh run
 
+# The page tests' puppeteer-core, as web/package-lock.json pins it.
 deps-test:
 	@scripts/install-deps.sh test
+	@cmp -s web/package-lock.json web/node_modules/.installed-lock 2>/dev/null || \
+	  { npm ci --prefix web --no-audit --no-fund --ignore-scripts && cp web/package-lock.json web/node_modules/.installed-lock; }
 
 configure: deps
 	@cmake --preset $(PRESET) >/dev/null
 
 build: configure
 	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+# pixolan.html, the page in WebAssembly: $(BUILD_DIR)/web/pixolan.html.
+web: deps-test configure
+	@cmake --build --preset $(PRESET) --target web -j $(JOBS)
 
 run: build
 	$(BUILD_DIR)/bin/pixolan

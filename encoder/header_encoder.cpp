@@ -5,22 +5,6 @@ namespace pixolan {
 
 void RunHost::ShowWarning(const std::string& text) { ShowMessage(text, kGeneratedTitle, MessageIcon::Exclamation); }
 
-EncodeSettings SettingsFrom(const EncoderHost& host) {
-  EncodeSettings settings;
-  settings.depth = DepthAtOption(host.SelectedDepthOption());
-  settings.remove = !host.RemoveColorUnchecked();
-  settings.key = host.KeyText();
-  settings.dither = host.SelectedDither();
-  return settings;
-}
-
-bool HeaderEncoder::Run(EncoderHost& host) {
-  // The window waits for the write: a pipe with no reader would freeze it.
-  const std::string path = host.OutputPath();
-  const SaveFunction save = [&path](std::string_view text) { return SaveFile(path, text, Targets::RegularFiles); };
-  return Run(host.GetViewport(), {SettingsFrom(host), {}, path, save}, host);
-}
-
 bool HeaderEncoder::Run(const Viewport& viewport, const EncodeJob& job, RunHost& host, HeaderStats* stats_out) {
   host.SetProgressValue(1);
   host.SetProgressMaximum(static_cast<int>(viewport.OuterWidth()));
@@ -33,7 +17,7 @@ bool HeaderEncoder::Run(const Viewport& viewport, const EncodeJob& job, RunHost&
   });
 
   const std::string& path = job.path;
-  const SaveResult saved = job.save ? job.save(text) : SaveFile(path, text);
+  const SaveResult saved = job.save(text);
   if (!saved.Ok()) {
     host.SetProgressValue(0);  // a full bar would say something was written
     // Said only where there was a file to keep: a device or pipe may hold part of the text.

@@ -7,6 +7,12 @@
 
 namespace pixolan {
 
+ColorValue EncodedLook(const EncodeSettings& settings, std::uint32_t packed) {
+  if (settings.remove && HexText(packed) == settings.key) return kLeftOutMarker;
+  const Components k = Widen(settings.depth, packed);
+  return MakeColor(k.R, k.G, k.B);
+}
+
 std::int64_t DeclaredCount(float outer_width, float outer_height) {
   const auto columns = static_cast<std::int64_t>(outer_width / kTwipsPerPixel) + 1;
   const auto rows = static_cast<std::int64_t>(outer_height / kTwipsPerPixel);

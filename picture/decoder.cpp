@@ -33,6 +33,10 @@ std::string TooLarge(std::int64_t width, std::int64_t height, std::int64_t bytes
          " MB a picture may take";
 }
 
+std::string CouldNotLoad(const std::string& name, const std::string& reason) {
+  return "Could not load " + name + ": " + reason;
+}
+
 RgbaPixels RegionPixels(const Region& region, std::int64_t picture_width, std::int64_t picture_height) {
   const Region kept = ClipRegion(region, picture_width, picture_height);
   RgbaPixels pixels{kept.width, kept.height, {}, int(picture_width), int(picture_height)};

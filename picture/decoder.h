@@ -66,6 +66,9 @@ RgbaPixels RegionPixels(const Region& region, std::int64_t picture_width, std::i
 /// large to decode.
 std::string TooLarge(std::int64_t width, std::int64_t height, std::int64_t bytes_needed, const DecodeLimits& limits);
 
+/// "Could not load NAME: REASON", the one form every load failure takes.
+std::string CouldNotLoad(const std::string& name, const std::string& reason);
+
 /// Decodes a picture of any format above with its own decoder; Unknown is
 /// refused as "not a picture format Pixolan can read".
 DecodeOutcome DecodePicture(Bytes file, const Region& region, const DecodeLimits& limits);

@@ -246,7 +246,7 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
 }  // namespace
 
 LoadResult LoadFailure(const std::string& path, const std::string& reason) {
-  return {{}, "Could not load " + path + ": " + reason, {}};
+  return {{}, CouldNotLoad(path, reason)};
 }
 
 LoadResult LoadPicture(const std::string& path, ColorValue background, const Region& region,

@@ -21,7 +21,7 @@ struct LoadResult {
   bool Ok() const { return error.empty(); }
 };
 
-/// "Could not load PATH: REASON", the one form every load failure takes.
+/// CouldNotLoad(path, reason) as a result.
 LoadResult LoadFailure(const std::string& path, const std::string& reason);
 
 /// Pictures whose decoded size would exceed this are refused before decoding;

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 
+#include "picture/picture_head.h"
 #include "tests/test_support.h"
 
 namespace pixolan {
@@ -303,6 +304,38 @@ TEST(LibraryWords, TheFatalMessageWinsOverEarlierWarnings) {
   Data webp = MakeWebp(300, 200, false, false);
   webp.resize(webp.size() / 2);
   EXPECT_EQ(DecodeWebp(webp, {}, {}).error, "the file is damaged or cut short");
+}
+
+}  // namespace
+}  // namespace pixolan
+
+namespace pixolan {
+namespace {
+
+// What a browser is told before it decodes: the claimed size, and no Exif turn.
+TEST(PictureHead, SizeClaimedByEachFormatsHeader) {
+  auto claimed = [](const char* name) {
+    const std::vector<std::uint8_t> file = testing::TestPicture(name);
+    const std::optional<ClaimedSize> size = SizeClaimedBy(Bytes(file.data(), file.size()));
+    return size ? std::to_string(size->width) + "x" + std::to_string(size->height) : "none";
+  };
+  EXPECT_EQ(claimed("crafted_huge_60000x60000.bmp"), "60000x60000");
+  EXPECT_EQ(claimed("crafted_testorig_sof_65500x65500.jpg"), "65500x65500");  // the frame after the tables
+  EXPECT_EQ(claimed("bmpsuite_g_pal8topdown.bmp"), "127x64");                // negative height: top-down
+  EXPECT_EQ(claimed("bmpsuite_g_pal8os2.bmp"), "127x64");                    // OS/2 core header
+  EXPECT_EQ(claimed("pngsuite_basn6a08.png"), "32x32");
+  EXPECT_EQ(claimed("crafted_coord_172x128.tif"), "none");
+}
+
+TEST(PictureHead, ClearsABigEndianExifOrientationToAsStored) {
+  std::vector<std::uint8_t> file = testing::TestPicture("pillow_orientation_rectangle.jpg");
+  const std::string entry("\x01\x12\x00\x03\x00\x00\x00\x01\x00", 9);  // Orientation, SHORT, one value
+  const std::string before(file.begin(), file.end());
+  ASSERT_NE(before.find(entry + '\x08'), std::string::npos);  // 8: turned left
+  EXPECT_TRUE(ClearExifOrientation(file));
+  EXPECT_NE(std::string(file.begin(), file.end()).find(entry + '\x01'), std::string::npos);
+  std::vector<std::uint8_t> png = testing::TestPicture("pngsuite_basn6a08.png");
+  EXPECT_FALSE(ClearExifOrientation(png));
 }
 
 }  // namespace

@@ -32,6 +32,7 @@
 #include "ui/qt_color.h"
 #include "resources/sample_picture.h"
 #include "ui/twips.h"
+#include "ui/window_text.h"
 
 namespace pixolan {
 namespace {
@@ -107,18 +108,12 @@ void PresentInMessageBox(QWidget* parent, MessageIcon icon, const QString& title
 
 }  // namespace
 
-QString AboutText() {
-  return QStringLiteral(
-      "Pixolan ver.: 1.0\r\n"
-      "Author: The Pixolan developers\r\n"
-      "E-mail: pixolan@example.org\r\n"
-      "URL: https://pixolan.example.org/");
-}
+QString AboutText() { return QString::fromLatin1(kAboutText); }
 
 frmMain::frmMain(QString program_directory, QWidget* parent)
     : QMainWindow(parent),
       program_directory_(program_directory.isEmpty() ? QCoreApplication::applicationDirPath() : program_directory) {
-  setWindowTitle(QStringLiteral("Pixolan <> 8-bit / 12-bit / 16-bit encoder"));
+  setWindowTitle(QString::fromLatin1(kWindowTitle));
   setAcceptDrops(true);
   present_message_ = [this](MessageIcon icon, const QString& title, const QString& text) {
     PresentInMessageBox(this, icon, title, text);
@@ -359,7 +354,7 @@ void frmMain::EndBusy() {
 }
 
 void frmMain::aboutMnu_Click() {
-  present_message_(MessageIcon::Information, QStringLiteral("About Pixolan"), AboutText());
+  present_message_(MessageIcon::Information, QString::fromLatin1(kAboutTitle), AboutText());
 }
 
 // A text box takes Ctrl+E as "end of line" before any shortcut sees it; on a
@@ -452,7 +447,7 @@ void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher, const QString& pat
   SetEncodeEnabled(true);
   const LoadResult loaded = watcher->result();
   if (!loaded.Ok()) {
-    present_message_(MessageIcon::Critical, QStringLiteral("Picture not loaded"), QString::fromStdString(loaded.error));
+    present_message_(MessageIcon::Critical, QString::fromLatin1(kLoadFailedTitle), QString::fromStdString(loaded.error));
   } else {
     pic->SetPicture(loaded.picture);
     picture_name_ = QFileInfo(path).fileName();

@@ -67,12 +67,6 @@ std::optional<QPoint> PictureBox::PixelAt(QPoint point) const {
   return p;
 }
 
-QRgb PictureBox::ShownPacked(std::uint32_t packed) const {
-  if (preview_->remove && HexText(packed) == preview_->key) return kLeftOutMarker;
-  const Components k = Widen(preview_->depth, static_cast<std::int32_t>(packed));
-  return qRgb(k.R, k.G, k.B);
-}
-
 void PictureBox::paintEvent(QPaintEvent*) {
   const int width = viewport_.DrawingWidth(), height = viewport_.DrawingHeight();
   QImage area(width, height, QImage::Format_RGB32);
@@ -81,7 +75,8 @@ void PictureBox::paintEvent(QPaintEvent*) {
   for (int row = 0; row < height; ++row) {
     auto* line = reinterpret_cast<QRgb*>(area.scanLine(row));
     for (int column = 0; column < width; ++column)
-      line[column] = preview_ ? ShownPacked(packed.At(column, row)) : ToRgb(viewport_.VisibleColor(column, row));
+      line[column] =
+          ToRgb(preview_ ? EncodedLook(*preview_, packed.At(column, row)) : viewport_.VisibleColor(column, row));
   }
 
   QPainter painter(this);

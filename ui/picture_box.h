@@ -15,10 +15,6 @@
 
 namespace pixolan {
 
-/// Samples the key would leave out show in this colour in the preview: pure
-/// magenta is rare in photos and in pictures drawn for small displays.
-inline constexpr QRgb kLeftOutMarker = 0xFFFF00FF;
-
 class PictureBox : public QWidget {
   Q_OBJECT
 
@@ -57,10 +53,6 @@ class PictureBox : public QWidget {
   bool event(QEvent* event) override;
 
  private:
-  /// A packed value of the preview's depth as the display shows it, or the
-  /// marker where the key leaves it out.
-  QRgb ShownPacked(std::uint32_t packed) const;
-
   void FitToViewport();
 
   Viewport viewport_;
