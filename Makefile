@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps deps-test configure build run test test-sanitize fuzz bench bench-compare screenshot install package clean
+.PHONY: all deps deps-test configure build web run test test-sanitize fuzz bench bench-compare quality screenshot install package clean
 
 all: build
 
@@ -18,14 +18,21 @@ all: build
 deps:
 	@scripts/install-deps.sh run
 
+# The page tests' puppeteer-core, as web/package-lock.json pins it.
 deps-test:
 	@scripts/install-deps.sh test
+	@cmp -s web/package-lock.json web/node_modules/.installed-lock 2>/dev/null || \
+	  { npm ci --prefix web --no-audit --no-fund --ignore-scripts && cp web/package-lock.json web/node_modules/.installed-lock; }
 
 configure: deps
 	@cmake --preset $(PRESET) >/dev/null
 
 build: configure
 	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+# pixolan.html, the page in WebAssembly: $(BUILD_DIR)/web/pixolan.html.
+web: deps-test configure
+	@cmake --build --preset $(PRESET) --target web -j $(JOBS)
 
 run: build
 	$(BUILD_DIR)/bin/pixolan
@@ -39,18 +46,27 @@ test-sanitize: deps-test
 	@cmake --build --preset sanitize -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
 
-# Fuzzes picture decoding and encoding for FUZZ_SECONDS (default 10 minutes),
-# starting from the shared test pictures; crash inputs land in fuzz/crashes/.
+# Fuzzes one target for FUZZ_SECONDS (default 10 minutes): FUZZ_TARGET=picture
+# (default) runs picture decoding and encoding, seeded with the shared test
+# pictures, crash inputs to fuzz/crashes/; FUZZ_TARGET=decode_result runs the
+# loader's reader of decoder results, crash inputs to fuzz/crashes/decode_result/.
 # A decoder refuses more than 512 MB before allocating, so one malloc over
 # 1 GB is a finding.
+FUZZ_TARGET ?= picture
+fuzz_seeds_picture := tests/data/pictures
+fuzz_crashes_picture := fuzz/crashes/
+fuzz_seeds_decode_result := fuzz/decode_result_seeds
+fuzz_crashes_decode_result := fuzz/crashes/decode_result/
 fuzz:
+	@test -n "$(fuzz_seeds_$(FUZZ_TARGET))" || { echo "FUZZ_TARGET is picture or decode_result" >&2; exit 2; }
 	@scripts/install-deps.sh test clang-14 libclang-rt-14-dev
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz -j $(JOBS)
-	@mkdir -p build-fuzz/corpus
-	ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=2048:detect_leaks=0 build-fuzz/bin/picture_fuzzer \
-	  -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2560 -malloc_limit_mb=1024 -timeout=10 \
-	  -artifact_prefix=fuzz/crashes/ build-fuzz/corpus tests/data/pictures
+	@mkdir -p build-fuzz/corpus-$(FUZZ_TARGET) $(fuzz_crashes_$(FUZZ_TARGET))
+	ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=2048:detect_leaks=0 \
+	  build-fuzz/bin/$(FUZZ_TARGET)_fuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2560 -malloc_limit_mb=1024 \
+	  -timeout=10 -artifact_prefix=$(fuzz_crashes_$(FUZZ_TARGET)) build-fuzz/corpus-$(FUZZ_TARGET) \
+	  $(fuzz_seeds_$(FUZZ_TARGET))
 
 bench: build
 	$(BUILD_DIR)/bin/pixolan-bench
@@ -59,6 +75,11 @@ bench: build
 bench-compare: build
 	@scripts/install-deps.sh test imagemagick hyperfine libvips-tools
 	scripts/bench-compare.sh $(BUILD_DIR) docs/benchmarks.md
+
+# What the panel shows beside the picture, per depth and dither; writes docs/quality.md.
+quality: build
+	@scripts/install-deps.sh test imagemagick python3-numpy
+	scripts/dither-quality.py $(BUILD_DIR) docs/quality.md
 
 screenshot: build
 	scripts/screenshot.sh $(BUILD_DIR)/bin/pixolan docs/screenshot.png

@@ -54,6 +54,14 @@ void BM_FormatHeader(benchmark::State& state) {
 }
 BENCHMARK(BM_FormatHeader)->ArgName("depth_option")->DenseRange(0, 2);
 
+// Packing the 172x128 drawing area alone: none, ordered, diffusion at 8 bits.
+void BM_PackDrawingArea(benchmark::State& state) {
+  const Viewport viewport = WideSampleViewport();
+  const auto mode = static_cast<DitherMode>(state.range(0));
+  for (auto _ : state) benchmark::DoNotOptimize(PackDrawingArea(viewport, ColorDepth::Depth8, mode));
+}
+BENCHMARK(BM_PackDrawingArea)->ArgName("dither")->DenseRange(0, 2);
+
 void BM_EncodeToFile(benchmark::State& state) {
   const Viewport viewport = WideSampleViewport();
   const EncodeSettings settings{static_cast<ColorDepth>(state.range(0)), false, "FFFF"};

@@ -3,11 +3,19 @@
 
 #include <png.h>
 
-#include <fstream>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <sstream>
 
+#include "encoder/header_format.h"
+#include "io/descriptor.h"
 #include "model/viewport.h"
 #include "cli/header_reader.h"
 #include "cli/option_table.h"
@@ -53,6 +61,12 @@ const Option<Options> kOptions[] = {
        if (!opt.depth) return "unknown depth '" + o.value + "': use 8, 12 or 16";
        return "";
      }},
+    {{"pixel", 0, "P", "the packing, when the header does not say: rgb444, rgb332, ...", "needs rgb444 or rgb332"},
+     [](Options& opt, const GivenOption& o) -> std::string {
+       opt.depth = PixelNamed(o.value);
+       if (!opt.depth) return "unknown pixel '" + o.value + "': use rgb444, rgb332 (or rrggggbb, low444, rgb565)";
+       return "";
+     }},
     {{"swap-bytes", 0, nullptr, "16 bits: the header was written with --swap-bytes"},
      [](Options& opt, const GivenOption&) {
        opt.swap = true;
@@ -76,7 +90,9 @@ std::string UsageText() {
          "\n"
          "Draws the samples of a header written by pixolan-encode as the display shows\n"
          "them: one pixel per sample, a column per grid column from the left, each from\n"
-         "the bottom up. Resolution and depth are taken from the header when omitted.\n"
+         "the bottom up. Resolution and depth are taken from the header when omitted; a\n"
+         "header whose first line says what it holds needs no option but -o. HEADER\n"
+         "- reads standard input.\n"
          "\n" +
          OptionHelp(SpecsOf<Options>(kOptions));
 }
@@ -108,6 +124,96 @@ std::string Describe(const HeaderElement& e, const std::string& name) {
   return name + ":" + std::to_string(e.line) + ":" + std::to_string(e.column) + ": ";
 }
 
+
+// A whole header from its file, or from standard input for "-"; the reason
+// when it cannot be read.
+std::string ReadText(const std::string& path, std::string& text) {
+  constexpr std::size_t kLimit = 256u << 20;  // far beyond any header: an endless stream stops here
+  const int fd = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  const int error = ReadAll(fd, kLimit, text);
+  if (fd != STDIN_FILENO) close(fd);
+  if (error == EFBIG) return "more than 256 MB, which no header holds";
+  return error ? std::strerror(error) : "";
+}
+
+// What the header's first line says it holds, when pixolan-encode wrote one:
+// "/* pixolan: depth=16 pixel=rgb565 layout=rows size=128x128 bytes=as-is ... */".
+struct Description {
+  ColorDepth depth;
+  bool rows = false;
+  int width = 0;   // rows: pixels per row; columns: the grid's columns
+  int height = 0;  // rows: rows; columns: samples per column
+  bool swapped = false;
+};
+
+std::optional<Description> ReadDescription(const std::string& text) {
+  const std::size_t start = text.find(kDescriptionStart);
+  if (start == std::string::npos) return std::nullopt;
+  std::istringstream fields(text.substr(start + std::strlen(kDescriptionStart), text.find("*/", start) - start));
+  std::map<std::string, std::string> said;
+  for (std::string field; fields >> field;)
+    if (const std::size_t eq = field.find('='); eq != std::string::npos) said[field.substr(0, eq)] = field.substr(eq + 1);
+  const std::optional<ColorDepth> depth = PixelNamed(said["pixel"]);
+  int width = 0, height = 0;
+  if (!depth || std::sscanf(said["size"].c_str(), "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0)
+    return std::nullopt;
+  return Description{*depth, said["layout"] == "rows", width, height, said["bytes"] == "swapped"};
+}
+
+// Pixels in rows from the top left, as the PNG takes them.
+struct DrawnPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> rgb;
+
+  void Append(Components c) {
+    rgb.push_back(static_cast<std::uint8_t>(c.R)), rgb.push_back(static_cast<std::uint8_t>(c.G));
+    rgb.push_back(static_cast<std::uint8_t>(c.B));
+  }
+};
+
+// The window's layout: a column per grid column from the left, each from the
+// bottom up. Says why on standard error when the values do not fit.
+bool DrawColumns(const ReadHeader& header, const std::vector<std::uint32_t>& values, int columns, ColorDepth depth,
+                 const std::string& name, DrawnPicture& drawn) {
+  const std::size_t grid = static_cast<std::size_t>(columns) * kRows;
+  if (values.size() > grid) {
+    std::cerr << "pixolan-decode: " << Describe(header.elements[grid], name) << "more samples than the " << grid
+              << " of " << columns << " columns of " << kRows << '\n';
+    return false;
+  }
+  // Place each sample: in order when all are there; otherwise each line of
+  // the initialiser is one column, drawn from the bottom.
+  drawn = {columns, kRows, std::vector<std::uint8_t>(grid * 3)};
+  auto put = [&](int column, int from_bottom, Components c) {
+    const std::size_t at = (static_cast<std::size_t>(kRows - 1 - from_bottom) * columns + column) * 3;
+    drawn.rgb[at] = static_cast<std::uint8_t>(c.R), drawn.rgb[at + 1] = static_cast<std::uint8_t>(c.G);
+    drawn.rgb[at + 2] = static_cast<std::uint8_t>(c.B);
+  };
+  if (values.size() == grid) {
+    for (std::size_t i = 0; i < grid; ++i) put(static_cast<int>(i / kRows), static_cast<int>(i % kRows), Widen(depth, values[i]));
+    return true;
+  }
+  std::vector<int> filled(columns, 0);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const HeaderElement& e = header.elements[i];
+    const int column = e.line - header.brace_line;
+    if (column >= columns || filled[column] >= kRows) {
+      std::cerr << "pixolan-decode: " << Describe(e, name) << "with samples left out, each line must hold one column of at most "
+                << kRows << " samples, in " << columns << " lines\n";
+      return false;
+    }
+    put(column, filled[column]++, Widen(depth, values[i]));
+  }
+  for (int column = 0; column < columns; ++column)
+    for (int row = filled[column]; row < kRows; ++row) put(column, row, kMarker);
+  std::cerr << "pixolan-decode: " << name << ": " << grid - values.size()
+            << " samples are missing (left out by the key); their places are unknown, so each short column is"
+               " drawn from the bottom and the rest of it in magenta\n";
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,81 +234,64 @@ int main(int argc, char** argv) {
   if (opt.header.empty()) return Usage("which header? Give its file name");
   if (opt.output.empty()) return Usage("where to? Give -o PICTURE.png");
 
-  std::ifstream in(opt.header, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in) {
-    std::cerr << "pixolan-decode: could not read " << opt.header << '\n';
+  const std::string name = opt.header == "-" ? "standard input" : opt.header;
+  std::string text;
+  if (const std::string error = ReadText(opt.header, text); !error.empty()) {
+    std::cerr << "pixolan-decode: could not read " << name << ": " << error << '\n';
     return 1;
   }
-  const HeaderReadResult read = ParseHeader(text.str());
+  const HeaderReadResult read = ParseHeader(text);
   if (!read.Ok()) {
-    std::cerr << "pixolan-decode: " << opt.header << ":" << read.error << '\n';
+    std::cerr << "pixolan-decode: " << name << ":" << read.error << '\n';
     return 1;
   }
   const ReadHeader& header = read.header;
-  const std::optional<ColorDepth> depth = opt.depth ? opt.depth : DepthOf(header);
+  const std::optional<Description> described = ReadDescription(text);
+  std::optional<ColorDepth> depth = opt.depth;
+  if (!depth && described) depth = described->depth;
+  if (!depth) depth = DepthOf(header);
   if (!depth) {
-    std::cerr << "pixolan-decode: " << opt.header << ": '" << header.type
+    std::cerr << "pixolan-decode: " << name << ": '" << header.type
               << "' holds 12- and 16-bit samples alike: give --depth\n";
     return 1;
   }
-  if (opt.swap && *depth != ColorDepth::Depth16) return Usage("--swap-bytes needs 16-bit samples");
-  const int columns = opt.columns.value_or(ColumnsOf(header));
-  const std::size_t grid = static_cast<std::size_t>(columns) * kRows;
+  const bool swap = opt.swap || (described && described->swapped);
+  if (swap && InfoOf(*depth).stdint_bytes != 2) return Usage("--swap-bytes needs 16-bit samples");
 
   // Every value must be one the depth can write: white fills every field.
   const std::uint32_t mask = FieldMask(*depth);
   std::vector<std::uint32_t> values;
   for (const HeaderElement& e : header.elements) {
-    const std::uint32_t v = opt.swap ? SwapBytes16(e.value) : e.value;
+    const std::uint32_t v = swap ? SwapBytes16(e.value) : e.value;
     if ((v & ~mask) != 0) {
-      std::cerr << "pixolan-decode: " << Describe(e, opt.header) << "0x" << HexText(e.value) << " is not a sample at "
+      std::cerr << "pixolan-decode: " << Describe(e, name) << "0x" << HexText(e.value) << " is not a sample at "
                 << BitsOf(*depth) << " bits\n";
       return 1;
     }
     values.push_back(v);
   }
-  if (values.size() > grid) {
-    std::cerr << "pixolan-decode: " << Describe(header.elements[grid], opt.header) << "more samples than the "
-              << grid << " of " << columns << " columns of " << kRows << '\n';
-    return 1;
-  }
 
-  // Place each sample: in order when all are there; otherwise each line of
-  // the initialiser is one column, drawn from the bottom.
-  std::vector<std::uint8_t> rgb(grid * 3);
-  auto put = [&](int column, int from_bottom, Components c) {
-    const std::size_t at = (static_cast<std::size_t>(kRows - 1 - from_bottom) * columns + column) * 3;
-    rgb[at] = static_cast<std::uint8_t>(c.R), rgb[at + 1] = static_cast<std::uint8_t>(c.G);
-    rgb[at + 2] = static_cast<std::uint8_t>(c.B);
-  };
-  if (values.size() == grid) {
-    for (std::size_t i = 0; i < grid; ++i) put(static_cast<int>(i / kRows), static_cast<int>(i % kRows), Widen(*depth, values[i]));
-  } else {
-    std::vector<int> filled(columns, 0);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      const HeaderElement& e = header.elements[i];
-      const int column = e.line - header.brace_line;
-      if (column >= columns || filled[column] >= kRows) {
-        std::cerr << "pixolan-decode: " << Describe(e, opt.header)
-                  << "with samples left out, each line must hold one column of at most " << kRows << " samples, in "
-                  << columns << " lines\n";
-        return 1;
-      }
-      put(column, filled[column]++, Widen(*depth, values[i]));
+  DrawnPicture drawn;
+  if (described && described->rows) {
+    drawn = {described->width, described->height, {}};
+    const std::size_t pixels = static_cast<std::size_t>(drawn.width) * drawn.height;
+    if (values.size() != pixels) {
+      std::cerr << "pixolan-decode: " << name << ": " << values.size() << " samples where its first line promises "
+                << drawn.width << "x" << drawn.height << " = " << pixels << '\n';
+      return 1;
     }
-    for (int column = 0; column < columns; ++column)
-      for (int row = filled[column]; row < kRows; ++row) put(column, row, kMarker);
-    std::cerr << "pixolan-decode: " << opt.header << ": " << grid - values.size()
-              << " samples are missing (left out by the key); their places are unknown, so each short column is"
-                 " drawn from the bottom and the rest of it in magenta\n";
+    for (const std::uint32_t v : values) drawn.Append(Widen(*depth, v));
+  } else {
+    const int columns = opt.columns.value_or(described ? described->width : ColumnsOf(header));
+    if (!DrawColumns(header, values, columns, *depth, name, drawn)) return 1;
   }
+  const std::vector<std::uint8_t>& rgb = drawn.rgb;
+  const int columns = drawn.width;
 
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   image.width = static_cast<png_uint_32>(columns);
-  image.height = kRows;
+  image.height = static_cast<png_uint_32>(drawn.height);
   image.format = PNG_FORMAT_RGB;
   png_alloc_size_t size = 0;
   if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr)) {

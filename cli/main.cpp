@@ -3,9 +3,8 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
-#include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "encoder/header_encoder.h"
@@ -41,19 +40,6 @@ class CommandLineReport : public RunHost {
   int progress_maximum_ = 0;
 };
 
-// The picture on standard input, read whole: at most the limit, so that an
-// endless stream cannot fill memory.
-LoadResult LoadStandardInput(ColorValue background, const Region& region, const Placement& placement) {
-  const std::string name = "standard input";
-  constexpr std::size_t kLimit = std::size_t{kAllocationLimitMB} * 1024 * 1024;
-  std::string bytes;
-  const int error = ReadAll(STDIN_FILENO, kLimit, bytes);
-  if (error == EFBIG)
-    return LoadFailure(name, "more than the " + std::to_string(kAllocationLimitMB) + " MB a picture may take");
-  if (error != 0) return LoadFailure(name, std::strerror(error));
-  return LoadPictureBytes(std::move(bytes), name, background, region, {}, placement);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,18 +62,28 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  if (cl.picture && IsSameFile(*cl.picture, cl.output)) {
+    PrintError("pixolan-encode: the output " + cl.output + " is the picture being encoded; nothing was written\n");
+    return 2;
+  }
+
+  PrintError(BeforeRunText(cl));
+  CommandLineReport report;
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);
   LoadResult loaded;
   if (cl.picture) {
     const Region region = VisibleRegion(cl, viewport);
     const Placement placement = PlacementFor(cl, viewport);
-    loaded = *cl.picture == "-" ? LoadStandardInput(viewport.GetBackground(), region, placement)
+    loaded = *cl.picture == "-" ? LoadPictureStream(STDIN_FILENO, "standard input", viewport.GetBackground(), region,
+                                                    {}, placement)
                                 : LoadPicture(*cl.picture, viewport.GetBackground(), region, {}, placement);
     if (!loaded.Ok()) {
       PrintError("pixolan-encode: " + loaded.error + '\n');
       return 1;
     }
+    PrintError(OffsetWarning(cl, loaded.picture));
+    if (!loaded.warning.empty()) report.ShowWarning(loaded.warning);
     viewport.SetPicture(loaded.picture);
   } else {
     viewport.SetPicture(SamplePicture());
@@ -95,8 +91,16 @@ int main(int argc, char** argv) {
 
   const EncodeJob job{cl.settings, cl.header, cl.output,
                       [&cl](std::string_view text) { return SaveOutput(cl.output, text); }};
-  CommandLineReport report;
   HeaderStats stats;
+  if (cl.source) {
+    // The definition first: a header without it would not link.
+    const std::string header_name = std::filesystem::path(cl.output).filename().string();
+    const SaveResult saved = SaveOutput(*cl.source, FormatSource(viewport, cl.settings, cl.header, header_name));
+    if (!saved.Ok()) {
+      PrintError("pixolan-encode: " + saved.error + '\n');
+      return 1;
+    }
+  }
   if (!HeaderEncoder().Run(viewport, job, report, &stats)) return 1;
   PrintError(AfterRunText(cl, stats) + (cl.report ? PlacementReport(loaded) : ""));
   return 0;

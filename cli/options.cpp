@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 #include "cli/option_table.h"
 
@@ -20,11 +21,39 @@ bool IsIdentifier(const std::string& text) {
   return std::all_of(text.begin(), text.end(), [&](char c) { return letter(c) || digit(c); });
 }
 
-// "image.h" gives IMAGE_H; standard output has no name, so the array's is used.
+// Words C (C23) or C++ (C++23) keep for themselves: an array so named cannot compile.
+bool IsKeyword(const std::string& word) {
+  static const std::set<std::string, std::less<>> kKeywords = {
+      "alignas", "alignof", "and", "and_eq", "asm", "auto", "bitand", "bitor", "bool", "break", "case", "catch",
+      "char", "char8_t", "char16_t", "char32_t", "class", "co_await", "co_return", "co_yield", "compl", "concept",
+      "const", "consteval", "constexpr", "constinit", "const_cast", "continue", "decltype", "default", "delete", "do",
+      "double", "dynamic_cast", "else", "enum", "explicit", "export", "extern", "false", "float", "for", "friend",
+      "goto", "if", "inline", "int", "long", "mutable", "namespace", "new", "noexcept", "not", "not_eq", "nullptr",
+      "operator", "or", "or_eq", "private", "protected", "public", "register", "reinterpret_cast", "requires",
+      "restrict", "return", "short", "signed", "sizeof", "static", "static_assert", "static_cast", "struct", "switch",
+      "template", "this", "thread_local", "throw", "true", "try", "typedef", "typeid", "typename", "typeof",
+      "typeof_unqual", "union", "unsigned", "using", "virtual", "void", "volatile", "wchar_t", "while", "xor",
+      "xor_eq", "_Alignas", "_Alignof", "_Atomic", "_BitInt", "_Bool", "_Complex", "_Decimal128", "_Decimal32",
+      "_Decimal64", "_Generic", "_Imaginary", "_Noreturn", "_Static_assert", "_Thread_local"};
+  return kKeywords.contains(word);
+}
+
+// Reserved to the compiler and its library everywhere: __x and _X.
+bool IsReserved(const std::string& name) {
+  return name.find("__") != std::string::npos || (name.size() > 1 && name[0] == '_' && std::isupper(static_cast<unsigned char>(name[1])));
+}
+
+// "image.h" gives IMAGE_H; standard output has no name, so the array's is
+// used. Leading and doubled underscores go, so that no guard is reserved.
 std::string GuardFor(const std::string& output, const std::string& name) {
-  std::string base = output == "-" ? name + ".h" : std::filesystem::path(output).filename().string();
-  for (char& c : base) c = std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::toupper(c)) : '_';
-  return std::isdigit(static_cast<unsigned char>(base[0])) ? "H_" + base : base;
+  const std::string file = output == "-" ? name + ".h" : std::filesystem::path(output).filename().string();
+  std::string guard;
+  for (const char c : file) {
+    const char mapped = std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::toupper(c)) : '_';
+    if (mapped != '_' || (!guard.empty() && guard.back() != '_')) guard += mapped;
+  }
+  if (guard.empty() || std::isdigit(static_cast<unsigned char>(guard[0]))) guard = "H_" + guard;
+  return guard;
 }
 
 // What the options build up; guard and declaration_options are settled once
@@ -33,6 +62,8 @@ struct Parsing {
   CommandLine cl;
   bool guard = false;
   bool declaration_options = false;  // any of them asks for a firmware file
+  std::optional<ColorDepth> pixel;   // --pixel, checked against --depth at the end
+  bool depth_given = false;
   std::vector<std::string> sizes;    // --fit, --fill, --crop as given: at most one
   bool turned = false;               // --rotate, --flip or --exif-orientation given
 };
@@ -76,13 +107,29 @@ const Option<Parsing> kOptions[] = {
        const std::optional<ColorDepth> depth = DepthNamed(o.value);
        if (!depth) return "unknown depth '" + o.value + "': use 8, 12 or 16";
        p.cl.settings.depth = *depth;
+       p.depth_given = true;
        return "";
+     }},
+    {{"pixel", 0, "P", "rgb444 (0xRGB, 12 bits) or rgb332 (8 bits): high bits kept", "needs rgb444 or rgb332"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       const std::optional<ColorDepth> depth = PixelNamed(o.value);
+       if (!depth) return "unknown pixel '" + o.value + "': use rgb444, rgb332 (or rrggggbb, low444, rgb565)";
+       p.pixel = depth;
+       return Declaring(p);
      }},
     {{"remove", 0, "KEY", "leave out samples written as 0xKEY (white: FF, 79EF0, FFFF)",
       "needs a key, the hex digits of a packed value"},
      [](Parsing& p, const GivenOption& o) -> std::string {
        p.cl.settings.key = o.value;
        p.cl.settings.remove = true;
+       return "";
+     }},
+    {{"dither", 0, "MODE", "none (default), ordered (Bayer) or diffusion (Floyd-Steinberg)",
+      "needs none, ordered or diffusion"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       const std::optional<DitherMode> mode = DitherModeNamed(o.value);
+       if (!mode) return "unknown dither '" + o.value + "': use none, ordered or diffusion";
+       p.cl.settings.dither = *mode;
        return "";
      }},
     {{"offset", 0, "X,Y", "encode the picture from pixel X,Y instead of 0,0", "needs X,Y: two pixel numbers, 0 or more, such as 40,16"},
@@ -140,9 +187,20 @@ const Option<Parsing> kOptions[] = {
        p.cl.output = o.value;
        return "";
      }},
+    {{"source", 0, "FILE.c", "define the array in FILE.c; the header only declares it (extern)",
+      "needs the name of the C file to write"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       if (o.value.empty() || o.value == "-") return "--source needs the name of the C file to write";
+       p.cl.source = o.value;
+       p.cl.header.declaration_only = true;
+       return Declaring(p);
+     }},
     {{"name", 0, "IDENT", "the array's name (default Photos)", "needs a C identifier (letters, digits, _; not a digit first)"},
      [](Parsing& p, const GivenOption& o) -> std::string {
        if (!IsIdentifier(o.value)) return "--name needs a C identifier (letters, digits, _; not a digit first)";
+       if (IsKeyword(o.value)) return "--name '" + o.value + "' is a C or C++ keyword: choose another name";
+       if (IsReserved(o.value))
+         return "--name '" + o.value + "' is reserved to the compiler (it starts with _ and a capital or holds __)";
        p.cl.header.name = o.value;
        return Declaring(p);
      }},
@@ -181,6 +239,14 @@ const Option<Parsing> kOptions[] = {
        p.cl.header.swap_bytes = true;
        return Declaring(p);
      }},
+    {{"layout", 0, "L", "columns (default: the window's grid) or rows (drawing area, top-left first)",
+      "needs columns or rows"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       if (o.value == "columns") p.cl.header.layout = Layout::Columns;
+       else if (o.value == "rows") p.cl.header.layout = Layout::Rows;
+       else return "unknown layout '" + o.value + "': use columns or rows";
+       return Declaring(p);
+     }},
     {{"eol", 0, "E", "line breaks crlf (default) or lf", "needs crlf or lf"},
      [](Parsing& p, const GivenOption& o) -> std::string {
        if (o.value != "crlf" && o.value != "lf") return "unknown line break '" + o.value + "': use crlf or lf";
@@ -209,7 +275,8 @@ const Option<Parsing> kOptions[] = {
 std::string Usage() {
   return "Usage: pixolan-encode [PICTURE] [--resolution 132x132|132x176] [--depth 8|12|16]\n"
          "                      [--fit|--fill|--crop X,Y,W,H] [--rotate A] [--flip h|v]\n"
-         "                      [--remove KEY] [-o FILE] [declaration options]\n"
+         "                      [--remove KEY] [--dither MODE] [-o FILE]\n"
+         "                      [declaration options]\n"
          "\n"
          "Encodes PICTURE (JPEG, BMP, TIFF, PNG, GIF, ...; - reads it from standard\n"
          "input; the built-in test card when omitted) into a C header holding the\n"
@@ -233,10 +300,23 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     parsed.error = std::move(message);
     return parsed;
   };
-  // Files for firmware builds end with a line break; the window's never did.
+  if (p.pixel) {
+    if (p.depth_given && BitsOf(*p.pixel) != BitsOf(cl.settings.depth))
+      return fail("--pixel " + std::string(InfoOf(*p.pixel).pixel) + " is " + std::to_string(BitsOf(*p.pixel)) +
+                  " bits, not --depth " + std::to_string(BitsOf(cl.settings.depth)));
+    cl.settings.depth = *p.pixel;
+  }
+  // Files for firmware builds end with a line break and say what they hold;
+  // the window's never did.
   cl.header.final_break = p.declaration_options;
+  cl.header.describe = p.declaration_options;
+  if (cl.header.layout == Layout::Rows && cl.settings.remove)
+    return fail("--remove cannot be used with --layout rows: each left-out sample would move every pixel after it");
+  if (cl.source && cl.header.is_static) return fail("--static and --source exclude each other: a static array is defined in every file");
+  if (cl.source && cl.output == "-") return fail("--source needs -o FILE: the source includes the header by its name");
   if (cl.header.progmem && !cl.header.section.empty()) return fail("--progmem and --section cannot both place the array");
-  if (cl.header.swap_bytes && cl.settings.depth != ColorDepth::Depth16) return fail("--swap-bytes needs --depth 16");
+  // Only two-byte values have bytes to exchange.
+  if (cl.header.swap_bytes && InfoOf(cl.settings.depth).stdint_bytes != 2) return fail("--swap-bytes needs --depth 16 or --pixel rgb444");
   if ((cl.offset_x || cl.offset_y) && !cl.picture) return fail("--offset needs a PICTURE");
   if (p.sizes.size() > 1) return fail(p.sizes[0] + " and " + p.sizes[1] + " cannot both place the picture");
   if (!p.sizes.empty() && !cl.picture) return fail(p.sizes[0] + " needs a PICTURE");
@@ -265,6 +345,21 @@ std::string PlacementReport(const LoadResult& loaded) {
   std::snprintf(scale, sizeof scale, "%.4g", loaded.scale);
   return "picture: " + std::to_string(loaded.picture_width) + " x " + std::to_string(loaded.picture_height) +
          " pixels, placed at scale " + scale + "\n";
+}
+
+std::string BeforeRunText(const CommandLine& cl) {
+  // unsigned int is 4 bytes on ARM and the host: each value sits in the first
+  // two (little-endian), so the array is no stream of 16-bit values there.
+  if (cl.header.swap_bytes && cl.header.form == ElementForm::Legacy)
+    return "pixolan-encode: warning: --swap-bytes with unsigned int elements: where int is 32 bits (ARM, the host)"
+           " each value takes 4 bytes, so the array cannot be sent as 16-bit values; use --type stdint\n";
+  return "";
+}
+
+std::string OffsetWarning(const CommandLine& cl, const Picture& loaded) {
+  if ((cl.offset_x == 0 && cl.offset_y == 0) || (loaded.width > 0 && loaded.height > 0)) return "";
+  return "pixolan-encode: warning: --offset " + std::to_string(cl.offset_x) + "," + std::to_string(cl.offset_y) +
+         " lies outside the picture: the drawing area is left blank\n";
 }
 
 std::string AfterRunText(const CommandLine& cl, const HeaderStats& stats) {

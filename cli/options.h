@@ -22,6 +22,7 @@ struct CommandLine {
   Placement placement;                 // fit, fill or crop, turns and flips
   bool report = false;                 // element count and flash sizes on stderr
   std::string output = "image.h";      // "-" is standard output
+  std::optional<std::string> source;   // --source: the C file that defines the array
   bool help = false;
   bool version = false;
 };
@@ -44,6 +45,12 @@ Placement PlacementFor(const CommandLine& cl, const Viewport& viewport);
 
 /// The --report line on the picture: its stored size and the scale it was placed at.
 std::string PlacementReport(const LoadResult& loaded);
+
+/// Warnings about the options themselves, for standard error before a run.
+std::string BeforeRunText(const CommandLine& cl);
+
+/// A warning when the offset left nothing of the picture to encode.
+std::string OffsetWarning(const CommandLine& cl, const Picture& loaded);
 
 /// Key warnings and the --report lines, for standard error after a run.
 std::string AfterRunText(const CommandLine& cl, const HeaderStats& stats);

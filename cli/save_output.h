@@ -12,4 +12,8 @@ namespace pixolan {
 /// SaveFile(output, content), except that "-" is standard output.
 SaveResult SaveOutput(const std::string& output, std::string_view content);
 
+/// Whether output names the regular file picture is read from (standard
+/// input for "-"), however either is spelt: links, other hard links.
+bool IsSameFile(const std::string& picture, const std::string& output);
+
 }  // namespace pixolan

@@ -5,18 +5,6 @@ namespace pixolan {
 
 void RunHost::ShowWarning(const std::string& text) { ShowMessage(text, kGeneratedTitle, MessageIcon::Exclamation); }
 
-EncodeSettings SettingsFrom(const EncoderHost& host) {
-  EncodeSettings settings;
-  settings.depth = DepthAtOption(host.SelectedDepthOption());
-  settings.remove = !host.RemoveColorUnchecked();
-  settings.key = host.KeyText();
-  return settings;
-}
-
-bool HeaderEncoder::Run(EncoderHost& host) {
-  return Run(host.GetViewport(), {SettingsFrom(host), {}, host.OutputPath(), {}}, host);
-}
-
 bool HeaderEncoder::Run(const Viewport& viewport, const EncodeJob& job, RunHost& host, HeaderStats* stats_out) {
   host.SetProgressValue(1);
   host.SetProgressMaximum(static_cast<int>(viewport.OuterWidth()));
@@ -29,7 +17,7 @@ bool HeaderEncoder::Run(const Viewport& viewport, const EncodeJob& job, RunHost&
   });
 
   const std::string& path = job.path;
-  const SaveResult saved = job.save ? job.save(text) : SaveFile(path, text);
+  const SaveResult saved = job.save(text);
   if (!saved.Ok()) {
     host.SetProgressValue(0);  // a full bar would say something was written
     // Said only where there was a file to keep: a device or pipe may hold part of the text.
@@ -43,6 +31,9 @@ bool HeaderEncoder::Run(const Viewport& viewport, const EncodeJob& job, RunHost&
   if (settings.remove && stats.matched == 0)
     message += "\nNo sample matched the key " + settings.key + " at " + std::to_string(BitsOf(settings.depth)) +
                " bits, so nothing was left out.";
+  else if (settings.remove)
+    message += "\n" + std::to_string(stats.matched) +
+               (stats.matched == 1 ? " sample matched the key and was left out." : " samples matched the key and were left out.");
   host.ShowMessage(message, kGeneratedTitle, MessageIcon::Exclamation);
   if (stats_out) *stats_out = stats;
   return true;

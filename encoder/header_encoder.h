@@ -38,6 +38,7 @@ class EncoderHost : public RunHost {
   virtual int SelectedDepthOption() const = 0;
   virtual bool RemoveColorUnchecked() const = 0;
   virtual std::string KeyText() const = 0;
+  virtual DitherMode SelectedDither() const { return DitherMode::None; }
 
   virtual std::string ProgramDirectory() const = 0;
   /// Where the run writes: image.h in the program's directory unless the
@@ -45,7 +46,7 @@ class EncoderHost : public RunHost {
   virtual std::string OutputPath() const { return ProgramDirectory() + "/image.h"; }
 };
 
-/// Writes a run's text; SaveFile(path, text) unless the caller knows better.
+/// Writes a run's text: SaveFile(path, text), standard output, or a download.
 using SaveFunction = std::function<SaveResult(std::string_view text)>;
 
 /// What one run encodes and where the text goes.
@@ -53,7 +54,7 @@ struct EncodeJob {
   EncodeSettings settings;
   HeaderOptions options;
   std::string path;   // named in the messages
-  SaveFunction save;  // empty: SaveFile(path, text)
+  SaveFunction save;
 };
 
 inline constexpr const char* kGeneratedTitle = "Image file generated.";
@@ -65,7 +66,8 @@ EncodeSettings SettingsFrom(const EncoderHost& host);
 class HeaderEncoder {
  public:
   /// Performs one run with the settings of the host's controls, writing the
-  /// window's declaration to its OutputPath().
+  /// window's declaration to its OutputPath(), which must be a regular file
+  /// or a new name (encoder_host.cpp: the only part that touches files).
   bool Run(EncoderHost& host);
 
   /// Performs one run; true when the text was written. Either way the host

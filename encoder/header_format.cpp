@@ -7,6 +7,12 @@
 
 namespace pixolan {
 
+ColorValue EncodedLook(const EncodeSettings& settings, std::uint32_t packed) {
+  if (settings.remove && HexText(packed) == settings.key) return kLeftOutMarker;
+  const Components k = Widen(settings.depth, packed);
+  return MakeColor(k.R, k.G, k.B);
+}
+
 std::int64_t DeclaredCount(float outer_width, float outer_height) {
   const auto columns = static_cast<std::int64_t>(outer_width / kTwipsPerPixel) + 1;
   const auto rows = static_cast<std::int64_t>(outer_height / kTwipsPerPixel);
@@ -25,26 +31,89 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// Everything before the first element: guard, includes, size defines and the
-// declaration up to "={".
+// Columns of the grid and samples in each, or the drawing area's width and
+// height: the array's lines and their length.
+struct Shape {
+  int lines;
+  int per_line;
+};
+
+Shape ShapeOf(const Viewport& viewport, Layout layout) {
+  if (layout == Layout::Rows) return {viewport.DrawingHeight(), viewport.DrawingWidth()};
+  return {static_cast<int>(viewport.OuterWidth() / kTwipsPerPixel) + 1, static_cast<int>(viewport.OuterHeight() / kTwipsPerPixel)};
+}
+
+// "depth=16 pixel=rgb565 layout=rows size=128x128 bytes=swapped elements=16384":
+// what pixolan-decode needs to draw the array without being told.
+std::string Description(const Viewport& viewport, ColorDepth depth, const HeaderOptions& options, std::int64_t count) {
+  const Shape shape = ShapeOf(viewport, options.layout);
+  const bool rows = options.layout == Layout::Rows;
+  const std::string size = rows ? std::to_string(shape.per_line) + "x" + std::to_string(shape.lines)
+                                : std::to_string(shape.lines) + "x" + std::to_string(shape.per_line);
+  return std::string(kDescriptionStart) + " depth=" + std::to_string(BitsOf(depth)) + " pixel=" + InfoOf(depth).pixel +
+         " layout=" + (rows ? "rows" : "columns") + " size=" + size +
+         " bytes=" + (options.swap_bytes ? "swapped" : "as-is") + " elements=" + std::to_string(count) + " */";
+}
+
+// Everything before the first element: description, guard, includes, the
+// defines that describe the array and the declaration up to "={".
 std::string Opening(const Viewport& viewport, ColorDepth depth, const HeaderOptions& options, std::int64_t declared) {
   const std::string eol = options.lf ? "\n" : "\r\n";
   std::string out;
+  if (options.describe) out += Description(viewport, depth, options, declared) + eol;
   if (!options.guard.empty()) out += "#ifndef " + options.guard + eol + "#define " + options.guard + eol;
   if (options.form == ElementForm::Stdint) out += "#include <stdint.h>" + eol;
-  if (options.progmem) out += "#include <avr/pgmspace.h>" + eol;
+  // PROGMEM means something on AVR only: elsewhere const data is in flash already.
+  if (options.progmem)
+    out += "#if defined(__AVR__)" + eol + "#include <avr/pgmspace.h>" + eol + "#elif !defined(PROGMEM)" + eol +
+           "#define PROGMEM" + eol + "#endif" + eol;
   if (!options.guard.empty()) {
     const std::string prefix = "#define " + Upper(options.name);
+    const Shape shape = ShapeOf(viewport, options.layout);
     out += prefix + "_WIDTH " + std::to_string(viewport.DrawingWidth()) + eol;
     out += prefix + "_HEIGHT " + std::to_string(viewport.DrawingHeight()) + eol;
     out += prefix + "_COUNT " + std::to_string(declared) + eol;
+    if (options.layout == Layout::Rows) {
+      out += "/* rows from the top left, each from the left; at pixel X,Y of the panel */" + eol;
+      out += prefix + "_ROW_ORDER 1" + eol;
+      out += prefix + "_X " + std::to_string(kFramePixels) + eol;
+      out += prefix + "_Y " + std::to_string(kFramePixels) + eol;
+    } else {
+      out += "/* columns from the left, each from the bottom up: element x * COLUMN_SAMPLES + (COLUMN_SAMPLES - y)"
+             " is drawing-area pixel x, y (row 0 is not sampled) */" + eol;
+      out += prefix + "_ROW_ORDER 0" + eol;
+      out += prefix + "_COLUMNS " + std::to_string(shape.lines) + eol;
+      out += prefix + "_COLUMN_SAMPLES " + std::to_string(shape.per_line) + eol;
+    }
   }
   if (options.is_static) out += "static ";
+  if (options.declaration_only) out += "extern ";
   out += ElementType(depth, options.form);
   out += " const " + options.name + "[" + std::to_string(declared) + "]";
   if (options.progmem) out += " PROGMEM";
   if (!options.section.empty()) out += " __attribute__((section(\"" + options.section + "\")))";
-  return out + "={";
+  return out + (options.declaration_only ? ";" : "={");
+}
+
+// The array's values in the order written, bytes swapped as asked.
+std::vector<std::uint32_t> ArrayValues(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& options) {
+  std::vector<std::uint32_t> values = PackDrawingArea(viewport, settings.depth, settings.dither).values;
+  if (options.layout == Layout::Columns) {
+    // The grid's samples: the drawing area's where they fall in it, the
+    // no-pixel value's elsewhere; grid row r is drawing row r (row 0 never).
+    const Shape shape = ShapeOf(viewport, Layout::Columns);
+    const int width = viewport.DrawingWidth(), height = viewport.DrawingHeight();
+    const auto none = static_cast<std::uint32_t>(PackColor(settings.depth, kNoPixel));
+    std::vector<std::uint32_t> grid;
+    grid.reserve(static_cast<std::size_t>(shape.lines) * shape.per_line);
+    for (int column = 0; column < shape.lines; ++column)
+      for (int row = shape.per_line; row >= 1; --row)
+        grid.push_back(column < width && row < height ? values[static_cast<std::size_t>(row) * width + column] : none);
+    values = std::move(grid);
+  }
+  if (options.swap_bytes && InfoOf(settings.depth).stdint_bytes == 2)
+    for (std::uint32_t& v : values) v = SwapBytes16(v);
+  return values;
 }
 
 }  // namespace
@@ -52,17 +121,15 @@ std::string Opening(const Viewport& viewport, ColorDepth depth, const HeaderOpti
 std::string FormatHeader(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& options,
                          HeaderStats* stats, const ColumnDone& column_done) {
   // The extent and the settings cannot change during a run: read them once.
-  const float width = viewport.OuterWidth();
-  const float height = viewport.OuterHeight();
-  const std::int64_t declared = DeclaredCount(width, height);
+  const std::vector<std::uint32_t> values = ArrayValues(viewport, settings, options);
+  const Shape shape = ShapeOf(viewport, options.layout);
+  const auto declared = static_cast<std::int64_t>(values.size());
   const std::string_view eol = options.lf ? "\n" : "\r\n";
-  const bool swap = options.swap_bytes && settings.depth == ColorDepth::Depth16;
   const std::string opening = Opening(viewport, settings.depth, options, declared);
 
   // Tokens are at most "0x" + 8 digits + ",", lines end in CR LF: write into
   // a buffer of that worst case and trim it at the end.
-  const auto columns = static_cast<std::size_t>(width / kTwipsPerPixel) + 1;
-  std::string out(opening.size() + 64 + static_cast<std::size_t>(declared) * (3 + kMaxHexDigits) + columns * 2, '\0');
+  std::string out(opening.size() + 64 + values.size() * (3 + kMaxHexDigits) + static_cast<std::size_t>(shape.lines) * 2, '\0');
   char* p = out.data();
   auto put = [&p](std::string_view text) { p = std::copy(text.begin(), text.end(), p); };
   put(opening);
@@ -71,20 +138,14 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
   found.declared = declared;
   std::int64_t k = 0;
   std::int16_t considered = 0;  // at most 23364 grid points: never overflows
-  ColorValue last_color = kNoPixel;
-  std::uint32_t packed = 0;
+  std::uint32_t last = 0;
   char digits[kMaxHexDigits];
   std::string_view hex;
-  for (float x = 0; x <= width; x += kTwipsPerPixel) {
-    for (float y = height; y >= 1; y -= kTwipsPerPixel) {
-      const ColorValue color = viewport.Sample(x, y);
-      ++k;
-      if (k > declared) continue;
-      // Neighbouring samples are mostly the same colour: pack only on change.
-      if (color != last_color || hex.empty()) {
-        last_color = color;
-        packed = static_cast<std::uint32_t>(PackColor(settings.depth, color));
-        if (swap) packed = SwapBytes16(packed);
+  for (int line = 0; line < shape.lines; ++line) {
+    for (int i = 0; i < shape.per_line; ++i) {
+      const std::uint32_t packed = values[static_cast<std::size_t>(k++)];
+      if (packed != last || hex.empty()) {
+        last = packed;
         hex = std::string_view(digits, static_cast<std::size_t>(WriteHex(digits, packed) - digits));
         found.largest = std::max(found.largest, packed);
       }
@@ -99,9 +160,16 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
       if (settings.remove) ++considered;
     }
     if (k < declared) put(eol);
-    if (column_done) column_done(x + kTwipsPerPixel);
+    if (column_done && options.layout == Layout::Columns) column_done(static_cast<float>((line + 1) * kTwipsPerPixel));
   }
   out.resize(static_cast<std::size_t>(p - out.data()));
+  if (stats) *stats = found;
+  if (options.declaration_only) {
+    out = opening;
+    out += eol;
+    if (!options.guard.empty()) out += "#endif" + std::string(eol);
+    return out;
+  }
 
   out += "};";
   out += eol;
@@ -115,6 +183,19 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
   }
   if (stats) *stats = found;
   return out;
+}
+
+std::string FormatSource(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& header_options,
+                         const std::string& header_name) {
+  HeaderOptions options = header_options;
+  options.guard.clear();
+  options.describe = false;
+  options.declaration_only = false;
+  options.final_break = true;
+  const std::string text = FormatHeader(viewport, settings, options);
+  // <stdint.h> and PROGMEM come with the header, which the source includes.
+  const std::size_t definition = text.find(ElementType(settings.depth, options.form));
+  return "#include \"" + header_name + "\"" + (options.lf ? "\n" : "\r\n") + text.substr(definition);
 }
 
 std::string KeyWarning(ColorDepth depth, const std::string& key) {

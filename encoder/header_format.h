@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "model/dither.h"
 #include "model/viewport.h"
 
 namespace pixolan {
@@ -13,8 +15,23 @@ namespace pixolan {
 struct EncodeSettings {
   ColorDepth depth = ColorDepth::Depth8;
   bool remove = false;     // leave out samples whose packed digits equal key
-  std::string key = "FFFF";  // bare hex digits, compared verbatim
+  std::string key = "FFFF";  // bare hex digits, compared verbatim, after dithering
+  DitherMode dither = DitherMode::None;
 };
+
+/// The order of the array's elements.
+enum class Layout {
+  Columns,  // the window's grid: 133 (177) columns from the left, each 132 samples from the bottom, frame included
+  Rows,     // the drawing area only, row by row from its top-left pixel: what a panel's window-and-stream write takes
+};
+
+/// Samples the key would leave out show in this colour in the preview: pure
+/// magenta is rare in photos and in pictures drawn for small displays.
+inline constexpr ColorValue kLeftOutMarker = MakeColor(255, 0, 255);
+
+/// A value packed with settings as the display shows it: each field widened
+/// back to 8 bits; kLeftOutMarker where the key leaves it out.
+ColorValue EncodedLook(const EncodeSettings& settings, std::uint32_t packed);
 
 /// How the array is declared. The defaults give the file the window writes;
 /// everything else is for firmware projects that need another spelling.
@@ -28,7 +45,18 @@ struct HeaderOptions {
   bool swap_bytes = false;                     // Depth16: low byte first in the value
   bool lf = false;                             // LF line breaks instead of CR LF
   bool final_break = false;                    // end with a line break, as C compilers expect
+  Layout layout = Layout::Columns;
+  bool describe = false;                       // a first line saying depth, layout, byte order and size
+  bool declaration_only = false;               // an extern declaration; the definition goes to a source file
 };
+
+/// For a header written with declaration_only: the C source file that
+/// defines its array, #include "header_name" and the definition.
+std::string FormatSource(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& header_options,
+                         const std::string& header_name);
+
+/// The description line's start: "/* pixolan: depth=16 pixel=rgb565 ... */".
+inline constexpr const char* kDescriptionStart = "/* pixolan:";
 
 /// What one run wrote, for the checks and the report after it.
 struct HeaderStats {

@@ -4,11 +4,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -119,14 +121,91 @@ std::string OtherLinksWarning(const std::string& path, const std::string& target
   return path + " had other hard links, which still hold the earlier content: " + list + ".";
 }
 
+constexpr const char* kAclAttribute = "system.posix_acl_access";
+
+// The permissions the owning group has under a POSIX ACL (its group:: entry);
+// the group bits of the mode show the mask, which may be more.
+mode_t AclGroupBits(const std::string& acl) {
+  // A version word, then 8-byte entries: tag, permissions, id.
+  constexpr std::uint16_t kGroupObject = 0x04;
+  for (std::size_t at = 4; at + 8 <= acl.size(); at += 8) {
+    std::uint16_t tag = 0, permissions = 0;
+    std::memcpy(&tag, acl.data() + at, 2);
+    std::memcpy(&permissions, acl.data() + at + 2, 2);
+    if (tag == kGroupObject) return (permissions & 07) << 3;
+  }
+  return 0;
+}
+
+std::optional<std::string> Attribute(const std::string& path, const char* name) {
+  for (;;) {
+    const ssize_t size = ::getxattr(path.c_str(), name, nullptr, 0);
+    if (size < 0) return std::nullopt;
+    std::string value(static_cast<std::size_t>(size), '\0');
+    const ssize_t got = ::getxattr(path.c_str(), name, value.data(), value.size());
+    if (got >= 0) return value.substr(0, static_cast<std::size_t>(got));
+    if (errno != ERANGE) return std::nullopt;  // ERANGE: it grew in between
+  }
+}
+
+// Gives fd the ACL and the user attributes of the file at from, and no ACL
+// where from has none (one inherited from the directory could grant more
+// than the mode says). What cannot be kept is named in the returned warning;
+// a lost ACL leaves the owning group no more than its own entry gave it.
+std::string KeepAttributes(const std::string& path, const std::string& from, int fd, mode_t mode) {
+  std::string names(4096, '\0');
+  ssize_t size;
+  while ((size = ::listxattr(from.c_str(), names.data(), names.size())) < 0 && errno == ERANGE)
+    names.resize(names.size() * 2);
+  names.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
+  bool had_acl = false;
+  std::string lost;
+  int reason = 0;
+  for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+    const std::string name = names.c_str() + at;
+    const bool acl = name == kAclAttribute;
+    if (!acl && !name.starts_with("user.")) continue;
+    had_acl = had_acl || acl;
+    const std::optional<std::string> value = Attribute(from, name.c_str());
+    if (value && ::fsetxattr(fd, name.c_str(), value->data(), value->size(), 0) == 0) continue;
+    reason = errno;
+    lost += (lost.empty() ? "" : ", ") + (acl ? std::string("access control list") : name);
+    if (acl) (void)::fchmod(fd, (mode & ~mode_t{070}) | (mode & AclGroupBits(value.value_or(""))));
+  }
+  if (!had_acl) (void)::fremovexattr(fd, kAclAttribute);
+  if (lost.empty()) return {};
+  return path + " was written without its " + lost + ": " + std::strerror(reason) + ".";
+}
+
+// A name for the temporary file that is not there yet, beside target.
+std::string UnusedSibling(const std::string& target, int attempt) {
+  return Sibling(target, "." + BaseNameOf(target) + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt));
+}
+
+// Links the unnamed file at fd in under a temporary name (it stays there only
+// until the rename); false with errno set.
+bool LinkUnnamed(int fd, const std::string& target, std::string& temp) {
+  const std::string fd_path = "/proc/self/fd/" + std::to_string(fd);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp = UnusedSibling(target, attempt);
+    if (::linkat(AT_FDCWD, fd_path.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
 SaveResult ReplaceRegularFile(const std::string& path, const std::string& target, const struct stat* old,
                               std::string_view content) {
   const bool kept = old != nullptr;
-  std::string temp = Sibling(target, "." + BaseNameOf(target) + ".XXXXXX");
-  int fd = -1;
+  // An unnamed file, linked in only when complete, is never left behind, not
+  // even by SIGKILL; a named one is removed on a signal that can be caught.
+  int fd = ::open(Sibling(target, ".").c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  const bool unnamed = fd >= 0;
+  std::string temp;
   std::optional<PendingFile> pending;
-  {
+  if (!unnamed) {
     const SignalHold hold;
+    temp = Sibling(target, "." + BaseNameOf(target) + ".XXXXXX");
     fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd >= 0) pending.emplace(temp.c_str());
   }
@@ -146,20 +225,27 @@ SaveResult ReplaceRegularFile(const std::string& path, const std::string& target
     }
   }
   // After fchown, which clears set-user-ID and set-group-ID bits.
-  bool written = WriteAll(fd, content) && ::fchmod(fd, old ? old->st_mode & 07777 : NewFileMode()) == 0 &&
-                 ::fsync(fd) == 0;
+  const mode_t mode = old ? old->st_mode & 07777 : NewFileMode();
+  bool written = WriteAll(fd, content) && ::fchmod(fd, mode) == 0;
+  const std::string attributes_warning = written && old ? KeepAttributes(path, target, fd, mode) : "";
+  written = written && ::fsync(fd) == 0;
   int error = errno;
-  if (::close(fd) != 0 && written) {
-    written = false;
-    error = errno;
-  }
   {
     const SignalHold hold;
+    if (written && unnamed) {
+      written = LinkUnnamed(fd, target, temp);
+      error = errno;
+      if (written) pending.emplace(temp.c_str());
+    }
+    if (::close(fd) != 0 && written) {
+      written = false;
+      error = errno;
+    }
     if (written && ::rename(temp.c_str(), target.c_str()) != 0) {
       written = false;
       error = errno;
     }
-    if (!written) ::unlink(temp.c_str());
+    if (!written && pending) ::unlink(temp.c_str());
     pending.reset();
   }
   if (!written) return Failure(path, error, kept);
@@ -172,7 +258,9 @@ SaveResult ReplaceRegularFile(const std::string& path, const std::string& target
     ::close(dir_fd);
   }
   SaveResult result;
-  if (old && old->st_nlink > 1) result.warning = OtherLinksWarning(path, target, *old);
+  result.warning = attributes_warning;
+  if (old && old->st_nlink > 1)
+    result.warning += (result.warning.empty() ? "" : "\n") + OtherLinksWarning(path, target, *old);
   return result;
 }
 
@@ -183,10 +271,16 @@ SaveResult WriteDescriptor(int fd, const std::string& name, std::string_view con
   return {};
 }
 
-SaveResult SaveFile(const std::string& path, std::string_view content) {
+SaveResult SaveFile(const std::string& path, std::string_view content, Targets targets) {
   const Destination destination = Resolve(path);
   if (destination.error != 0) return Failure(path, destination.error);
-  if (destination.descriptor) return WriteDescriptor(*destination.descriptor, path, content);
+  const SaveResult not_regular{"Could not write " + path + ": not a regular file.", false, {}};
+  if (destination.descriptor) {
+    struct stat st {};
+    if (targets == Targets::RegularFiles && (::fstat(*destination.descriptor, &st) != 0 || !S_ISREG(st.st_mode)))
+      return not_regular;
+    return WriteDescriptor(*destination.descriptor, path, content);
+  }
 
   const std::string& target = destination.path;
   struct stat st {};
@@ -196,6 +290,7 @@ SaveResult SaveFile(const std::string& path, std::string_view content) {
   }
   if (S_ISDIR(st.st_mode)) return {"Could not write " + path + ": it is a directory.", false, {}};
   if (!S_ISREG(st.st_mode)) {
+    if (targets == Targets::RegularFiles) return not_regular;
     const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return Failure(path, errno);
     SaveResult result = WriteDescriptor(fd, path, content);

@@ -21,6 +21,10 @@ struct SaveResult {
 /// Writes content to an open descriptor as it is; name goes into the error.
 SaveResult WriteDescriptor(int fd, const std::string& name, std::string_view content);
 
+/// What SaveFile may write to: anything below, or only a regular file or a
+/// new name (where waiting on a pipe's reader would freeze a window).
+enum class Targets { Any, RegularFiles };
+
 /// Replaces the file at path with content.
 ///  - /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N write to that
 ///    open descriptor with WriteDescriptor.
@@ -28,10 +32,14 @@ SaveResult WriteDescriptor(int fd, const std::string& name, std::string_view con
 ///    created), the links stay.
 ///  - A regular file (or a new one) is written to a temporary file beside it,
 ///    flushed to disk, and renamed over it only when complete, keeping its
-///    permissions and, where allowed, its owner and group. On failure the
-///    old file stays and no temporary file is left (see signal_cleanup.h).
+///    permissions, its ACL and user.* attributes and, where allowed, its
+///    owner and group. On failure the old file stays and no temporary file is
+///    left: the temporary file is unnamed until complete where the file
+///    system allows, else removed on a signal (see signal_cleanup.h).
 ///  - A read-only file is never replaced.
-///  - A pipe, terminal or device is written to directly.
-SaveResult SaveFile(const std::string& path, std::string_view content);
+///  - A pipe, terminal or device is written to directly; with
+///    Targets::RegularFiles it is refused, and so is a descriptor that is not
+///    a regular file.
+SaveResult SaveFile(const std::string& path, std::string_view content, Targets targets = Targets::Any);
 
 }  // namespace pixolan

@@ -6,15 +6,26 @@
 
 namespace pixolan {
 
+namespace {
+
+// The window offers the first three packings.
+constexpr int kWindowDepths = 3;
+
+}  // namespace
+
 ColorDepth DepthAtOption(int index) {
-  for (const DepthInfo& info : kDepths)
-    if (static_cast<int>(info.depth) == index) return info.depth;
-  return kDepths[std::size(kDepths) - 1].depth;
+  return kDepths[index >= 0 && index < kWindowDepths ? index : kWindowDepths - 1].depth;
 }
 
 std::optional<ColorDepth> DepthNamed(const std::string& bits) {
+  for (int i = 0; i < kWindowDepths; ++i)
+    if (bits == std::to_string(kDepths[i].bits)) return kDepths[i].depth;
+  return std::nullopt;
+}
+
+std::optional<ColorDepth> PixelNamed(const std::string& name) {
   for (const DepthInfo& info : kDepths)
-    if (bits == std::to_string(info.bits)) return info.depth;
+    if (name == info.pixel) return info.depth;
   return std::nullopt;
 }
 
@@ -54,7 +65,11 @@ std::int32_t Pack(ColorDepth depth, int R, int G, int B) {
   const DepthInfo& info = InfoOf(depth);
   auto field = [&info](int component, PackedField f) {
     const int levels = (1 << f.bits) - 1;
-    return (info.scaled ? Scale(component, levels) : component & levels) * (1 << f.shift);
+    int value = component & levels;
+    // Red -1 of the no-pixel value keeps its high bits at 0, as it scales to 0.
+    if (info.rule == FieldRule::Scaled) value = Scale(component, levels);
+    if (info.rule == FieldRule::HighBits) value = component < 0 ? 0 : component >> (8 - f.bits);
+    return value * (1 << f.shift);
   };
   return field(R, info.red) + field(G, info.green) + field(B, info.blue);
 }

@@ -24,8 +24,10 @@ constexpr int RedOf(ColorValue c) { return c & 0xFF; }
 constexpr int GreenOf(ColorValue c) { return c >> 8 & 0xFF; }
 constexpr int BlueOf(ColorValue c) { return c >> 16 & 0xFF; }
 
-/// Output depths, in the order of the window's depth options (index 0, 1, 2).
-enum class ColorDepth { Depth8 = 0, Depth12 = 1, Depth16 = 2 };
+/// Output packings. The first three are the window's depth options (index 0,
+/// 1, 2); the true 4-4-4 and 3-3-2 packings are for panels whose 12- and 8-bit
+/// modes expect them, chosen on the command line.
+enum class ColorDepth { Depth8 = 0, Depth12 = 1, Depth16 = 2, Rgb444 = 3, Rgb332 = 4 };
 
 /// How the array's element type is spelled: the classic C types, or the
 /// exact-width types of <stdint.h> that keep their size on every target.
@@ -37,25 +39,36 @@ struct PackedField {
   int shift;
 };
 
+/// How a component becomes its field.
+enum class FieldRule {
+  Scaled,    // scaled to the field and rounded: round(c * max / 255)
+  LowBits,   // its low bits kept (the window's 12-bit packing)
+  HighBits,  // its high bits kept: c >> (8 - bits)
+};
+
 /// Everything that differs between the depths, in one row per depth.
 struct DepthInfo {
   ColorDepth depth;          // also the window's option index
   int bits;                  // as the user names the depth
   const char* caption;       // the window's option
+  const char* pixel;         // as --pixel names the packing
   const char* legacy_type;   // ElementForm::Legacy
   int legacy_bytes;          // 0: as large as the target's int
   const char* stdint_type;   // ElementForm::Stdint; 12-bit values exceed 16 bits
   int stdint_bytes;
   PackedField red, green, blue;
-  bool scaled;  // components scaled and rounded to their field; else their low bits kept
+  FieldRule rule;
 };
 
 /// The depths in option order: 8-bit RRGGGGBB, 12-bit low nibbles (R at bits
-/// 15-18, G 9-12, B 4-7), 16-bit RGB565.
+/// 15-18, G 9-12, B 4-7), 16-bit RGB565; then 0xRGB of the high nibbles and
+/// RRRGGGBB of the high bits.
 inline constexpr DepthInfo kDepths[] = {
-    {ColorDepth::Depth8, 8, "8-bit", "unsigned char", 1, "uint8_t", 1, {2, 6}, {4, 2}, {2, 0}, true},
-    {ColorDepth::Depth12, 12, "12-bit", "unsigned int", 0, "uint32_t", 4, {4, 15}, {4, 9}, {4, 4}, false},
-    {ColorDepth::Depth16, 16, "16-bit", "unsigned int", 0, "uint16_t", 2, {5, 11}, {6, 5}, {5, 0}, true},
+    {ColorDepth::Depth8, 8, "8-bit", "rrggggbb", "unsigned char", 1, "uint8_t", 1, {2, 6}, {4, 2}, {2, 0}, FieldRule::Scaled},
+    {ColorDepth::Depth12, 12, "12-bit", "low444", "unsigned int", 0, "uint32_t", 4, {4, 15}, {4, 9}, {4, 4}, FieldRule::LowBits},
+    {ColorDepth::Depth16, 16, "16-bit", "rgb565", "unsigned int", 0, "uint16_t", 2, {5, 11}, {6, 5}, {5, 0}, FieldRule::Scaled},
+    {ColorDepth::Rgb444, 12, "12-bit", "rgb444", "unsigned int", 0, "uint16_t", 2, {4, 8}, {4, 4}, {4, 0}, FieldRule::HighBits},
+    {ColorDepth::Rgb332, 8, "8-bit", "rgb332", "unsigned char", 1, "uint8_t", 1, {3, 5}, {3, 2}, {2, 0}, FieldRule::HighBits},
 };
 
 /// The row of a depth.
@@ -64,8 +77,12 @@ constexpr const DepthInfo& InfoOf(ColorDepth depth) { return kDepths[static_cast
 /// The depth of a window option; any other index is the last option's.
 ColorDepth DepthAtOption(int index);
 
-/// The depth the user names "8", "12" or "16"; none for anything else.
+/// The depth the user names "8", "12" or "16" (the window's packings); none
+/// for anything else.
 std::optional<ColorDepth> DepthNamed(const std::string& bits);
+
+/// The packing --pixel names ("rgb565", "rgb444", ...); none for anything else.
+std::optional<ColorDepth> PixelNamed(const std::string& name);
 
 /// The element type as the form spells it.
 const char* ElementType(ColorDepth depth, ElementForm form = ElementForm::Legacy);
@@ -93,6 +110,8 @@ Components Unpack(ColorValue c);
 ///   Depth8   RRGGGGBB (2-4-2 bits, each component scaled and rounded)
 ///   Depth12  low nibble of each component: R at bits 15-18, G 9-12, B 4-7
 ///   Depth16  RGB565, red in the high bits
+///   Rgb444   high nibble of each component: 0xRGB
+///   Rgb332   RRRGGGBB, the high bits of each component
 std::int32_t Pack(ColorDepth depth, int R, int G, int B);
 
 /// Pack(depth, Unpack(c)).

@@ -172,6 +172,8 @@ struct Target {
     const Region kept = ClipRegion(region, layout.width, layout.height);
     pixels.width = kept.width;
     pixels.height = kept.height;
+    pixels.picture_width = static_cast<int>(layout.width);  // checked against kMaxPixels
+    pixels.picture_height = static_cast<int>(layout.height);
     const Rgba blank = layout.bits <= 8 ? layout.palette[0] : Rgba{0, 0, 0, std::uint8_t(layout.alpha ? 0 : 255)};
     pixels.rgba.resize(static_cast<std::size_t>(pixels.width) * pixels.height * 4);
     for (std::size_t i = 0; i < pixels.rgba.size(); i += 4) std::copy(blank.begin(), blank.end(), &pixels.rgba[i]);

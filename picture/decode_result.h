@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// What a decoding process sends back on its result pipe: a fixed header
-// (magic, kind, width, height, error length, the picture's stored width and
-// height, the scale in millionths) of 32-bit words in this machine's order,
-// then the RGBA pixels or the error text.
+// What a decoding process sends back on its result pipe: a fixed header of
+// 32-bit words in this machine's order,
+//   magic "PIX2", kind, width, height, picture width, picture height, scale in
+//   millionths, text length,
+// then for kind 1 the RGBA pixels (width x height, the region's part) followed
+// by the warning text (text length bytes, often none), and for kind 2 only
+// the error text. Picture width and height are the whole picture's, 0 with
+// an error; the scale is 1000000 for a region read.
 
 #include <cstddef>
 #include <string>
@@ -12,7 +16,7 @@
 
 namespace pixolan {
 
-/// Longest error text a decoding process may send.
+/// Longest error or warning text a decoding process may send.
 inline constexpr std::size_t kMaxErrorBytes = 4096;
 
 /// Writes outcome to fd as above; false with errno set when a write fails.

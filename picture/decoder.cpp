@@ -36,9 +36,13 @@ std::string TooLarge(std::int64_t width, std::int64_t height, std::int64_t bytes
          " MB a picture may take";
 }
 
+std::string CouldNotLoad(const std::string& name, const std::string& reason) {
+  return "Could not load " + name + ": " + reason;
+}
+
 RgbaPixels RegionPixels(const Region& region, std::int64_t picture_width, std::int64_t picture_height) {
   const Region kept = ClipRegion(region, picture_width, picture_height);
-  RgbaPixels pixels{kept.width, kept.height, {}};
+  RgbaPixels pixels{kept.width, kept.height, {}, int(picture_width), int(picture_height)};
   pixels.rgba.assign(static_cast<std::size_t>(pixels.width) * pixels.height * 4, 0);
   return pixels;
 }
@@ -70,8 +74,8 @@ DecodeOutcome PlacedRead::Finish(RgbaPixels pixels) {
     outcome.pixels.width = plan.orientation.transpose ? pixels.height : pixels.width;
     outcome.pixels.height = plan.orientation.transpose ? pixels.width : pixels.height;
   }
-  outcome.picture_width = plan.stored_width;
-  outcome.picture_height = plan.stored_height;
+  outcome.pixels.picture_width = plan.stored_width;
+  outcome.pixels.picture_height = plan.stored_height;
   outcome.scale = plan.Scale();
   return outcome;
 }

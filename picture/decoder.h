@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/placement.h"
@@ -23,6 +24,8 @@ struct RgbaPixels {
   int width = 0;
   int height = 0;
   std::vector<std::uint8_t> rgba;  // width * height * 4 bytes
+  int picture_width = 0;           // the whole picture's size, for telling the user
+  int picture_height = 0;
 };
 
 struct DecodeLimits {
@@ -34,14 +37,17 @@ struct DecodeLimits {
 };
 
 /// A decoded region, or the decoder's own words for why there is none
-/// (the reason only: the caller adds the file's name).
+/// (the reason only: the caller adds the file's name). A region decoded in
+/// part (the data ends early) comes with a warning saying how far it got.
 struct DecodeOutcome {
+  DecodeOutcome() = default;
+  DecodeOutcome(RgbaPixels pixels, std::string error, std::string warning = {})
+      : pixels(std::move(pixels)), error(std::move(error)), warning(std::move(warning)) {}
+
   RgbaPixels pixels;
   std::string error;
-  // The picture's size as stored and the scale it was placed at (1 for a region read).
-  int picture_width = 0;
-  int picture_height = 0;
-  double scale = 1;
+  std::string warning;
+  double scale = 1;  // what a placement scaled the picture by (1 for a region read)
   bool Ok() const { return error.empty(); }
 };
 
@@ -97,6 +103,9 @@ RgbaPixels RegionPixels(const Region& region, std::int64_t picture_width, std::i
 /// picture may take": the one refusal every decoder gives for a picture too
 /// large to decode.
 std::string TooLarge(std::int64_t width, std::int64_t height, std::int64_t bytes_needed, const DecodeLimits& limits);
+
+/// "Could not load NAME: REASON", the one form every load failure takes.
+std::string CouldNotLoad(const std::string& name, const std::string& reason);
 
 /// Decodes a picture of any format above with its own decoder; Unknown is
 /// refused as "not a picture format Pixolan can read".

@@ -4,14 +4,19 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <seccomp.h>
+#include <signal.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -61,6 +66,43 @@ long long MappedPages() {
   return pages;
 }
 
+// Ends this process with the program that started it. The pid that program
+// gave is checked too: it may have ended before the signal was asked for.
+void FollowParent() {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  const char* parent = std::getenv(kParentPidVariable);
+  int pid = 0;
+  if (parent && ParseInt(parent, pid) && ::getppid() != pid) ::_exit(1);
+}
+
+// glibc's fstat() is newfstatat(fd, "", buf, AT_EMPTY_PATH), and a filter
+// cannot see the path: the filter traps the call, and this answers it with
+// fstat() on the descriptor alone, so that no path is ever looked up.
+void AnswerDescriptorStat(int, siginfo_t* info, void* context) {
+#if defined(__x86_64__)
+  greg_t* const regs = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
+  long long* const result = &regs[REG_RAX];
+  const long long args[4] = {regs[REG_RDI], regs[REG_RSI], regs[REG_RDX], regs[REG_R10]};
+#elif defined(__aarch64__)
+  auto* const regs = reinterpret_cast<long long*>(static_cast<ucontext_t*>(context)->uc_mcontext.regs);
+  long long* const result = &regs[0];
+  const long long args[4] = {regs[0], regs[1], regs[2], regs[3]};
+#else
+  long long unused = 0, *const result = &unused;
+  const long long args[4] = {};
+#endif
+  constexpr int kBySeccomp = 1;  // SYS_SECCOMP, which glibc's headers lack
+  if (info->si_code != kBySeccomp) return;
+  const auto* path = reinterpret_cast<const char*>(args[1]);
+  *result = -EPERM;
+  if (path && *path == '\0' && (args[3] & AT_EMPTY_PATH)) {
+    const int saved = errno;
+    const long answer = ::syscall(SYS_fstat, args[0], args[2]);
+    *result = answer < 0 ? -errno : answer;
+    errno = saved;
+  }
+}
+
 // The reader sees a short result as no result: nothing to do when this fails.
 void SendResult(const DecodeOutcome& outcome) { (void)WriteOutcome(kResultFd, outcome); }
 
@@ -91,22 +133,34 @@ void LimitResources(const ResourceLimits& limits) {
   SetLimit(RLIMIT_FSIZE, 0, 0);
 }
 
-bool InstallSyscallFilter() {
+std::string InstallSyscallFilter() {
   // Anything not listed fails with EPERM, so that a library opening a file
   // or reading the clock in a new way fails gracefully with a message.
   // What only an attacker wants (new programs, processes, the network,
   // signals to others) kills the process instead.
   scmp_filter_ctx ctx = ::seccomp_init(SCMP_ACT_ERRNO(EPERM));
-  if (!ctx) return false;
-  bool ok = true;
-  auto allow = [&](int call, auto... conditions) {
-    ok = ok && ::seccomp_rule_add(ctx, SCMP_ACT_ALLOW, call, sizeof...(conditions), conditions...) == 0;
+  if (!ctx) return "the filter could not be set up";
+  int failed = 0;  // the first error libseccomp returned, negated
+  auto add = [&](std::uint32_t action, int call, auto... conditions) {
+    const int error = ::seccomp_rule_add(ctx, action, call, sizeof...(conditions), conditions...);
+    if (error != 0 && failed == 0) failed = error;
   };
-  auto kill = [&](int call) { ok = ok && ::seccomp_rule_add(ctx, SCMP_ACT_KILL_PROCESS, call, 0) == 0; };
+  auto allow = [&](int call, auto... conditions) { add(SCMP_ACT_ALLOW, call, conditions...); };
+  auto kill = [&](int call) { add(SCMP_ACT_KILL_PROCESS, call); };
 
-  for (int call : {SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(readv), SCMP_SYS(lseek), SCMP_SYS(fstat),
-                   SCMP_SYS(newfstatat)})
+  for (int call : {SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(readv), SCMP_SYS(lseek), SCMP_SYS(fstat)})
     allow(call, FirstArgumentIs(kPictureFd));
+#if defined(__x86_64__) || defined(__aarch64__)
+  struct sigaction answer {};
+  answer.sa_sigaction = AnswerDescriptorStat;
+  answer.sa_flags = SA_SIGINFO;
+  ::sigaction(SIGSYS, &answer, nullptr);
+  add(SCMP_ACT_TRAP, SCMP_SYS(newfstatat), FirstArgumentIs(kPictureFd));
+#endif
+  // Memory, but no new machine code: nothing mapped or turned executable.
+  const scmp_arg_cmp not_executable{2, SCMP_CMP_MASKED_EQ, PROT_EXEC, 0};
+  allow(SCMP_SYS(mmap), not_executable);
+  allow(SCMP_SYS(mprotect), not_executable);
 #ifndef PIXOLAN_ASAN
   for (int fd : {kResultFd, STDERR_FILENO}) {
     allow(SCMP_SYS(write), FirstArgumentIs(fd));
@@ -118,8 +172,7 @@ bool InstallSyscallFilter() {
   for (int call : {SCMP_SYS(write), SCMP_SYS(writev), SCMP_SYS(pipe), SCMP_SYS(pipe2)}) allow(call);
 #endif
   allow(SCMP_SYS(tgkill), FirstArgumentIs(::getpid()));  // raise() and abort() on ourselves
-  for (int call : {SCMP_SYS(mmap), SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(brk), SCMP_SYS(mprotect),
-                   SCMP_SYS(madvise), SCMP_SYS(futex), SCMP_SYS(exit), SCMP_SYS(exit_group), SCMP_SYS(rt_sigreturn),
+  for (int call : {SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(brk), SCMP_SYS(madvise), SCMP_SYS(futex), SCMP_SYS(exit), SCMP_SYS(exit_group), SCMP_SYS(rt_sigreturn),
                    SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigaction), SCMP_SYS(sigaltstack), SCMP_SYS(getpid),
                    SCMP_SYS(gettid), SCMP_SYS(clock_gettime), SCMP_SYS(gettimeofday), SCMP_SYS(getrandom),
                    SCMP_SYS(sched_yield), SCMP_SYS(close)})
@@ -130,12 +183,13 @@ bool InstallSyscallFilter() {
                    SCMP_SYS(kill), SCMP_SYS(tkill), SCMP_SYS(ptrace), SCMP_SYS(process_vm_readv),
                    SCMP_SYS(process_vm_writev)})
     kill(call);
-  ok = ok && ::seccomp_load(ctx) == 0;
+  if (failed == 0) failed = ::seccomp_load(ctx);
   ::seccomp_release(ctx);
-  return ok;
+  return failed == 0 ? std::string() : std::strerror(-failed);
 }
 
 int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const PrepareFunction& prepare) {
+  FollowParent();
   Placement placement;
   if (argc > 2 && std::strcmp(argv[1], "--place") == 0) {
     const std::optional<Placement> parsed = ParsePlacement(argv[2]);
@@ -166,6 +220,8 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
   // After the mapping, so that a large file does not eat the budget; before
   // any page of it is read.
   LimitResources();
+  // Past the file-size limit a write fails instead of ending the process.
+  ::signal(SIGXFSZ, SIG_IGN);
   // Buffers a library frees and takes again (libtiff's strip buffer, band
   // after band) stay in the heap: a fresh mapping would fault in every page
   // anew, which costs more than the decoding.
@@ -173,7 +229,9 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
   ::mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
   if (prepare) prepare(file, region, DecodeLimits{});
   // Where the kernel has no filter to give, the limits above still hold.
-  InstallSyscallFilter();
+  if (const std::string refused = InstallSyscallFilter(); !refused.empty())
+    (void)WriteAll(STDERR_FILENO, std::string(argv[0]) + ": no system-call filter (" + refused +
+                                      "); decoding under the resource limits alone\n");
 
   SendResult(DecodeGuarded(decode, file, region, placement));
   // No destructors or exit handlers: they could want what the filter refuses.

@@ -3,19 +3,25 @@
 // The decoding process's side: limits, system-call filter, one decode, one
 // result. Programs built on RunDecoder are started by picture_loader with
 //   PROGRAM [--place PLACEMENT] X Y WIDTH HEIGHT [EXTRA...]
-// the picture open on standard input and the result pipe on standard output;
-// PLACEMENT is PlacementText's word (model/placement.h), left out for a
-// plain region read.
+// the picture open on standard input, the result pipe on standard output,
+// standard error on /dev/null, and an environment holding only the
+// starter's pid (below). PLACEMENT is PlacementText's word
+// (model/placement.h), left out for a plain region read.
 
 #include <functional>
+#include <string>
 
 #include "picture/decoder.h"
 
 namespace pixolan {
 
+/// The environment variable holding the pid of the program that started the
+/// decoder, which the decoder dies with.
+inline constexpr const char* kParentPidVariable = "PIXOLAN_PARENT_PID";
+
 using DecodeFunction = std::function<DecodeOutcome(Bytes, const Region&, const DecodeLimits&, const Placement&)>;
 /// Runs before the system-call filter, while files can still be opened
-/// (a plugin loaded, say); it must not decode.
+/// (a plugin loaded, say); it must not read the picture.
 using PrepareFunction = std::function<void(Bytes, const Region&, const DecodeLimits&)>;
 
 struct ResourceLimits {
@@ -27,9 +33,10 @@ struct ResourceLimits {
 /// reserves terabytes), CPU time, core dumps and file sizes.
 void LimitResources(const ResourceLimits& limits = {});
 
-/// Lets this process read its picture (standard input) and write standard
-/// output and error, nothing else; false where the kernel refuses a filter.
-bool InstallSyscallFilter();
+/// Lets this process read and fstat its picture (standard input), write
+/// standard output and error and manage memory that is never executable,
+/// nothing else; returns why not where the kernel refuses a filter.
+std::string InstallSyscallFilter();
 
 /// The whole life of a decoding process; returns its exit status.
 int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const PrepareFunction& prepare = {});

@@ -8,7 +8,6 @@
 #include <QImageReader>
 
 #include <algorithm>
-#include <memory>
 
 #include "picture/decoder_process.h"
 #include "picture/qt_rgba.h"
@@ -16,31 +15,25 @@
 namespace pixolan {
 namespace {
 
-QByteArray data;
-QBuffer buffer;
-std::unique_ptr<QImageReader> reader;
-
-// Finds the reader and loads its plugin while files can still be opened.
-void Prepare(Bytes file, const Region&, const DecodeLimits& limits) {
-  data = QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
-  buffer.setBuffer(&data);
-  buffer.open(QIODevice::ReadOnly);
-  const QByteArray format = QImageReader::imageFormat(&buffer);
-  if (format.isEmpty()) return;
-  reader = std::make_unique<QImageReader>(&buffer, format);
-  reader->setAutoTransform(false);
-  reader->setAllocationLimit(static_cast<int>(limits.max_bytes / (1024 * 1024)));
-  reader->canRead();
-  reader->size();
-}
+// Loads every reader plugin while files can still be opened, without a
+// byte of the picture: which one reads it is found under the filter.
+void Prepare(Bytes, const Region&, const DecodeLimits&) { QImageReader::supportedImageFormats(); }
 
 DecodeOutcome Decode(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement) {
-  if (!reader) return {{}, "not a picture format Pixolan can read"};
-  const QSize size = reader->size();
+  QByteArray data =
+      QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  const QByteArray format = QImageReader::imageFormat(&buffer);
+  if (format.isEmpty()) return {{}, "not a picture format Pixolan can read"};
+  QImageReader reader(&buffer, format);
+  reader.setAutoTransform(false);
+  reader.setAllocationLimit(static_cast<int>(limits.max_bytes / (1024 * 1024)));
+  const QSize size = reader.size();
   const std::int64_t bytes = std::int64_t{size.width()} * size.height() * 4;
   if (size.isValid() && bytes > limits.max_bytes) return {{}, TooLarge(size.width(), size.height(), bytes, limits)};
   QImage decoded;
-  if (!reader->read(&decoded)) return {{}, reader->errorString().toStdString()};
+  if (!reader.read(&decoded)) return {{}, reader.errorString().toStdString()};
 
   PlacedRead placed;
   if (std::string refusal = placed.Plan(file, placement, region, decoded.width(), decoded.height()); !refusal.empty())

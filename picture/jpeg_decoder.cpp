@@ -5,6 +5,7 @@
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +21,7 @@ struct ErrorManager {
   jpeg_error_mgr base;  // first, so that libjpeg's pointer is ours
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
+  char data_ended[160];  // where the data ran out, if it did
 };
 
 void OnFatal(j_common_ptr cinfo) {
@@ -29,7 +31,25 @@ void OnFatal(j_common_ptr cinfo) {
 }
 
 // Warnings (corrupt data, extraneous bytes) and traces: libjpeg carries on.
-void OnMessage(j_common_ptr, int) {}
+// Data ending early is told to the user: libjpeg then decodes the rest as
+// grey, which looks like part of the picture.
+void OnMessage(j_common_ptr common, int level) {
+  auto* errors = reinterpret_cast<ErrorManager*>(common->err);
+  if (level != -1 || common->err->msg_code != JWRN_JPEG_EOF || errors->data_ended[0]) return;
+  auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+  // The rows of the iMCU rows whole before the data ran out.
+  const unsigned long rows = std::min<unsigned long>(
+      static_cast<unsigned long>(cinfo->input_iMCU_row) * cinfo->max_v_samp_factor * DCTSIZE, cinfo->image_height);
+  if (jpeg_has_multiple_scans(cinfo))
+    std::snprintf(errors->data_ended, sizeof errors->data_ended,
+                  "the JPEG data ends early, in scan %d after %lu of the picture's %u rows: "
+                  "the picture is blurred or grey from there",
+                  cinfo->input_scan_number, rows, cinfo->image_height);
+  else
+    std::snprintf(errors->data_ended, sizeof errors->data_ended,
+                  "the JPEG data ends early: only %lu of the picture's %u rows were read; the rest is grey", rows,
+                  cinfo->image_height);
+}
 void OnOutput(j_common_ptr) {}
 
 /// Coefficient buffers libjpeg keeps for the whole picture when the image
@@ -102,6 +122,8 @@ std::string Decode(jpeg_decompress_struct& cinfo, ErrorManager& errors, ScanLimi
 
   const bool scaled = placed.plan.scaled;
   const Region wanted = scaled ? Region{} : ClipRegion(region, cinfo.image_width, cinfo.image_height);
+  result.picture_width = static_cast<int>(cinfo.image_width);
+  result.picture_height = static_cast<int>(cinfo.image_height);
   const std::int64_t out_bytes =
       scaled ? placed.BytesNeeded(cinfo.image_width) : std::int64_t{wanted.width} * wanted.height * 4;
   // A row of every component as decoded, upsampled and converted, per row group.
@@ -183,7 +205,9 @@ DecodeOutcome DecodeJpeg(Bytes file, const Region& region, const DecodeLimits& l
   // Safe when creation itself failed: the memory manager is then null.
   jpeg_destroy_decompress(&cinfo);
   if (!error.empty()) return {{}, error};
-  return placed.Finish(std::move(pixels));
+  DecodeOutcome outcome = placed.Finish(std::move(pixels));
+  outcome.warning = errors.data_ended;
+  return outcome;
 }
 
 }  // namespace pixolan

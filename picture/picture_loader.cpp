@@ -15,12 +15,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "io/descriptor.h"
 #include "picture/decode_result.h"
-
-extern char** environ;
+#include "picture/decoder_process.h"
 
 namespace pixolan {
 namespace {
@@ -51,6 +52,40 @@ class Fd {
 };
 
 std::string Errno() { return std::strerror(errno); }
+
+// Every decoding process running, as pidfds, which no later process can
+// take the place of.
+std::mutex running_mutex;
+std::set<int> running;
+
+/// A decoding process listed in running while the object lives.
+class RunningDecoder {
+ public:
+  explicit RunningDecoder(pid_t child) : pidfd_(static_cast<int>(::syscall(SYS_pidfd_open, child, 0))) {
+    const std::lock_guard lock(running_mutex);
+    if (pidfd_.Get() >= 0) running.insert(pidfd_.Get());
+  }
+  ~RunningDecoder() {
+    const std::lock_guard lock(running_mutex);
+    running.erase(pidfd_.Get());
+  }
+  RunningDecoder(const RunningDecoder&) = delete;
+  RunningDecoder& operator=(const RunningDecoder&) = delete;
+  /// Readable once the process has ended; -1 where pidfds are missing.
+  int Pidfd() const { return pidfd_.Get(); }
+
+ private:
+  Fd pidfd_;
+};
+
+// What a decoder inherits: the pid it is to die with, and the sanitizers'
+// settings in a sanitized build. Nothing else of the caller's environment.
+std::vector<std::string> DecoderEnvironment() {
+  std::vector<std::string> variables = {std::string(kParentPidVariable) + "=" + std::to_string(::getpid())};
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+    if (const char* value = std::getenv(name)) variables.push_back(std::string(name) + "=" + value);
+  return variables;
+}
 
 /// The program that decodes a picture starting with head.
 std::string ProgramName(Bytes head) {
@@ -104,17 +139,16 @@ bool ReadResult(int fd, std::size_t most, Clock::time_point deadline, std::strin
 }
 
 /// Waits for the process until the deadline, then kills it; false if killed.
-bool Reap(pid_t child, Clock::time_point deadline, int& status) {
-  // Readable once the process has ended, so that the wait is not a sleep
-  // (the process closes its result pipe a moment before it ends).
-  const Fd ended(static_cast<int>(::syscall(SYS_pidfd_open, child, 0)));
+/// Polling ended, the wait is not a sleep (the process closes its result
+/// pipe a moment before it ends).
+bool Reap(pid_t child, const RunningDecoder& ended, Clock::time_point deadline, int& status) {
   for (;;) {
     const pid_t done = ::waitpid(child, &status, WNOHANG);
     if (done == child || (done < 0 && errno != EINTR)) return true;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) break;
-    pollfd pfd{ended.Get(), POLLIN, 0};
-    if (ended.Get() < 0 || ::poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 1000))) < 0)
+    pollfd pfd{ended.Pidfd(), POLLIN, 0};
+    if (ended.Pidfd() < 0 || ::poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 1000))) < 0)
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   ::kill(child, SIGKILL);
@@ -157,12 +191,20 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
+  std::vector<std::string> variables = DecoderEnvironment();
+  std::vector<char*> envp;
+  for (std::string& variable : variables) envp.push_back(variable.data());
+  envp.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attributes;
   ::posix_spawn_file_actions_init(&actions);
   ::posix_spawn_file_actions_adddup2(&actions, picture_fd, STDIN_FILENO);
   ::posix_spawn_file_actions_adddup2(&actions, result_write.Get(), STDOUT_FILENO);
+  // What a library prints (Qt's readers warn) must not reach a log file: the
+  // decoder may write no file, and the write would end it.
+  if (!std::getenv("PIXOLAN_DEBUG_DECODERS"))
+    ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   // Nothing else the caller has open reaches the decoder.
   ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   ::posix_spawnattr_init(&attributes);
@@ -173,11 +215,12 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
   ::posix_spawnattr_setsigmask(&attributes, &none);
   ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
   pid_t child = -1;
-  const int spawned = ::posix_spawn(&child, executable.c_str(), &actions, &attributes, argv.data(), environ);
+  const int spawned = ::posix_spawn(&child, executable.c_str(), &actions, &attributes, argv.data(), envp.data());
   ::posix_spawn_file_actions_destroy(&actions);
   ::posix_spawnattr_destroy(&attributes);
   if (spawned != 0)
     return LoadFailure(name, "the decoding program " + executable + " could not be started: " + std::strerror(spawned));
+  const RunningDecoder running_decoder(child);
   result_write.Reset();
 
   const Clock::time_point deadline = Clock::now() + program.deadline;
@@ -185,14 +228,15 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
   const bool in_time = ReadResult(result_read.Get(), MaxResultBytes(region), deadline, received);
   const bool too_much = received.size() > MaxResultBytes(region);
   int status = 0;
-  const bool exited = Reap(child, in_time && !too_much ? deadline : Clock::now(), status);
+  const bool exited = Reap(child, running_decoder, in_time && !too_much ? deadline : Clock::now(), status);
 
   DecodeOutcome outcome;
   if (too_much) return LoadFailure(name, "the decoder gave no usable result");
   if (!exited) return LoadFailure(name, TimeReason(program.deadline));
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && ParseOutcome(received, region, outcome)) {
     if (!outcome.Ok()) return LoadFailure(name, outcome.error);
-    return {Composite(outcome.pixels, background), {}, outcome.picture_width, outcome.picture_height, outcome.scale};
+    return {Composite(outcome.pixels, background), {}, outcome.warning.empty() ? "" : name + ": " + outcome.warning,
+            outcome.pixels.picture_width, outcome.pixels.picture_height, outcome.scale};
   }
   if (WIFSIGNALED(status)) {
     switch (WTERMSIG(status)) {
@@ -208,7 +252,7 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
 }  // namespace
 
 LoadResult LoadFailure(const std::string& path, const std::string& reason) {
-  return {{}, "Could not load " + path + ": " + reason};
+  return {{}, CouldNotLoad(path, reason)};
 }
 
 LoadResult LoadPicture(const std::string& path, ColorValue background, const Region& region,
@@ -224,17 +268,33 @@ LoadResult LoadPicture(const std::string& path, ColorValue background, const Reg
   return DecodeInProcess(file.Get(), path, background, region, program, placement);
 }
 
-LoadResult LoadPictureBytes(std::string bytes, const std::string& name, ColorValue background, const Region& region,
-                            const DecoderProgram& program, const Placement& placement) {
-  if (bytes.empty()) return LoadFailure(name, "the file is empty");
-  // The decoder maps its picture, so the bytes go into a sealed memory file.
+LoadResult LoadPictureStream(int fd, const std::string& name, ColorValue background, const Region& region,
+                             const DecoderProgram& program, const Placement& placement) {
+  // The decoder maps its picture, so the bytes go into a sealed memory file,
+  // read straight into it: no more memory than the picture's own.
   Fd memory(::memfd_create("pixolan-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING));
   if (memory.Get() < 0) return LoadFailure(name, "no memory file for the picture: " + Errno());
   memory.Lift();
-  if (!WriteAll(memory.Get(), bytes)) return LoadFailure(name, "no memory file for the picture: " + Errno());
+  constexpr std::size_t kLimit = std::size_t{kAllocationLimitMB} * 1024 * 1024;
+  char buffer[65536];
+  std::size_t total = 0;
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return LoadFailure(name, Errno());
+    total += static_cast<std::size_t>(n);
+    if (total > kLimit)
+      return LoadFailure(name, "more than the " + std::to_string(kAllocationLimitMB) + " MB a picture may take");
+    if (!WriteAll(memory.Get(), {buffer, static_cast<std::size_t>(n)}))
+      return LoadFailure(name, "no memory file for the picture: " + Errno());
+  }
+  if (total == 0) return LoadFailure(name, "the file is empty");
   ::fcntl(memory.Get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
-  std::string().swap(bytes);
   return DecodeInProcess(memory.Get(), name, background, region, program, placement);
+}
+
+void EndRunningDecoders() {
+  const std::lock_guard lock(running_mutex);
+  for (const int pidfd : running) ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0);
 }
 
 }  // namespace pixolan

@@ -15,15 +15,14 @@ namespace pixolan {
 
 struct LoadResult {
   Picture picture;
-  std::string error;  // names the file and the reason; empty on success
-  // The picture's size as stored, and the scale a placement shrank or enlarged it by.
-  int picture_width = 0;
-  int picture_height = 0;
-  double scale = 1;
+  std::string error;    // names the file and the reason; empty on success
+  std::string warning;  // names the file and what was not read, for a picture loaded in part
+  int picture_width = 0, picture_height = 0;  // of the whole picture, of which picture is the region
+  double scale = 1;  // what a placement shrank or enlarged the picture by
   bool Ok() const { return error.empty(); }
 };
 
-/// "Could not load PATH: REASON", the one form every load failure takes.
+/// CouldNotLoad(path, reason) as a result.
 LoadResult LoadFailure(const std::string& path, const std::string& reason);
 
 /// Pictures whose decoded size would exceed this are refused before decoding;
@@ -56,10 +55,16 @@ inline LoadResult LoadPicture(const std::string& path, ColorValue background, co
   return LoadPicture(path, background, Region{}, {}, placement);
 }
 
-/// The same for a picture already in memory (standard input); name goes
+/// The same for a picture read from fd (standard input) to its end; more
+/// than kAllocationLimitMB is refused as soon as it has come. name goes
 /// into messages.
-LoadResult LoadPictureBytes(std::string bytes, const std::string& name, ColorValue background = kDefaultBackground,
-                            const Region& region = {}, const DecoderProgram& program = {},
-                            const Placement& placement = {});
+LoadResult LoadPictureStream(int fd, const std::string& name, ColorValue background = kDefaultBackground,
+                             const Region& region = {}, const DecoderProgram& program = {},
+                             const Placement& placement = {});
+
+/// Kills every decoding process this program is waiting for; each of those
+/// loads then fails. For a program that is ending: decoders also die with
+/// it, but a load waiting on one would hold its end up.
+void EndRunningDecoders();
 
 }  // namespace pixolan

@@ -7,7 +7,7 @@ RgbaPixels RgbaFromImage(const QImage& image, const Region& region) {
   const Region kept = ClipRegion(region, image.width(), image.height());
   const int width = kept.width, height = kept.height;
   const QImage argb = image.copy(kept.x, kept.y, width, height).convertToFormat(QImage::Format_ARGB32);
-  RgbaPixels pixels{width, height, {}};
+  RgbaPixels pixels{width, height, {}, image.width(), image.height()};
   pixels.rgba.reserve(static_cast<std::size_t>(width) * height * 4);
   for (int row = 0; row < height; ++row) {
     const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(row));

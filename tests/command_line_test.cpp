@@ -7,6 +7,8 @@
 
 #include <QImage>
 #include <cmath>
+#include <filesystem>
+#include <sstream>
 
 #include "tests/test_support.h"
 
@@ -42,6 +44,40 @@ TEST(PixolanEncode, StandardInputGivesWhatThePathGives) {
   EXPECT_EQ(by_stdin.out, by_path.out);
 }
 
+// RunCommand sends standard error to a file, where a decoder may not write.
+TEST(PixolanEncode, AReaderWarningWithStandardErrorInAFileStillLoads) {
+  TempDir dir;
+  // Two stray bytes after the start marker: Qt's reader takes the file and
+  // warns about them.
+  const std::string jpeg = testing::ReadFile(kPictures + "libjpegturbo_testorig.jpg");
+  WriteFile(dir / "stray.jpg", jpeg.substr(0, 2) + std::string(2, '\0') + jpeg.substr(2));
+  const auto run = RunCommand(kEncode + (dir / "stray.jpg") + " -o " + (dir / "image.h"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(PixolanEncode, StandardInputOverTheLimitIsRefusedWithinItsMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space";
+#endif
+  // 600 MB of address space: the 512 MB limit and a few MB more, nothing like
+  // the picture held twice.
+  const auto run = RunCommand("head -c 540000000 /dev/zero | (ulimit -v 600000; exec " + kEncode + "- -o -)");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "pixolan-encode: Could not load standard input: more than the 512 MB a picture may take\n");
+}
+
+TEST(PixolanEncode, AnOutputThatIsThePictureIsRefused) {
+  TempDir dir;
+  const std::string picture = testing::ReadFile(kCoord);
+  WriteFile(dir / "logo.bmp", picture);
+  std::filesystem::create_symlink("logo.bmp", dir / "image.h");
+  const auto run = RunCommand(kEncode + (dir / "logo.bmp") + " -o " + (dir / "image.h"));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "pixolan-encode: the output " + (dir / "image.h") + " is the picture being encoded; nothing was written\n");
+  EXPECT_EQ(testing::ReadFile(dir / "logo.bmp"), picture);
+}
+
 TEST(PixolanEncode, FailedRunsSayWhyAndWriteNothing) {
   TempDir dir;
   const auto bad_picture = RunCommand(kEncode + kPictures + "crafted_text_renamed.jpg -o " + (dir / "image.h"));
@@ -52,9 +88,11 @@ TEST(PixolanEncode, FailedRunsSayWhyAndWriteNothing) {
   EXPECT_NE(depth.err.find("unknown depth '24'"), std::string::npos) << depth.err;
   for (const std::string& bad : std::vector<std::string>{"--name 9lives", "--name a-b", "--progmem --section .x", "--swap-bytes",
                                  "--depth 12 --swap-bytes", kCoord + " --offset 4", kCoord + " --offset 4,-1", "--type short", "--eol cr",
-                                 "--resolution 132x133", kCoord + " --offset 1,2x", kCoord + " --fit --fill",
-                                 kCoord + " --crop 0,0,5,5 --offset 1,1", "--fit", "--rotate 90", kCoord + " --rotate 45",
-                                 kCoord + " --flip d", kCoord + " --crop 1,2,3", kCoord + " --crop 0,0,0,5"})
+                                 "--resolution 132x133", kCoord + " --offset 1,2x", "--name int", "--name _Logo",
+                                 "--pixel rgb444 --depth 16", "--layout rows --remove FF", "--dither fs",
+                                 kCoord + " --fit --fill", kCoord + " --crop 0,0,5,5 --offset 1,1", "--fit", "--rotate 90",
+                                 kCoord + " --rotate 45", kCoord + " --flip d", kCoord + " --crop 1,2,3",
+                                 kCoord + " --crop 0,0,0,5"})
     EXPECT_EQ(RunCommand(kEncode + bad + " -o " + (dir / "image.h")).status, 2) << bad;
   EXPECT_EQ(dir.Entries(), Names{});
 }
@@ -68,11 +106,34 @@ TEST(PixolanEncode, OptionsTakeAttachedValuesAndDoubleDashEndsThem) {
   EXPECT_NE(dashed.err.find("-picture.png: No such file"), std::string::npos) << dashed.err;
   EXPECT_EQ(RunCommand(kEncode + "--static=yes").err, "pixolan-encode: --static takes no value\nTry 'pixolan-encode --help'.\n");
   EXPECT_EQ(RunCommand(kEncode + "--s").err,
-            "pixolan-encode: ambiguous option '--s': --static, --section, --swap-bytes?\nTry 'pixolan-encode --help'.\n");
+            "pixolan-encode: ambiguous option '--s': --source, --static, --section, --swap-bytes?\nTry 'pixolan-encode --help'.\n");
 }
 
-// A key that cannot match, or matches nothing, is a warning: the run succeeds.
-TEST(PixolanEncode, KeyWarningsGoToStandardError) {
+TEST(PixolanEncode, GuardsAreNeverReservedAndDoubtfulOptionsAreWarnedAbout) {
+  TempDir dir;
+  ASSERT_EQ(RunCommand(kEncode + "--guard -o " + (dir / "_my__logo.h")).status, 0);
+  EXPECT_NE(testing::ReadFile(dir / "_my__logo.h").find("#ifndef MY_LOGO_H\r\n"), std::string::npos);
+  EXPECT_NE(RunCommand(kEncode + "--depth 16 --swap-bytes -o -").err.find("warning: --swap-bytes with unsigned int"), std::string::npos);
+  EXPECT_EQ(RunCommand(kEncode + "--depth 16 --swap-bytes --type stdint -o -").err, "");
+  EXPECT_EQ(RunCommand(kEncode + kCoord + " --offset 300,0 -o -").err,
+            "pixolan-encode: warning: --offset 300,0 lies outside the picture: the drawing area is left blank\n");
+}
+
+// Grey 128 at 12 bits packs as its low nibble 0; dithered, as nibbles 7 and 8.
+TEST(PixolanEncode, DitherMixesTheLevelsTheDisplayShows) {
+  TempDir dir;
+  WriteFile(dir / "grey.ppm", testing::Ppm(200, 150, [](int, int) { return 0x808080; }));
+  const std::string plain = RunCommand(kEncode + (dir / "grey.ppm") + " --depth 12 -o -").out;
+  EXPECT_EQ(RunCommand(kEncode + (dir / "grey.ppm") + " --depth 12 --dither none -o -").out, plain);
+  const std::string ordered = RunCommand(kEncode + (dir / "grey.ppm") + " --depth 12 --dither=ordered -o -").out;
+  EXPECT_NE(plain.find("0x79EF0,0x0,0x0,"), std::string::npos);
+  EXPECT_NE(ordered.find("0x79EF0,0x41080,0x38E70,"), std::string::npos);
+  EXPECT_EQ(ordered.find(",0x0,"), std::string::npos);
+}
+
+// A key that cannot match, or matches nothing, and a picture cut short are
+// warnings: the run succeeds.
+TEST(PixolanEncode, WarningsGoToStandardError) {
   const auto run = RunCommand(kEncode + "--depth 16 --remove ffff -o -");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "pixolan-encode: warning: key 'ffff' can never match at 16 bits; keys are written like FFFF\n");
@@ -80,6 +141,9 @@ TEST(PixolanEncode, KeyWarningsGoToStandardError) {
   EXPECT_TRUE(run.out.substr(0, run.out.find("/*")) == untouched.substr(0, untouched.find("/*")));
   EXPECT_EQ(RunCommand(kEncode + "--depth 16 --remove 1234 -o -").err, "pixolan-encode: warning: no sample matched the key\n");
   EXPECT_EQ(RunCommand(kEncode + "--depth 16 --remove FFFF -o -").err, "");
+  const std::string cut = kPictures + "crafted_testorig_trunc50.jpg";
+  EXPECT_EQ(RunCommand(kEncode + cut + " -o -").err, "pixolan-encode: warning: " + cut +
+            ": the JPEG data ends early: only 64 of the picture's 149 rows were read; the rest is grey\n");
 }
 
 TEST(PixolanEncode, OffsetEqualsEncodingAPictureCroppedBeforehand) {
@@ -129,8 +193,9 @@ TEST_P(DeclarationForms, CompileWithoutWarningForHostAvrAndCortexM) {
     if (!Installed(compiler)) GTEST_SKIP() << compiler << " is not installed";
     TempDir dir;
     WriteFile(dir / "user.c", kUser);
-    // Only 8-bit samples fit an AVR object, whose size is at most 32767 bytes.
-    const std::string target = compiler == "avr-gcc" ? " --progmem --depth 8" : " --depth 16";
+    // Only 8-bit samples fit an AVR object, whose size is at most 32767 bytes;
+    // PROGMEM builds everywhere.
+    const std::string target = compiler == "avr-gcc" ? " --progmem --depth 8" : " --progmem --depth 16";
     ASSERT_EQ(RunCommand(kEncode + options + target + " -o " + (dir / "image.h")).status, 0);
     const auto built = RunCommand(command + " -o " + (dir / "user.o") + " " + (dir / "user.c"));
     EXPECT_EQ(built.status, 0) << compiler << options << target << "\n" << built.err;
@@ -139,15 +204,19 @@ TEST_P(DeclarationForms, CompileWithoutWarningForHostAvrAndCortexM) {
 
 INSTANTIATE_TEST_SUITE_P(TypeStaticGuard, DeclarationForms, ::testing::Range(0, 8));
 
-TEST(Linking, StaticGuardedHeaderIncludedTwiceAndFromTwoFilesLinks) {
-  TempDir dir;
-  ASSERT_EQ(RunCommand(kEncode + "--static --guard -o " + (dir / "image.h")).status, 0);
-  WriteFile(dir / "a.c", "#include \"image.h\"\n#include \"image.h\"\nint Other(void);\n"
-                         "int main(void) { return Photos[0] + Other(); }\n");
-  WriteFile(dir / "b.c", "#include \"image.h\"\nint Other(void);\nint Other(void) { return Photos[1]; }\n");
-  const auto linked = RunCommand("gcc -std=c99 -Wall -Werror -pedantic -o " + (dir / "prog") + " " + (dir / "a.c") + " " +
-                                 (dir / "b.c"));
-  EXPECT_EQ(linked.status, 0) << linked.err;
+TEST(Linking, GuardedHeaderIncludedTwiceAndFromTwoFilesLinks) {
+  for (const std::string form : {"--static", "--source image.c"}) {
+    TempDir dir;
+    ASSERT_EQ(RunCommand("cd " + dir.path().string() + " && " + kEncode + form + " --guard --progmem -o image.h").status, 0);
+    WriteFile(dir / "a.c", "#include \"image.h\"\n#include \"image.h\"\nint Other(void);\n"
+                           "int main(void) { return Photos[0] + Other(); }\n");
+    WriteFile(dir / "b.c", "#include \"image.h\"\nint Other(void);\nint Other(void) { return Photos[1]; }\n");
+    const std::string sources = " a.c b.c" + std::string(form == "--static" ? "" : " image.c");
+    const auto linked = RunCommand("cd " + dir.path().string() + " && gcc -std=c99 -Wall -Werror -pedantic -o prog" + sources);
+    EXPECT_EQ(linked.status, 0) << form << "\n" << linked.err;
+    // --source defines the array once, in image.c.
+    if (form != "--static") EXPECT_EQ(RunCommand("cd " + dir.path().string() + " && grep -c '={' image.h image.c").out, "image.h:0\nimage.c:1\n");
+  }
 }
 
 // --- Round trip through pixolan-decode ---------------------------------------
@@ -160,6 +229,55 @@ QRgb Shown(int bits, int r, int g, int b) {
   if (bits == 12) return qRgb((r & 15) * 17, (g & 15) * 17, (b & 15) * 17);
   return qRgb(widen(level(r, 31), 5), widen(level(g, 63), 6), widen(level(b, 31), 5));
 }
+
+// True 4-4-4 and 3-3-2 keep each component's high bits, widened the same way.
+QRgb ShownHighBits(int red_bits, int r, int g, int b) {
+  auto widen = [](int v, int width) { return width == 2 ? v * 85 : width == 3 ? v << 5 | v << 2 | v >> 1 : v * 17; };
+  const int blue_bits = red_bits == 3 ? 2 : 4;
+  return qRgb(widen(r >> (8 - red_bits), red_bits), widen(g >> (8 - red_bits), red_bits), widen(b >> (8 - blue_bits), blue_bits));
+}
+
+// The drawing area's pixel x, y of crafted_coord as a panel shows it at a --pixel packing.
+QRgb ShownPixel(const std::string& pixel, int x, int y) {
+  if (pixel == "rgb444") return ShownHighBits(4, x, y, 0x40);
+  if (pixel == "rgb332") return ShownHighBits(3, x, y, 0x40);
+  return Shown(pixel == "rgb565" ? 16 : pixel == "low444" ? 12 : 8, x, y, 0x40);
+}
+
+class RowLayout : public ::testing::TestWithParam<std::tuple<std::string, std::string>> {};
+
+// A firmware loop over the guard's defines, for (y) for (x), prints each
+// element; pixolan-decode draws the same header from its first line alone.
+TEST_P(RowLayout, PlainDoubleLoopAndDecoderDrawThePlacedPicture) {
+  const auto& [pixel, resolution] = GetParam();
+  TempDir dir;
+  ASSERT_EQ(RunCommand(kEncode + kCoord + " --layout rows --guard --type stdint --pixel " + pixel + " --resolution " +
+                       resolution + " -o " + (dir / "image.h")).status, 0);
+  WriteFile(dir / "draw.c", "#include <stdio.h>\n#include \"image.h\"\nint main(void) {\n"
+                            "  for (int y = 0; y < PHOTOS_HEIGHT; ++y)\n    for (int x = 0; x < PHOTOS_WIDTH; ++x)\n"
+                            "      printf(\"%lx\\n\", (unsigned long)Photos[y * PHOTOS_WIDTH + x]);\n  return 0;\n}\n");
+  ASSERT_EQ(RunCommand("gcc -std=c99 -Wall -Werror -pedantic -o " + (dir / "draw") + " " + (dir / "draw.c")).status, 0);
+  std::istringstream drawn(RunCommand(dir / "draw").out);
+  const auto decoded = RunCommand(kDecode + "- -o " + (dir / "shown.png") + " <" + (dir / "image.h"));
+  ASSERT_EQ(decoded.status, 0) << decoded.err;
+  const QImage shown(QString::fromStdString(dir / "shown.png"));
+  const int width = resolution == "132x132" ? 128 : 172;
+  ASSERT_EQ(shown.size(), QSize(width, 128));
+  const ColorDepth depth = *PixelNamed(pixel);
+  for (int y = 0; y < 128; ++y)
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t value = 0;
+      ASSERT_TRUE(drawn >> std::hex >> value) << "x " << x << ", y " << y;
+      const Components c = Widen(depth, static_cast<std::int32_t>(value));
+      ASSERT_EQ(qRgb(c.R, c.G, c.B), ShownPixel(pixel, x, y)) << "x " << x << ", y " << y;
+      ASSERT_EQ(shown.pixel(x, y), ShownPixel(pixel, x, y)) << "x " << x << ", y " << y;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPackingAndResolution, RowLayout,
+                         ::testing::Combine(::testing::Values("rrggggbb", "low444", "rgb565", "rgb444", "rgb332"),
+                                            ::testing::Values("132x132", "132x176")),
+                         [](const auto& info) { return std::get<0>(info.param) + "_" + std::to_string(info.index % 2); });
 
 class RoundTrip : public ::testing::TestWithParam<std::string> {};
 
@@ -196,6 +314,8 @@ TEST(PixolanDecode, UnreadableHeaderNamesLineAndColumn) {
     EXPECT_EQ(decoded.err, "pixolan-decode: " + (dir / "a.h") + error);
   }
   EXPECT_EQ(dir.Entries(), Names{"a.h"});
+  EXPECT_EQ(RunCommand(kDecode + (dir / "none.h") + " -o " + (dir / "a.png")).err,
+            "pixolan-decode: could not read " + (dir / "none.h") + ": No such file or directory\n");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 
+#include "picture/picture_head.h"
 #include "tests/test_support.h"
 
 namespace pixolan {
@@ -220,7 +221,7 @@ TEST(Placed, EveryFormatTurnsFitsFillsAndCrops) {
     const Placement turned{.size = PictureSize::Fit, .area_width = 128, .area_height = 128, .orientation = right};
     const DecodeOutcome fit = DecodePicture(bytes, {}, {}, turned);
     ASSERT_EQ(fit.error, "") << format;
-    EXPECT_EQ(std::tie(fit.pixels.width, fit.pixels.height, fit.picture_width, fit.picture_height),
+    EXPECT_EQ(std::tie(fit.pixels.width, fit.pixels.height, fit.pixels.picture_width, fit.pixels.picture_height),
               std::make_tuple(128, 128, 200, 100));
     EXPECT_DOUBLE_EQ(fit.scale, 0.64);
     EXPECT_EQ(Quarters(fit, {{40, 8}, {88, 8}, {40, 120}, {88, 120}, {8, 64}}), "brwg-") << format;
@@ -358,6 +359,22 @@ TEST(Limits, WorkThatGrowsWithTheClaimedSizeIsCapped) {
             "the picture is 300 x 200 pixels and would need 1 MB, more than the 0 MB a picture may take");
 }
 
+// As viewers show it: the rows read, the rest transparent for the background.
+TEST(DataEndingEarly, PngKeepsTheRowsReadAndSaysHowMany) {
+  const Data whole = WritePng(100, 60, PNG_COLOR_TYPE_RGB, 8, false, false);
+  const DecodeOutcome full = DecodePng(whole, {}, {});
+  const DecodeOutcome part = DecodePng(Data(whole.begin(), whole.begin() + whole.size() / 2), {}, {});
+  ASSERT_TRUE(part.Ok()) << part.error;
+  int rows = 0;
+  ASSERT_EQ(std::sscanf(part.warning.c_str(), "the PNG data ends early: only %d of the picture's 60 rows were read", &rows), 1)
+      << part.warning;
+  EXPECT_TRUE(rows > 10 && rows < 50) << rows;
+  EXPECT_TRUE(std::equal(full.pixels.rgba.begin(), full.pixels.rgba.begin() + rows * 100 * 4, part.pixels.rgba.begin()));
+  EXPECT_EQ(testing::PixelAt(part.pixels, 99, 59), 0u);
+  EXPECT_EQ(std::pair(part.pixels.picture_width, part.pixels.picture_height), std::pair(100, 60));
+  EXPECT_EQ(DecodePng(Data(whole.begin(), whole.begin() + 40), {}, {}).error, "Read Error");  // no row at all
+}
+
 TEST(LibraryWords, TheFatalMessageWinsOverEarlierWarnings) {
   Data jpeg = TestPicture("libjpegturbo_testorig.jpg");
   const std::size_t sof = Find(jpeg, {0xFF, 0xC0});
@@ -377,6 +394,38 @@ TEST(LibraryWords, TheFatalMessageWinsOverEarlierWarnings) {
   Data webp = MakeWebp(300, 200, false, false);
   webp.resize(webp.size() / 2);
   EXPECT_EQ(DecodeWebp(webp, {}, {}).error, "the file is damaged or cut short");
+}
+
+}  // namespace
+}  // namespace pixolan
+
+namespace pixolan {
+namespace {
+
+// What a browser is told before it decodes: the claimed size, and no Exif turn.
+TEST(PictureHead, SizeClaimedByEachFormatsHeader) {
+  auto claimed = [](const char* name) {
+    const std::vector<std::uint8_t> file = testing::TestPicture(name);
+    const std::optional<ClaimedSize> size = SizeClaimedBy(Bytes(file.data(), file.size()));
+    return size ? std::to_string(size->width) + "x" + std::to_string(size->height) : "none";
+  };
+  EXPECT_EQ(claimed("crafted_huge_60000x60000.bmp"), "60000x60000");
+  EXPECT_EQ(claimed("crafted_testorig_sof_65500x65500.jpg"), "65500x65500");  // the frame after the tables
+  EXPECT_EQ(claimed("bmpsuite_g_pal8topdown.bmp"), "127x64");                // negative height: top-down
+  EXPECT_EQ(claimed("bmpsuite_g_pal8os2.bmp"), "127x64");                    // OS/2 core header
+  EXPECT_EQ(claimed("pngsuite_basn6a08.png"), "32x32");
+  EXPECT_EQ(claimed("crafted_coord_172x128.tif"), "none");
+}
+
+TEST(PictureHead, ClearsABigEndianExifOrientationToAsStored) {
+  std::vector<std::uint8_t> file = testing::TestPicture("pillow_orientation_rectangle.jpg");
+  const std::string entry("\x01\x12\x00\x03\x00\x00\x00\x01\x00", 9);  // Orientation, SHORT, one value
+  const std::string before(file.begin(), file.end());
+  ASSERT_NE(before.find(entry + '\x08'), std::string::npos);  // 8: turned left
+  EXPECT_TRUE(ClearExifOrientation(file));
+  EXPECT_NE(std::string(file.begin(), file.end()).find(entry + '\x01'), std::string::npos);
+  std::vector<std::uint8_t> png = testing::TestPicture("pngsuite_basn6a08.png");
+  EXPECT_FALSE(ClearExifOrientation(png));
 }
 
 }  // namespace

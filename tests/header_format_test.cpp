@@ -60,16 +60,33 @@ TEST(FormatHeader, KeysDropEveryMatchingSampleNoPixelsIncluded) {
   EXPECT_TRUE(FormatHeader(Viewport(), {ColorDepth::Depth8, true, "3F"}).ends_with("0xFF,\r\n\r\n\r\n\r\n\r\n};\r\n/* 17556 */"));
 }
 
+// Grey 128 at 12 bits: packed as is, its low nibble 0 everywhere; dithered,
+// 0x38E70 (119s) and 0x41080 (136s), which the key then compares with.
+TEST(FormatHeader, TheKeyComparesWithTheDitheredValues) {
+  const Viewport grey = Filled(0x808080);
+  const EncodeSettings settings{ColorDepth::Depth12, true, "41080", DitherMode::Diffusion};
+  HeaderStats stats;
+  const std::vector<std::string> tokens = Tokens(FormatHeader(grey, settings, HeaderOptions{}, &stats));
+  EXPECT_EQ(std::count(tokens.begin(), tokens.end(), "0x41080"), 0);
+  EXPECT_EQ(tokens.front(), "0x79EF0");  // a no-pixel sample keeps its value
+  const auto kept = std::count(tokens.begin(), tokens.end(), "0x38E70");
+  EXPECT_EQ(kept + stats.matched, 128 * 127);
+  EXPECT_GT(stats.matched, 128 * 127 / 3);
+  EXPECT_GT(kept, 128 * 127 / 3);
+  EXPECT_EQ(FormatHeader(grey, {ColorDepth::Depth12, true, "0", DitherMode::Diffusion}).find("0x0,"), std::string::npos);
+}
+
 std::string Opening(ColorDepth depth, const HeaderOptions& o, ColorValue color = 0) {
-  return FormatHeader(Filled(color), {depth, true, "F8"}, o).substr(0, 120);
+  return FormatHeader(Filled(color), {depth, true, "F8"}, o).substr(0, 200);
 }
 
 TEST(HeaderOptions, GuardDefinesIncludesAndLineBreaksSurroundTheArray) {
   const HeaderOptions o{.name = "Logo", .form = ElementForm::Stdint, .is_static = true, .guard = "LOGO_H", .lf = true};
   const std::string file = FormatHeader(Filled(0xFFFFFF, kWideWidthTwips), {ColorDepth::Depth12, false, ""}, o);
   EXPECT_TRUE(file.starts_with("#ifndef LOGO_H\n#define LOGO_H\n#include <stdint.h>\n#define LOGO_WIDTH 172\n"
-                               "#define LOGO_HEIGHT 128\n#define LOGO_COUNT 23364\nstatic uint32_t const Logo[23364]={0x79EF0,"))
-      << file.substr(0, 200);
+                               "#define LOGO_HEIGHT 128\n#define LOGO_COUNT 23364\n"));
+  EXPECT_NE(file.find("\n#define LOGO_ROW_ORDER 0\n#define LOGO_COLUMNS 177\n#define LOGO_COLUMN_SAMPLES 132\n"
+                      "static uint32_t const Logo[23364]={0x79EF0,"), std::string::npos) << file.substr(0, 400);
   EXPECT_TRUE(file.ends_with("0x79EF0};\n/* 0 */\n#endif\n")) << file.substr(file.size() - 40);
   EXPECT_EQ(file.find('\r'), std::string::npos);
   EXPECT_TRUE(FormatHeader(Filled(0), {}, {.final_break = true}).ends_with("0x3F};\r\n/* 0 */\r\n"));
@@ -78,7 +95,9 @@ TEST(HeaderOptions, GuardDefinesIncludesAndLineBreaksSurroundTheArray) {
 TEST(HeaderOptions, TypesPlacementAndSwappedBytes) {
   EXPECT_TRUE(Opening(ColorDepth::Depth8, {.form = ElementForm::Stdint}).starts_with("#include <stdint.h>\r\nuint8_t const Photos[17556]={"));
   EXPECT_TRUE(Opening(ColorDepth::Depth16, {.form = ElementForm::Stdint}).starts_with("#include <stdint.h>\r\nuint16_t const Photos["));
-  EXPECT_TRUE(Opening(ColorDepth::Depth16, {.progmem = true}).starts_with("#include <avr/pgmspace.h>\r\nunsigned int const Photos[17556] PROGMEM={0x7FF,"));
+  EXPECT_TRUE(Opening(ColorDepth::Depth16, {.progmem = true}).starts_with("#if defined(__AVR__)\r\n#include <avr/pgmspace.h>\r\n"
+                                                                          "#elif !defined(PROGMEM)\r\n#define PROGMEM\r\n#endif\r\n"
+                                                                          "unsigned int const Photos[17556] PROGMEM={0x7FF,"));
   EXPECT_TRUE(Opening(ColorDepth::Depth8, {.section = ".rodata.x"}).starts_with("unsigned char const Photos[17556] __attribute__((section(\".rodata.x\")))={0x3F,"));
   // No-pixel 0x7FF and red 0xF800, bytes exchanged: the key matches red as written.
   EXPECT_TRUE(Opening(ColorDepth::Depth16, {.swap_bytes = true}, 0x0000FF).starts_with("unsigned int const Photos[17556]={0xFF07,0xFF07,0xFF07,0xFF07,0xFF07,\r\n"));

@@ -3,11 +3,14 @@
 // exploited by a crafted picture might: started like a pixolan-picture-decoder-FORMAT,
 // with BEHAVIOUR [DIRECTORY] after the region.
 
+#include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <string>
@@ -37,6 +40,21 @@ DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&, const Placeme
     return ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ? Fail("connect")
                                                                                        : DecodeOutcome{{}, "connected"};
   }
+  if (behaviour == "stat") {
+    // Its own picture, yes; any path, no.
+    struct stat st {};
+    if (::fstat(STDIN_FILENO, &st) != 0) return Fail("fstat");
+    const std::string picture = "picture of " + std::to_string(st.st_size) + " bytes, ";
+    return ::stat("/etc/passwd", &st) == 0 ? DecodeOutcome{{}, picture + "/etc/passwd seen"} : Fail(picture + "stat");
+  }
+  if (behaviour == "map-code") {
+    if (::mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) != MAP_FAILED)
+      return {{}, "mapped code"};
+    const std::string mapped = Fail("mmap").error;
+    static char page[4096] __attribute__((aligned(4096)));
+    return ::mprotect(page, sizeof page, PROT_READ | PROT_EXEC) == 0 ? DecodeOutcome{{}, "made code"}
+                                                                    : Fail(mapped + ", mprotect");
+  }
   if (behaviour == "crash") {
     std::signal(SIGSEGV, SIG_DFL);  // a sanitizer's handler would turn it into an exit
     std::raise(SIGSEGV);
@@ -51,9 +69,19 @@ DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&, const Placeme
       blocks.back()[0] = 1;
     }
   }
+  if (behaviour == "slow") {
+    // Busy: sleeping is not among the calls a decoder may make. Then a 6 x 4
+    // picture of rgb(0x12, 0x34, 0x56).
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+    RgbaPixels pixels{6, 4, {}, 6, 4};
+    for (int i = 0; i < 6 * 4; ++i) pixels.rgba.insert(pixels.rgba.end(), {0x12, 0x34, 0x56, 0xFF});
+    return {pixels, {}};
+  }
   if (behaviour == "lie") {
     // A header promising a million pixels, then nothing.
-    const std::uint32_t head[8] = {0x31584950, 1, 1000000, 1, 0, 0, 0, 0};
+    const std::uint32_t head[8] = {0x32584950, 1, 1000000, 1, 1000000, 1, 1000000, 0};
     ::_exit(::write(STDOUT_FILENO, head, sizeof head) < 0 ? 1 : 0);
   }
   return {{}, "unknown behaviour " + behaviour};

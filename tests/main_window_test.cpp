@@ -2,16 +2,22 @@
 // The window driven as a user would, under the offscreen platform. Controls
 // are found by their object names, options and actions by their captions.
 
+#include <QAccessible>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
+#include <QTimer>
 #include <QUrl>
 #include <cmath>
 
@@ -19,6 +25,7 @@
 #include "tests/test_support.h"
 #include "ui/main_window.h"
 #include "ui/picture_box.h"
+#include "ui/picture_dialog.h"
 #include "ui/twips.h"
 
 using namespace pixolan;
@@ -144,6 +151,7 @@ class MainWindowTest : public QObject {
   // The drawing area shows the model's colours at literal places: a 2-pixel
   // frame, then the picture, then the background (here not grey).
   void drawsThePictureInsideTheFrameOverTheBackground() {
+    Child("btnLoadPicture")->setFocus();
     const QImage sample = Pic()->grab().toImage();
     for (int y = 0; y < 128; ++y)
       for (int x = 0; x < 128; ++x)
@@ -154,6 +162,7 @@ class MainWindowTest : public QObject {
     QApplication::setPalette(palette);
     Open(dir_->path());
     QApplication::setPalette(original);
+    Child("btnLoadPicture")->setFocus();
     QVERIFY(LoadSmallPicture());
     const QImage shown = Pic()->grab().toImage();
     QCOMPARE(shown.pixel(2, 2), qRgb(10, 20, 30));
@@ -165,6 +174,9 @@ class MainWindowTest : public QObject {
     QCOMPARE(shown.pixel(1, 1), frame.color(QPalette::Dark).rgb());
     QCOMPARE(shown.pixel(130, 130), frame.color(QPalette::Midlight).rgb());
     QCOMPARE(shown.pixel(131, 131), frame.color(QPalette::Light).rgb());
+    Pic()->setFocus();  // the whole frame in the highlight colour
+    for (const QPoint& at : {QPoint(0, 0), QPoint(1, 1), QPoint(130, 130), QPoint(131, 131)})
+      QCOMPARE(Pic()->grab().toImage().pixel(at), frame.color(QPalette::Highlight).rgb());
     Hover(50, 5);
     QCOMPARE(Readouts(), QStringLiteral("192,80,16,1050C0"));
   }
@@ -227,10 +239,10 @@ class MainWindowTest : public QObject {
     Hover(12, 7);
     QCOMPARE(Readouts(), QStringLiteral("153,102,51,336699"));
     QCOMPARE(Child("Shape1")->palette().color(QPalette::Window), QColor(0x99, 0x66, 0x33));
-    QCOMPARE(Pic()->toolTip(), QStringLiteral("Key at 16 bits: 9B26"));
+    QCOMPARE(Pic()->toolTip(), QStringLiteral("small.ppm, 40 x 30 pixels\nKey at 16 bits: 9B26"));
     Option("16-bit")->setFocus();
     QTest::keyClick(Option("16-bit"), Qt::Key_Left);  // to 12 bits, the pointer still
-    QCOMPARE(Pic()->toolTip(), QStringLiteral("Key at 12 bits: 48C30"));
+    QCOMPARE(Pic()->toolTip(), QStringLiteral("small.ppm, 40 x 30 pixels\nKey at 12 bits: 48C30"));
     QTest::mouseDClick(Pic(), Qt::LeftButton, Qt::NoModifier, QPoint(12 + 2, 7 + 2));
     QCOMPARE(Child<QLineEdit>("transpTxt")->text(), QStringLiteral("48C30"));
     Hover(100, 100);  // beyond the picture: the background
@@ -263,17 +275,35 @@ class MainWindowTest : public QObject {
     QCOMPARE(Pic()->grab().toImage().pixel(45, 45), qRgb(43, 43, 0x40));
   }
 
-  // Both loads finish; only the later one's picture is shown, and said once.
-  void aSecondLoadWhileOneRunsWins() {
-    QSignalSpy finished(window_.get(), &frmMain::loadFinished);
-    window_->LoadPictureFile(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_300x200.bmp"));
-    window_->LoadPictureFile(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_100x60.bmp"));
-    QVERIFY(finished.wait(20000));
-    QThreadPool::globalInstance()->waitForDone();
-    QTest::qWait(100);
-    QCOMPARE(finished.size(), 1);
-    QCOMPARE(window_->GetViewport().GetPicture().width, 100);
-    QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);
+  // The Dither entries of the viewport's menu, exclusive and None at start,
+  // change "Show as Encoded"; Encode writes exactly what it shows.
+  void ditherEntriesDriveThePreviewAndEncodeWritesWhatItShows() {
+    QVERIFY(Load(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_172x128.bmp")));
+    const QList<QAction*> entries = Child<QMenu>("ditherMenu")->actions();
+    QStringList captions;
+    for (const QAction* entry : entries) captions << entry->text() + (entry->isChecked() ? "*" : "");
+    QCOMPARE(captions, QStringList({"None*", "Ordered", "Error Diffusion"}));
+    QTest::keyClick(window_.get(), Qt::Key_F2);
+    const QImage plain = Pic()->grab().toImage();
+    entries[1]->trigger();
+    const QImage ordered = Pic()->grab().toImage();
+    entries[2]->trigger();
+    QVERIFY(entries[2]->isChecked() && !entries[1]->isChecked() && !entries[0]->isChecked());
+    const QImage diffused = Pic()->grab().toImage();
+    QVERIFY(ordered != plain && diffused != plain && diffused != ordered);
+
+    QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier);
+    const QByteArray file = ReadAll(dir_->filePath(QStringLiteral("image.h")));
+    const QRegularExpression token(QStringLiteral("0x([0-9A-F]+)"));
+    QList<int> values;
+    for (const QRegularExpressionMatch& m : token.globalMatch(QString::fromLatin1(file))) values << m.captured(1).toInt(nullptr, 16);
+    QCOMPARE(values.size(), 133 * 132);
+    // Column x from the bottom: rows 132 to 128 lie outside, then 127 to 1.
+    for (int x = 0; x < 128; ++x)
+      for (int row = 1; row < 128; ++row) {
+        const Components shown = Widen(ColorDepth::Depth8, values[x * 132 + 132 - row]);
+        QCOMPARE(diffused.pixel(x + 2, row + 2), qRgb(shown.R, shown.G, shown.B));
+      }
   }
 
   void droppingAFileLoadsItAndADropWithoutOneIsIgnored() {
@@ -293,7 +323,167 @@ class MainWindowTest : public QObject {
     data.setUrls({QUrl::fromLocalFile(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_100x60.bmp"))});
     QVERIFY(drop(&data));
     QVERIFY(finished.wait(20000));
-    QCOMPARE(window_->GetViewport().GetPicture().width * 1000 + window_->GetViewport().GetPicture().height, 100060);
+    QCOMPARE(window_->GetViewport().GetPicture().height, 60);
+  }
+
+  // Ctrl+E is "end of line" to a text box; in this window it is Encode, and
+  // Enter presses a focused button.
+  void encodeKeysWorkFromEveryControl() {
+    int asked = 0;
+    window_->SetFileChooser([&](const QString&) { return ++asked, QString(); });
+    for (const char* box : {"transpTxt", "txtR", "txtG", "txtB", "txtRGB"}) {
+      Child(box)->setFocus();
+      QTest::keyClick(Child(box), Qt::Key_E, Qt::ControlModifier);
+      QVERIFY2(shown_.size() == 1 && shown_[0].title == QLatin1String(kGeneratedTitle), box);
+      shown_.clear();
+    }
+    for (const char* button : {"btnEncode", "btnLoadPicture"}) {
+      Child(button)->setFocus();
+      QTest::keyClick(Child(button), Qt::Key_Return);
+    }
+    QCOMPARE(shown_.size(), std::size_t(1));
+    QCOMPARE(asked, 1);
+  }
+
+  // The slow decoder takes a second for a 6 x 4 picture of rgb(0x12, 0x34, 0x56).
+  void encodeNeverWritesAPictureOtherThanTheOneChosenLast() {
+    const QString coord = QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_100x60.bmp");
+    const QString image_h = dir_->filePath(QStringLiteral("image.h")), ppm = dir_->filePath(QStringLiteral("slow.ppm"));
+    testing::WriteFile(ppm.toStdString(), testing::Ppm(6, 4, [](int, int) { return MakeColor(0x12, 0x34, 0x56); }));
+    window_->SetSaveChooser([&](const QString&) { return image_h; });
+    window_->SetDecoderProgram({PIXOLAN_HOSTILE_DECODER, {"slow"}});
+    QSignalSpy finished(window_.get(), &frmMain::loadFinished);
+    window_->LoadPictureFile(coord);
+    QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier);
+    QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::mouseClick(Child("btnEncode"), Qt::LeftButton);
+    QVERIFY(!QFile::exists(image_h));
+    QVERIFY(finished.wait(20000));
+    QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(ReadAll(image_h), EncodeWithCli(ppm));
+    // A load chosen later wins over a slower one chosen before: that one's
+    // outcome is dropped, never shown nor said.
+    window_->LoadPictureFile(coord);
+    window_->SetDecoderProgram({});
+    QVERIFY(Load(coord));
+    QThreadPool::globalInstance()->waitForDone();
+    QTest::qWait(100);
+    QCOMPARE(finished.size(), 2);
+    QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);
+    // A load that fails keeps the picture shown, and Encode.
+    window_->SetDecoderProgram({PIXOLAN_HOSTILE_DECODER, {"refuse"}});
+    QVERIFY(!Load(coord));
+    QTest::mouseClick(Child("btnEncode"), Qt::LeftButton);
+    QCOMPARE(ReadAll(image_h), EncodeWithCli(coord));
+  }
+
+  // Run again by CTest under QT_SCALE_FACTOR 1.25 to 3: each side of each
+  // frame shows along its length, within its outermost logical pixel.
+  void framesAreDrawnWhole() {
+    const QImage shot = window_->grab().toImage();
+    const qreal scale = shot.devicePixelRatio();
+    const int background = qGray(window_->palette().color(QPalette::Window).rgb());
+    for (const char* name : {"Shape1", "Shape2", "ProgressBar1"}) {
+      const QRectF r(Child(name)->mapTo(window_.get(), QPoint(0, 0)), Child(name)->size());
+      for (const QRectF& side : {QRectF(r.left(), r.top(), r.width(), 1), QRectF(r.left(), r.bottom() - 1, r.width(), 1),
+                                 QRectF(r.left(), r.top(), 1, r.height()), QRectF(r.right() - 1, r.top(), 1, r.height())}) {
+        const QRect px = QRectF(side.topLeft() * scale, side.size() * scale).toAlignedRect();
+        const bool across = px.width() > px.height();
+        const int corner = qCeil(3 * scale);  // the progress bar's are rounded
+        for (int i = corner; i < (across ? px.width() : px.height()) - corner; ++i) {
+          bool line = false;
+          for (int j = 0; j < (across ? px.height() : px.width()); ++j)
+            line = line || qGray(shot.pixel(px.topLeft() + (across ? QPoint(i, j) : QPoint(j, i)))) + 24 < background;
+          QVERIFY2(line, qPrintable(QStringLiteral("%1 at %2, %3").arg(name).arg(side.left()).arg(side.top())));
+        }
+      }
+    }
+  }
+
+  void openDialogOffersEveryFormatInEitherCase() {
+    QFileDialog dialog;
+    ConfigurePictureDialog(dialog);
+    const QStringList filters = dialog.nameFilters();
+    QCOMPARE(filters.size(), 3);
+    QCOMPARE(filters[0], QStringLiteral("Pictures (*.jpg;*.bmp;*.tif)"));
+    QVERIFY(filters[1].startsWith(QLatin1String("All pictures (")));
+    QCOMPARE(filters[2], QStringLiteral("All files (*)"));
+    for (const char* name : {"a.JPG", "b.jpeg", "c.Png", "d.gif", "e.WEBP", "f.tiff", "g.bmp", "h.ppm", "i.TIF"})
+      QVERIFY2(FilterShows(filters[1], QLatin1String(name)), name);
+    QVERIFY(!FilterShows(filters[1], QStringLiteral("notes.txt")));
+    QVERIFY(FilterShows(filters[2], QStringLiteral("notes.txt")));
+    QVERIFY(FilterShows(filters[0], QStringLiteral("IMG_0001.JPG")));
+    QVERIFY(!FilterShows(filters[0], QStringLiteral("a.png")));
+  }
+
+  void everyControlHasAnAccessibleNameAndDescription() {
+    auto text = [](QWidget* widget, QAccessible::Text which) {
+      return QAccessible::queryAccessibleInterface(widget)->text(which);
+    };
+    for (const auto& [name, expected] : {std::pair("pic", "Picture"), {"txtR", "Red"}, {"txtG", "Green"}, {"txtB", "Blue"},
+                                         {"txtRGB", "Colour value"}, {"Shape1", "Colour swatch"}, {"transpTxt", "Key"}})
+      QCOMPARE(text(Child(name), QAccessible::Name), QString::fromUtf8(expected));
+    for (QWidget* control : window_->centralWidget()->findChildren<QWidget*>())
+      if (control->focusPolicy() != Qt::NoFocus)
+        QVERIFY2(!text(control, QAccessible::Name).isEmpty() && !text(control, QAccessible::Description).isEmpty(),
+                 qPrintable(control->objectName()));
+  }
+
+  // crafted_coord: pixel (x, y) is R x, G y, B 0x40.
+  void arrowKeysMoveTheProbeAndOpenTheMenuThere() {
+    QVERIFY(Load(QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_172x128.bmp")));
+    Pic()->setFocus();
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_Down})
+      QTest::keyClick(Pic(), key);
+    QCOMPARE(Readouts(), QStringLiteral("3,2,64,400203"));
+    QTest::keyClick(Pic(), Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(Pic(), Qt::Key_Up, Qt::ShiftModifier);  // stops at the top row
+    QCOMPARE(Readouts(), QStringLiteral("11,0,64,40000B"));
+    QCOMPARE(Pic()->toolTip().section(QLatin1Char('\n'), 0, 0), QStringLiteral("crafted_coord_172x128.bmp, 172 x 128 pixels"));
+    auto* menu = window_->findChild<QMenu*>(QStringLiteral("viewportMenu"));
+    for (QKeyCombination keys : {Qt::SHIFT | Qt::Key_F10, QKeyCombination(Qt::Key_Menu)}) {
+      QTest::keyClick(Pic(), keys.key(), keys.keyboardModifiers());
+      QTRY_VERIFY(menu->isVisible());
+      QCOMPARE(menu->pos(), Pic()->mapToGlobal(QPoint(2 + 11, 2)));
+      menu->hide();
+    }
+  }
+
+  void aPictureCutShortLoadsAndIsSaidOnce() {
+    const QString path = QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_testorig_trunc50.jpg");
+    QVERIFY(Load(path));
+    QCOMPARE(shown_.size(), std::size_t(1));
+    QCOMPARE(shown_[0].title, QStringLiteral("Picture loaded in part"));
+    QCOMPARE(shown_[0].text, path + ": the JPEG data ends early: only 64 of the picture's 149 rows were read; the rest is grey");
+    QVERIFY(Pic()->toolTip().startsWith(QLatin1String("crafted_testorig_trunc50.jpg, 227 x 149 pixels")));
+  }
+
+  // With an empty home folder, loading and saving through the dialogs as a
+  // user does leaves it empty: no history, no recent places.
+  void dialogsLeaveNothingBehind() {
+    QTemporaryDir home;
+    const QByteArray real_home = qgetenv("HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    qunsetenv("XDG_CONFIG_HOME");
+    const std::pair<QString, QKeyCombination> steps[] = {
+        {QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_100x60.bmp"), Qt::CTRL | Qt::Key_O},
+        {dir_->filePath(QStringLiteral("saved.h")), Qt::CTRL | Qt::SHIFT | Qt::Key_E}};
+    QSignalSpy finished(window_.get(), &frmMain::loadFinished);
+    for (const auto& [typed, keys] : steps) {
+      QTimer::singleShot(0, [typed] {
+        auto* name = QApplication::activeModalWidget()->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name->setText(typed);  // pasted: typing would pop up the completer
+        QTest::keyClick(name, Qt::Key_Return);
+      });
+      QTest::keyClick(window_.get(), keys.key(), keys.keyboardModifiers());
+      QVERIFY(!finished.isEmpty() || finished.wait(20000));
+      window_->activateWindow();  // as the window manager does when the dialog closes
+      QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    }
+    qputenv("HOME", real_home);
+    QCOMPARE(window_->GetViewport().GetPicture().width, 100);
+    QVERIFY(QFile::exists(dir_->filePath(QStringLiteral("saved.h"))));
+    QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot), QStringList());
   }
 };
 

@@ -13,7 +13,7 @@ namespace {
 struct WorkedValue {
   ColorValue color;
   Components unpacked;
-  const char *depth8, *depth12, *depth16;
+  const char *depth8, *depth12, *depth16, *rgb444, *rgb332;
 };
 
 class WorkedValues : public ::testing::TestWithParam<WorkedValue> {};
@@ -25,17 +25,19 @@ TEST_P(WorkedValues, UnpackAndPackAtEveryDepth) {
   EXPECT_EQ(HexText(Pack(ColorDepth::Depth8, c.R, c.G, c.B)), w.depth8);
   EXPECT_EQ(HexText(Pack(ColorDepth::Depth12, c.R, c.G, c.B)), w.depth12);
   EXPECT_EQ(HexText(PackColor(ColorDepth::Depth16, w.color)), w.depth16);
+  EXPECT_EQ(HexText(PackColor(ColorDepth::Rgb444, w.color)), w.rgb444);
+  EXPECT_EQ(HexText(PackColor(ColorDepth::Rgb332, w.color)), w.rgb332);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, WorkedValues,
-                         ::testing::Values(WorkedValue{0x000000, {0, 0, 0}, "0", "0", "0"},
-                                           WorkedValue{0xFFFFFF, {255, 255, 255}, "FF", "79EF0", "FFFF"},
-                                           WorkedValue{kNoPixel, {-1, 255, 255}, "3F", "79EF0", "7FF"},
-                                           WorkedValue{0x0000FF, {255, 0, 0}, "C0", "78000", "F800"},
-                                           WorkedValue{0x00FF00, {0, 255, 0}, "3C", "1E00", "7E0"},
-                                           WorkedValue{0xFF0000, {0, 0, 255}, "3", "F0", "1F"},
-                                           WorkedValue{0x808080, {128, 128, 128}, "A2", "0", "8410"},
-                                           WorkedValue{0x336699, {153, 102, 51}, "99", "48C30", "9B26"}));
+                         ::testing::Values(WorkedValue{0x000000, {0, 0, 0}, "0", "0", "0", "0", "0"},
+                                           WorkedValue{0xFFFFFF, {255, 255, 255}, "FF", "79EF0", "FFFF", "FFF", "FF"},
+                                           WorkedValue{kNoPixel, {-1, 255, 255}, "3F", "79EF0", "7FF", "FF", "1F"},
+                                           WorkedValue{0x0000FF, {255, 0, 0}, "C0", "78000", "F800", "F00", "E0"},
+                                           WorkedValue{0x00FF00, {0, 255, 0}, "3C", "1E00", "7E0", "F0", "1C"},
+                                           WorkedValue{0xFF0000, {0, 0, 255}, "3", "F0", "1F", "F", "3"},
+                                           WorkedValue{0x808080, {128, 128, 128}, "A2", "0", "8410", "888", "92"},
+                                           WorkedValue{0x336699, {153, 102, 51}, "99", "48C30", "9B26", "963", "8C"}));
 
 // The packers round in integers; they must agree with rounding the double
 // quotient for every component value, the no-pixel red included.

@@ -31,6 +31,9 @@ version=$(dpkg-deb -f "$deb" Version)
 want='unsigned int const Photos[17556]={0x7FF,0x7FF,0x7FF,0x7FF,0x7FF,0x3E8,'
 [[ $(head -c ${#want} "$tmp/image.h") == "$want" ]] || fail "unexpected header: $(head -c 80 "$tmp/image.h")"
 
+# The page, where the README sends users, whole: the core inside it.
+grep -q 'PixolanCore' "$root/usr/share/pixolan/pixolan.html" 2>/dev/null || fail "pixolan.html is not in /usr/share/pixolan"
+
 page=$root/usr/share/man/man1/pixolan-encode.1.gz
 MANWIDTH=80 man -l "$page" 2>"$tmp/man.err" | col -b >"$tmp/man.txt"
 [[ -s $tmp/man.err ]] && fail "man: $(cat "$tmp/man.err")"

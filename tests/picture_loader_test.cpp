@@ -1,16 +1,23 @@
 // SPDX-License-Identifier: MIT
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <future>
+#include <thread>
 
 #include "picture/decode_result.h"
 #include "picture/picture_loader.h"
@@ -42,9 +49,12 @@ TEST(LoadPicture, MissingFilesAndProgramsSayWhy) {
   EXPECT_EQ(LoadPicture(dir / "empty.png").error, "Could not load " + (dir / "empty.png") + ": the file is empty");
   EXPECT_EQ(LoadPicture("/no/such/picture.bmp").error,
             "Could not load /no/such/picture.bmp: No such file or directory");
-  EXPECT_EQ(LoadPictureBytes("", "standard input").error, "Could not load standard input: the file is empty");
-  EXPECT_EQ(LoadPictureBytes("GIF89a", "standard input", kDefaultBackground, {}, {"/no/such/decoder", {}}).error,
-            "Could not load standard input: the decoding program /no/such/decoder could not be started: "
+  const int empty = ::open("/dev/null", O_RDONLY);
+  EXPECT_EQ(LoadPictureStream(empty, "standard input").error, "Could not load standard input: the file is empty");
+  ::close(empty);
+  WriteFile(dir / "short.gif", "GIF89a");
+  EXPECT_EQ(LoadPicture(dir / "short.gif", kDefaultBackground, {}, {"/no/such/decoder", {}}).error,
+            "Could not load " + (dir / "short.gif") + ": the decoding program /no/such/decoder could not be started: "
             "No such file or directory");
 }
 
@@ -151,6 +161,14 @@ TEST_F(HostileDecoder, CannotOpenFiles) {
   EXPECT_FALSE(fs::exists(dir_ / "created"));
 }
 
+TEST_F(HostileDecoder, StatsItsPictureButNoPath) {
+  EXPECT_EQ(Load("stat").error, Failure("picture of 16 bytes, stat: Operation not permitted"));
+}
+
+TEST_F(HostileDecoder, CannotMapCode) {
+  EXPECT_EQ(Load("map-code").error, Failure("mmap: Operation not permitted, mprotect: Operation not permitted"));
+}
+
 TEST_F(HostileDecoder, CannotReachTheNetwork) {
   const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
   sockaddr_un address{};
@@ -177,28 +195,71 @@ TEST_F(HostileDecoder, AHangIsStoppedAtTheDeadline) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
+// --- No decoder outlives what started it ----------------------------------------
+
+// A process parent has started, once there is one; 0 after 5 s.
+pid_t ChildOf(pid_t parent) {
+  for (int tries = 0; tries < 500; ++tries) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+      if (!std::isdigit(entry.path().filename().c_str()[0])) continue;
+      // The parent's pid is the second field after the name, which ends in ")".
+      const std::string stat = testing::ReadFile(entry.path() / "stat");
+      const auto name_end = stat.rfind(')');
+      if (name_end != std::string::npos && std::atoi(stat.c_str() + name_end + 4) == parent)
+        return std::atoi(entry.path().filename().c_str());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return 0;
+}
+
+TEST_F(HostileDecoder, DiesWithinASecondOfTheProgramThatStartedIt) {
+  for (const int signal : {SIGTERM, SIGKILL}) {
+    const pid_t program = ::fork();
+    if (program == 0) ::_exit(Load("hang", std::chrono::seconds(60)).Ok());
+    const pid_t decoder = ChildOf(program);
+    ASSERT_GT(decoder, 0);
+    const int decoder_ended = static_cast<int>(::syscall(SYS_pidfd_open, decoder, 0));
+    ::kill(program, signal);
+    ::waitpid(program, nullptr, 0);
+    pollfd ended{decoder_ended, POLLIN, 0};
+    EXPECT_EQ(::poll(&ended, 1, 1000), 1) << "the decoder still runs a second after " << strsignal(signal);
+    ::close(decoder_ended);
+  }
+}
+
+TEST_F(HostileDecoder, EndRunningDecodersEndsAWaitingLoadAtOnce) {
+  auto load = std::async(std::launch::async, [this] { return Load("hang", std::chrono::seconds(60)); });
+  ASSERT_GT(ChildOf(::getpid()), 0);
+  const auto start = std::chrono::steady_clock::now();
+  // Until the load has listed its decoder, there is nothing to end.
+  while (load.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) EndRunningDecoders();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(load.get().error, Failure("the decoder crashed on this file (signal 9)"));
+}
+
 // --- The result pipe's checks ------------------------------------------------------
 
-// The first five header words; the picture's size and scale follow as zeros.
 std::string Wire(std::vector<std::uint32_t> head, std::size_t payload) {
-  if (head.size() == 5) head.insert(head.end(), {0, 0, 0});
+  if (head.size() == 7) head.insert(head.begin() + 6, 1000000);  // the scale, 1 in millionths
   std::string wire(reinterpret_cast<const char*>(head.data()), head.size() * 4);
   return wire + std::string(payload, 'x');
 }
 
-// The pixels or the reason kept, or -1 for a refusal.
+// The pixels and the warning, or the reason, kept; or -1 for a refusal.
 TEST(ParseOutcome, AcceptsOnlyWhatFitsTheRegion) {
-  constexpr std::uint32_t kMagic = 0x31584950;
+  constexpr std::uint32_t kMagic = 0x32584950;
   const std::pair<std::string, int> cases[] = {
-      {Wire({kMagic, 1, 4, 3, 0}, 48), 48},         {Wire({kMagic, 1, 5, 3, 0}, 60), -1},  // wider than the region
-      {Wire({kMagic, 1, 4, 4, 0}, 64), -1},         {Wire({kMagic, 1, 4, 3, 0}, 47), -1},  // taller; pixels missing
-      {Wire({kMagic, 1, 4, 3, 0}, 49), -1},         {Wire({kMagic + 1, 1, 4, 3, 0}, 48), -1},  // to spare; not ours
-      {Wire({kMagic, 2, 0, 0, 4096}, 4096), 4096},  {Wire({kMagic, 2, 0, 0, 4097}, 4097), -1},  // reason too long
-      {Wire({kMagic, 2, 0, 0, 0}, 0), -1},          {Wire({kMagic, 1, 4}, 0), -1}};  // no words; cut short
+      {Wire({kMagic, 1, 4, 3, 9, 9, 0}, 48), 48},         {Wire({kMagic, 1, 5, 3, 9, 9, 0}, 60), -1},  // wider than the region
+      {Wire({kMagic, 1, 4, 4, 9, 9, 0}, 64), -1},         {Wire({kMagic, 1, 4, 3, 9, 9, 0}, 47), -1},  // taller; pixels missing
+      {Wire({kMagic, 1, 4, 3, 9, 9, 0}, 49), -1},         {Wire({kMagic + 1, 1, 4, 3, 9, 9, 0}, 48), -1},  // to spare; not ours
+      {Wire({kMagic, 1, 4, 3, 9, 9, 5}, 53), 53},         {Wire({kMagic, 1, 4, 3, 9, 9, 4097}, 4145), -1},  // warning too long
+      {Wire({kMagic, 2, 0, 0, 0, 0, 4096}, 4096), 4096},  {Wire({kMagic, 2, 0, 0, 0, 0, 4097}, 4097), -1},  // reason too long
+      {Wire({kMagic, 2, 0, 0, 0, 0, 0}, 0), -1},          {Wire({kMagic, 1, 4, 3, 9, 9}, 0), -1}};  // no words; cut short
   for (const auto& [wire, kept] : cases) {
     DecodeOutcome out;
     EXPECT_EQ(ParseOutcome(wire, {0, 0, 4, 3}, out), kept >= 0) << wire.size();
-    EXPECT_EQ(kept >= 0 ? out.pixels.rgba.size() + out.error.size() : 0u, std::size_t(std::max(kept, 0)));
+    EXPECT_EQ(kept >= 0 ? out.pixels.rgba.size() + out.error.size() + out.warning.size() : 0u, std::size_t(std::max(kept, 0)));
   }
 }
 

@@ -1,13 +1,42 @@
 // SPDX-License-Identifier: MIT
+#include <unistd.h>
+
 #include <QApplication>
 #include <QEvent>
 #include <csignal>
+#include <string_view>
 
+#include "picture/picture_loader.h"
 #include "ui/main_window.h"
 #include "encoder/signal_cleanup.h"
+#include "io/descriptor.h"
 #include "ui/startup_style.h"
 
 namespace {
+
+const char* const kUsage =
+    "Usage: pixolan [Qt options]\n"
+    "\n"
+    "Shows Pixolan's window: load a picture, choose the resolution and colour\n"
+    "depth, and Encode it into image.h, a C header holding the array Photos.\n"
+    "pixolan-encode does the same from the command line. Qt's own options,\n"
+    "such as -platform NAME, are passed on to Qt.\n"
+    "\n"
+    "  --help          show this help\n"
+    "  --version       show the version\n";
+
+// Answered before Qt starts: they need no display.
+bool AnsweredOnCommandLine(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const char* answer = arg == "--help" ? kUsage : arg == "--version" ? "pixolan " PIXOLAN_VERSION "\n" : nullptr;
+    if (answer) {
+      (void)pixolan::WriteAll(STDOUT_FILENO, answer);
+      return true;
+    }
+  }
+  return false;
+}
 
 class FirstPaintQuitter : public QObject {
  public:
@@ -21,6 +50,7 @@ class FirstPaintQuitter : public QObject {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnsweredOnCommandLine(argc, argv)) return 0;
   // A file-size limit should fail the write with a message, not kill the window.
   std::signal(SIGXFSZ, SIG_IGN);
   pixolan::InstallSignalCleanup();
@@ -34,5 +64,8 @@ int main(int argc, char** argv) {
   // Start-up measurements quit as soon as the window has painted once.
   if (qEnvironmentVariableIsSet("PIXOLAN_QUIT_AFTER_FIRST_PAINT")) window.installEventFilter(new FirstPaintQuitter(&app));
   window.show();
-  return app.exec();
+  const int status = app.exec();
+  // A load still waiting on its decoder would hold the exit up.
+  pixolan::EndRunningDecoders();
+  return status;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/main_window.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -9,12 +10,14 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -29,6 +32,7 @@
 #include "ui/qt_color.h"
 #include "resources/sample_picture.h"
 #include "ui/twips.h"
+#include "ui/window_text.h"
 
 namespace pixolan {
 namespace {
@@ -77,6 +81,24 @@ void TabOnlyToChecked(QButtonGroup* group) {
     button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
+// A plain one-pixel outline in the foreground colour. QFrame draws it whole
+// device pixels away from the widget's origin, which at scale factors such
+// as 1.25 lies between two device pixels, and so loses the bottom or right
+// line; this fills each side's own first or last row or column instead.
+class Outline : public QFrame {
+ public:
+  explicit Outline(QWidget* parent) : QFrame(parent) { setFrameStyle(QFrame::Box | QFrame::Plain); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QColor color = palette().color(foregroundRole());
+    const qreal w = width(), h = height();
+    for (const QRectF& side : {QRectF(0, 0, w, 1), QRectF(0, h - 1, w, 1), QRectF(0, 0, 1, h), QRectF(w - 1, 0, 1, h)})
+      painter.fillRect(side, color);
+  }
+};
+
 void PresentInMessageBox(QWidget* parent, MessageIcon icon, const QString& title, const QString& text) {
   static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Warning,
                                                  QMessageBox::Critical};
@@ -86,18 +108,12 @@ void PresentInMessageBox(QWidget* parent, MessageIcon icon, const QString& title
 
 }  // namespace
 
-QString AboutText() {
-  return QStringLiteral(
-      "Pixolan ver.: 1.0\r\n"
-      "Author: The Pixolan developers\r\n"
-      "E-mail: pixolan@example.org\r\n"
-      "URL: https://pixolan.example.org/");
-}
+QString AboutText() { return QString::fromLatin1(kAboutText); }
 
 frmMain::frmMain(QString program_directory, QWidget* parent)
     : QMainWindow(parent),
       program_directory_(program_directory.isEmpty() ? QCoreApplication::applicationDirPath() : program_directory) {
-  setWindowTitle(QStringLiteral("Pixolan <> 8-bit / 12-bit / 16-bit encoder"));
+  setWindowTitle(QString::fromLatin1(kWindowTitle));
   setAcceptDrops(true);
   present_message_ = [this](MessageIcon icon, const QString& title, const QString& text) {
     PresentInMessageBox(this, icon, title, text);
@@ -108,6 +124,10 @@ frmMain::frmMain(QString program_directory, QWidget* parent)
   CreateControls();
   pic->SetBackground(FromQColor(palette().color(QPalette::Base)));
   pic->SetPicture(SamplePicture());
+  picture_name_ = QStringLiteral("Built-in test card");
+  picture_width_ = SamplePicture().width;
+  picture_height_ = SamplePicture().height;
+  pic->setToolTip(PictureTip());
   SetTabOrder();
   WireEvents();
   setFixedSize(Px(kClientWidthTwips), Px(kClientHeightTwips) + menuBar()->sizeHint().height());
@@ -123,9 +143,10 @@ void frmMain::CreateControls() {
   aboutMnu->setObjectName(QStringLiteral("aboutMnu"));
 
   // Shape3 lies behind the viewport and marks the extent of the wide one.
-  Shape3 = Place(new QFrame(client), "Shape3", TwipRect(120, 120, 2640, 1980));
-  Shape3->setFrameStyle(QFrame::Box | QFrame::Plain);
-  Shape3->setStyleSheet(QStringLiteral("QFrame { color: palette(mid); }"));
+  Shape3 = Place(new Outline(client), "Shape3", TwipRect(120, 120, 2640, 1980));
+  QPalette outline = Shape3->palette();
+  outline.setColor(QPalette::WindowText, outline.color(QPalette::Mid));
+  Shape3->setPalette(outline);
   pic = new PictureBox(client);
   pic->setObjectName(QStringLiteral("pic"));
   pic->move(Px(120), Px(120));
@@ -142,8 +163,7 @@ void frmMain::CreateControls() {
   txtRGB = Place(new QLineEdit(client), "txtRGB", TwipRect(2880, 1080, 855, 285), true);
   for (QLineEdit* readout : {txtR, txtG, txtB, txtRGB}) readout->setReadOnly(true);
 
-  Shape1 = Place(new QFrame(client), "Shape1", TwipRect(2880, 1440, 855, 630));
-  Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
+  Shape1 = Place(new Outline(client), "Shape1", TwipRect(2880, 1440, 855, 630));
   Shape1->setAutoFillBackground(true);
 
   Frame1 = Place(new QGroupBox(QStringLiteral(" Output Configuration "), client), "Frame1",
@@ -171,8 +191,7 @@ void frmMain::CreateControls() {
     widget->setFont(DialogFont());
 
   btnEncode = Place(new QPushButton(QStringLiteral("Encode"), client), "btnEncode", TwipRect(3900, 1875, 2610, 255));
-  Shape2 = Place(new QFrame(client), "Shape2", TwipRect(2805, 2160, 3720, 285));
-  Shape2->setFrameStyle(QFrame::Box | QFrame::Plain);
+  Shape2 = Place(new Outline(client), "Shape2", TwipRect(2805, 2160, 3720, 285));
   ProgressBar1 = Place(new QProgressBar(client), "ProgressBar1", TwipRect(2835, 2180, 3675, 255));
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
@@ -182,6 +201,34 @@ void frmMain::CreateControls() {
   // its place grows to the right.
   for (QLabel* label : {Label1, Label2, Label3, Label4, Label5})
     label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
+
+  // Screen readers name each control by its caption; those without one get
+  // the name its place on the window gives it.
+  const std::pair<QWidget*, const char*> names[] = {
+      {pic, "Picture"}, {txtR, "Red"}, {txtG, "Green"}, {txtB, "Blue"}, {txtRGB, "Colour value"},
+      {Shape1, "Colour swatch"}, {transpTxt, "Key"}, {ProgressBar1, "Encode progress"}};
+  for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromUtf8(name));
+  const std::pair<QWidget*, const char*> descriptions[] = {
+      {pic, "The picture as the display shows it. Arrow keys move the probe (Shift: 8 pixels); "
+            "Shift+F10 opens the menu at the probe"},
+      {txtR, "Red of the colour under the probe, 0 to 255"},
+      {txtG, "Green of the colour under the probe, 0 to 255"},
+      {txtB, "Blue of the colour under the probe, 0 to 255"},
+      {txtRGB, "The colour under the probe in hex, red in the low byte"},
+      {Shape1, "Shows the colour under the probe"},
+      {transpTxt, "The packed value, in hex digits, that Remove Color leaves out"},
+      {ProgressBar1, "How far the last Encode got"},
+      {rcorChk, "Leave out the samples whose packed value is the key"},
+      {optResolution[0], "A display of 132 x 132 pixels"},
+      {optResolution[1], "A display of 132 x 176 pixels"},
+      {optColor[0], "8 bits a pixel: RRGGGGBB"},
+      {optColor[1], "12 bits a pixel: 4 each of red, green and blue"},
+      {optColor[2], "16 bits a pixel: RGB565"}};
+  for (const auto& [widget, text] : descriptions) widget->setAccessibleDescription(QString::fromUtf8(text));
+
+  // Enter presses a focused button, as Space does.
+  btnLoadPicture->setAutoDefault(true);
+  btnEncode->setAutoDefault(true);
 
   resolution_group_ = new QButtonGroup(this);
   depth_group_ = new QButtonGroup(this);
@@ -212,7 +259,21 @@ void frmMain::CreateControls() {
   viewportMenu = new QMenu(this);
   viewportMenu->setObjectName(QStringLiteral("viewportMenu"));
   viewportMenu->addActions({showEncodedAction, useColorAction, encodeToAction});
+  // Dithering changes what Encode writes: chosen where "Show as Encoded" shows it.
+  QMenu* dither = viewportMenu->addMenu(QStringLiteral("Dither"));
+  dither->setObjectName(QStringLiteral("ditherMenu"));
+  dither_group_ = new QActionGroup(this);
+  for (const DitherModeInfo& mode : kDitherModes) {
+    QAction* a = dither->addAction(QString::fromLatin1(mode.caption));
+    a->setObjectName(QStringLiteral("dither_") + QString::fromLatin1(mode.name));
+    a->setCheckable(true);
+    a->setChecked(mode.mode == DitherMode::None);
+    a->setData(static_cast<int>(mode.mode));
+    dither_group_->addAction(a);
+  }
   pic->setContextMenuPolicy(Qt::CustomContextMenu);
+  // The window's shortcuts win over the text boxes' editing keys.
+  for (QLineEdit* box : {txtR, txtG, txtB, txtRGB, transpTxt}) box->installEventFilter(this);
 }
 
 void frmMain::SetTabOrder() {
@@ -246,6 +307,7 @@ void frmMain::WireEvents() {
   connect(rcorChk, &QCheckBox::stateChanged, this, &frmMain::SettingsChanged);
   connect(transpTxt, &QLineEdit::textChanged, this, &frmMain::SettingsChanged);
   connect(showEncodedAction, &QAction::toggled, this, &frmMain::SettingsChanged);
+  connect(dither_group_, &QActionGroup::triggered, this, &frmMain::SettingsChanged);
 }
 
 // --- Handlers ---------------------------------------------------------------
@@ -292,7 +354,21 @@ void frmMain::EndBusy() {
 }
 
 void frmMain::aboutMnu_Click() {
-  present_message_(MessageIcon::Information, QStringLiteral("About Pixolan"), AboutText());
+  present_message_(MessageIcon::Information, QString::fromLatin1(kAboutTitle), AboutText());
+}
+
+// A text box takes Ctrl+E as "end of line" before any shortcut sees it; on a
+// one-line box the user has Home and End for that, and Encode is wanted.
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+    for (const QAction* action : actions())
+      if (!action->shortcut().isEmpty() && action->shortcut() == pressed) {
+        event->ignore();  // not the box's: the shortcut map takes it
+        return true;
+      }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::pic_MouseMove(int, int, float x, float y) {
@@ -306,7 +382,7 @@ void frmMain::pic_MouseMove(int, int, float x, float y) {
   Shape1->setPalette(swatch);
   txtRGB->setText(QString::fromStdString(readout.value));
   probed_ = c;
-  pic->setToolTip(QString::fromStdString(PackedHint(DepthAtOption(SelectedDepthOption()), c)));
+  pic->setToolTip(PictureTip());
 }
 
 void frmMain::pic_DblClick(QPoint pixel) {
@@ -323,14 +399,28 @@ void frmMain::ShowViewportMenu(QPoint at) {
   viewportMenu->popup(pic->mapToGlobal(at));
 }
 
-// Depth, key or preview changed: the preview and the probe's key follow.
+// Depth, key, dithering or preview changed: the preview and the probe's key follow.
 void frmMain::SettingsChanged() {
   const EncodeSettings settings = SettingsFrom(*this);
   pic->SetPreview(showEncodedAction->isChecked() ? std::optional(settings) : std::nullopt);
   if (!probed_) return;
-  const QString tip = QString::fromStdString(PackedHint(settings.depth, *probed_));
+  const QString tip = PictureTip();
   pic->setToolTip(tip);
   if (QToolTip::isVisible() && pic->underMouse()) QToolTip::showText(QCursor::pos(), tip, pic);
+}
+
+// The viewport's tooltip: which file is shown and how large it is, then the
+// key that would leave out the colour the probe is on.
+QString frmMain::PictureTip() const {
+  QString tip = QStringLiteral("%1, %2 x %3 pixels").arg(picture_name_).arg(picture_width_).arg(picture_height_);
+  if (probed_)
+    tip += QLatin1Char('\n') + QString::fromStdString(PackedHint(DepthAtOption(SelectedDepthOption()), *probed_));
+  return tip;
+}
+
+void frmMain::SetEncodeEnabled(bool enabled) {
+  for (QAction* action : {encodeAction, encodeToAction}) action->setEnabled(enabled);
+  btnEncode->setEnabled(enabled);
 }
 
 // --- Loading ------------------------------------------------------------------
@@ -341,21 +431,32 @@ void frmMain::LoadPictureFile(const QString& path) {
   auto* watcher = new QFutureWatcher<LoadResult>(this);
   pending_load_ = watcher;
   setCursor(Qt::BusyCursor);
-  connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] { FinishLoad(watcher); });
+  SetEncodeEnabled(false);  // until the picture chosen last is shown, or has failed
+  connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path] { FinishLoad(watcher, path); });
   watcher->setFuture(QtConcurrent::run(
-      [file = path.toStdString(), background = GetViewport().GetBackground()] { return LoadPicture(file, background); }));
+      [file = path.toStdString(), background = GetViewport().GetBackground(), program = decoder_program_] {
+        return LoadPicture(file, background, {}, program);
+      }));
 }
 
-void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher) {
+void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher, const QString& path) {
   watcher->deleteLater();
   if (watcher != pending_load_) return;  // replaced by a later load
   pending_load_ = nullptr;
   unsetCursor();
+  SetEncodeEnabled(true);
   const LoadResult loaded = watcher->result();
   if (!loaded.Ok()) {
-    present_message_(MessageIcon::Critical, QStringLiteral("Picture not loaded"), QString::fromStdString(loaded.error));
+    present_message_(MessageIcon::Critical, QString::fromLatin1(kLoadFailedTitle), QString::fromStdString(loaded.error));
   } else {
     pic->SetPicture(loaded.picture);
+    picture_name_ = QFileInfo(path).fileName();
+    picture_width_ = loaded.picture_width;
+    picture_height_ = loaded.picture_height;
+    pic->setToolTip(PictureTip());
+    if (!loaded.warning.empty())
+      present_message_(MessageIcon::Exclamation, QStringLiteral("Picture loaded in part"),
+                       QString::fromStdString(loaded.warning));
   }
   emit loadFinished(loaded.Ok());
 }
@@ -381,6 +482,10 @@ int frmMain::SelectedDepthOption() const { return depth_group_->checkedId(); }
 bool frmMain::RemoveColorUnchecked() const { return rcorChk->checkState() == Qt::Unchecked; }
 
 std::string frmMain::KeyText() const { return transpTxt->text().toStdString(); }
+
+DitherMode frmMain::SelectedDither() const {
+  return static_cast<DitherMode>(dither_group_->checkedAction()->data().toInt());
+}
 
 void frmMain::SetProgressValue(int value) {
   ProgressBar1->setValue(value);

@@ -14,6 +14,7 @@
 #include "picture/picture_loader.h"
 #include "model/viewport.h"
 
+class QActionGroup;
 class QButtonGroup;
 class QCheckBox;
 class QFrame;
@@ -44,10 +45,14 @@ class frmMain : public QMainWindow, public EncoderHost {
   void SetMessagePresenter(MessagePresenter presenter) { present_message_ = std::move(presenter); }
   void SetFileChooser(FileChooser chooser) { choose_file_ = std::move(chooser); }
   void SetSaveChooser(FileChooser chooser) { choose_save_path_ = std::move(chooser); }
+  /// The program that decodes loaded pictures; tests slow it down.
+  void SetDecoderProgram(DecoderProgram program) { decoder_program_ = std::move(program); }
 
   /// Starts loading a picture file into the viewport without blocking the
   /// window; on failure says why and keeps the picture shown. A load started
   /// while another runs replaces it: only the last one's outcome counts.
+  /// Encode waits, greyed out, until the last load has ended, so that it
+  /// never writes a picture other than the one chosen last.
   /// Used by Load Picture and by dropping a file.
   void LoadPictureFile(const QString& path);
 
@@ -56,6 +61,7 @@ class frmMain : public QMainWindow, public EncoderHost {
   int SelectedDepthOption() const override;
   bool RemoveColorUnchecked() const override;
   std::string KeyText() const override;
+  DitherMode SelectedDither() const override;
   void SetProgressValue(int value) override;
   void SetProgressMaximum(int maximum) override;
   int ProgressMaximum() const override;
@@ -79,6 +85,7 @@ class frmMain : public QMainWindow, public EncoderHost {
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();
@@ -86,9 +93,11 @@ class frmMain : public QMainWindow, public EncoderHost {
   void WireEvents();
   void EncodeInto(const QString& path);
   void EndBusy();
-  void FinishLoad(QFutureWatcher<LoadResult>* watcher);
+  void FinishLoad(QFutureWatcher<LoadResult>* watcher, const QString& path);
   void SettingsChanged();
   void ShowViewportMenu(QPoint at);
+  void SetEncodeEnabled(bool enabled);
+  QString PictureTip() const;
 
   // Controls, named as the window has always named them; tests find them by
   // these object names (optColor0, optResolution1, ...).
@@ -129,6 +138,7 @@ class frmMain : public QMainWindow, public EncoderHost {
   QString program_directory_;
   QButtonGroup* resolution_group_;
   QButtonGroup* depth_group_;
+  QActionGroup* dither_group_;  // the viewport menu's Dither entries, exclusive
   MessagePresenter present_message_;
   FileChooser choose_file_;
   FileChooser choose_save_path_;
@@ -138,6 +148,9 @@ class frmMain : public QMainWindow, public EncoderHost {
   // Folders the dialogs start in, remembered for this run only.
   QString open_folder_;
   QString save_folder_;
+  DecoderProgram decoder_program_;
+  QString picture_name_;  // the file shown, for the viewport's tooltip
+  int picture_width_ = 0, picture_height_ = 0;
   std::optional<ColorValue> probed_;  // the colour the probe last showed
   QPoint menu_pixel_;                 // where the context menu was opened
 };

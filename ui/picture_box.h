@@ -3,7 +3,9 @@
 // The viewport on screen: a sunken 2-pixel frame around the drawing area,
 // the picture pixel for pixel on the background. It holds the viewport, so
 // that every change to it is drawn; pointer movement over the drawing area is
-// signalled in twips.
+// signalled in twips. With focus, the frame takes the highlight colour and
+// the arrow keys move a probe point as the pointer would (Shift: 8 pixels);
+// Shift+F10 and the Menu key ask for the context menu at that point.
 
 #include <QWidget>
 #include <optional>
@@ -12,10 +14,6 @@
 #include "model/viewport.h"
 
 namespace pixolan {
-
-/// Samples the key would leave out show in this colour in the preview: pure
-/// magenta is rare in photos and in pictures drawn for small displays.
-inline constexpr QRgb kLeftOutMarker = 0xFFFF00FF;
 
 class PictureBox : public QWidget {
   Q_OBJECT
@@ -29,13 +27,16 @@ class PictureBox : public QWidget {
   void SetOuterWidth(float twips);
   void SetBackground(ColorValue color);
 
-  /// With settings, draws each pixel as the display shows it after packing at
-  /// their depth, and what their key leaves out in kLeftOutMarker; without,
-  /// the picture as loaded.
+  /// With settings, draws each pixel as the display shows it after packing
+  /// (and dithering) as they say, and what their key leaves out in
+  /// kLeftOutMarker; without, the picture as loaded.
   void SetPreview(std::optional<EncodeSettings> settings);
 
   /// The drawing-area pixel at a point of this widget, if there is one.
   std::optional<QPoint> PixelAt(QPoint point) const;
+  /// Where the probe is, in this widget's coordinates: the pixel the pointer
+  /// or the arrow keys last moved it to.
+  QPoint ProbePoint() const { return probe_ + QPoint(kFramePixels, kFramePixels); }
 
  signals:
   /// The pointer moved over the drawing area: Visual Basic button and shift
@@ -48,14 +49,16 @@ class PictureBox : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
-  QRgb Shown(ColorValue c) const;
-
   void FitToViewport();
 
   Viewport viewport_;
   std::optional<EncodeSettings> preview_;
+  QPoint probe_;                // a drawing-area pixel
+  bool probe_by_keys_ = false;  // last moved by the keys: marked on the picture
 };
 
 }  // namespace pixolan

@@ -24,7 +24,7 @@ file(MAKE_DIRECTORY ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/prefix)
 file(COPY_FILE ${PICTURE} ${WORK_DIR}/picture.bmp)
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR} -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix
-    -DPICTURE=${WORK_DIR}/picture.bmp)
+    -DPICTURE=${WORK_DIR}/picture.bmp -DCMAKE_TOOLCHAIN_FILE=${SOURCE_DIR}/cross.cmake)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 
 # crafted_coord pixel (10, 20) is R 10, G 20, B 0x40: RGB565 1, 5, 8.

@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: MIT
+// Opens pixolan.html in Debian's Chromium, headless, through puppeteer-core,
+// and does what a user does: choose files, press keys, download image.h.
+import {execFileSync} from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import {pathToFileURL} from 'node:url';
+import puppeteer from 'puppeteer-core';
+
+export const kPage = process.env.PIXOLAN_PAGE;
+export const kEncode = process.env.PIXOLAN_ENCODE;
+export const kPictures = process.env.PIXOLAN_PICTURES;
+export const kSource = process.env.PIXOLAN_SOURCE;
+export const kPageUrl = pathToFileURL(kPage ?? '').href;
+
+export function Picture(name) { return path.join(kPictures, name); }
+
+// A browser with one page on pixolan.html; every request the page makes is
+// kept in requests, and downloads land in a folder of their own.
+export async function OpenPage({width = 444, height = 184} = {}) {
+  const browser = await puppeteer.launch({
+    executablePath: process.env.PIXOLAN_CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--font-render-hinting=none', '--hide-scrollbars',
+           '--force-device-scale-factor=1'],
+  });
+  const page = await browser.newPage();
+  await page.setViewport({width, height, deviceScaleFactor: 1});
+  const requests = [];
+  page.on('request', (request) => requests.push(request.url()));
+  const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'pixolan-page-'));
+  const session = await browser.target().createCDPSession();
+  await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads, eventsEnabled: true});
+  await page.goto(kPageUrl);
+  await page.waitForSelector('html[data-ready=true]');
+  const close = async () => {
+    await browser.close();
+    fs.rmSync(downloads, {recursive: true, force: true});
+  };
+  return {browser, page, requests, downloads, close};
+}
+
+export async function Value(page, selector) { return page.$eval(selector, (e) => e.value); }
+
+// The open message's title and text, or null when none is open.
+export async function OpenMessage(page) {
+  return page.evaluate(() => {
+    const dialog = document.getElementById('message');
+    if (!dialog.open) return null;
+    return {title: document.getElementById('messageTitle').textContent,
+            text: document.getElementById('messageText').textContent};
+  });
+}
+
+export async function WaitForMessage(page) {
+  await page.waitForSelector('#message[open]');
+  return OpenMessage(page);
+}
+
+export async function DismissMessage(page) {
+  await page.click('#messageOk');
+  await page.waitForSelector('#message:not([open])');
+}
+
+// Loads a picture through Load Picture's file chooser; resolves when the
+// viewport shows it, or with the message when it was refused.
+export async function LoadThroughChooser(page, file) {
+  const [chooser] = await Promise.all([page.waitForFileChooser(), page.click('#btnLoadPicture')]);
+  const loaded = page.evaluate(() => new Promise((resolve) => {
+    document.addEventListener('pixolan-loaded', () => resolve(null), {once: true});
+    const dialog = document.getElementById('message');
+    new MutationObserver(() => dialog.open && resolve(dialog.textContent)).observe(dialog, {attributes: true});
+  }));
+  await chooser.accept([file]);
+  return loaded;
+}
+
+// Waits for image.h to be downloaded and returns its bytes; the folder is
+// emptied for the next.
+export async function TakeDownload(downloads) {
+  const file = path.join(downloads, 'image.h');
+  for (let tries = 0; tries < 500; ++tries) {
+    const names = fs.readdirSync(downloads);
+    if (names.includes('image.h') && !names.some((n) => n.endsWith('.crdownload'))) {
+      const bytes = fs.readFileSync(file);
+      fs.rmSync(file);
+      return bytes;
+    }
+    await new Promise((resolve) => setTimeout(resolve, 20));
+  }
+  throw new Error('image.h was not downloaded');
+}
+
+// Sets the page's controls by clicking them, as a user would.
+export async function Choose(page, {depth = 8, resolution = '132x132', key = null}) {
+  await page.click({8: '#optColor0', 12: '#optColor1', 16: '#optColor2'}[depth]);
+  await page.click(resolution === '132x132' ? '#optResolution0' : '#optResolution1');
+  const checked = await page.$eval('#rcorChkBox', (e) => e.checked);
+  if (key !== null) {
+    await page.$eval('#transpTxt', (e) => { e.value = ''; });
+    await page.type('#transpTxt', key);
+  }
+  if (checked !== (key !== null)) await page.click('#rcorChkBox');
+}
+
+// Encode in the page: the downloaded image.h, and the completion message.
+export async function EncodeInPage(page, downloads) {
+  await page.click('#btnEncode');
+  const bytes = await TakeDownload(downloads);
+  const message = await WaitForMessage(page);
+  await DismissMessage(page);
+  return {bytes, message};
+}
+
+// What pixolan-encode writes for the same picture and settings.
+export function EncodeOnDesktop(picture, {depth = 8, resolution = '132x132', key = null}) {
+  const args = [...(picture ? [picture] : []), '--depth', String(depth), '--resolution', resolution, '-o', '-'];
+  if (key !== null) args.push('--remove', key);
+  return execFileSync(kEncode, args, {maxBuffer: 1 << 24, stdio: ['ignore', 'pipe', 'ignore']});
+}
