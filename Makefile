@@ -71,9 +71,9 @@ fuzz:
 bench: build
 	$(BUILD_DIR)/bin/pixolan-bench
 
-# pixolan-encode beside ImageMagick, whole process; writes docs/benchmarks.md.
+# pixolan-encode beside ImageMagick and vipsthumbnail, whole process; writes docs/benchmarks.md.
 bench-compare: build
-	@scripts/install-deps.sh test imagemagick hyperfine
+	@scripts/install-deps.sh test imagemagick hyperfine libvips-tools
 	scripts/bench-compare.sh $(BUILD_DIR) docs/benchmarks.md
 
 # What the panel shows beside the picture, per depth and dither; writes docs/quality.md.

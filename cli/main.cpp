@@ -71,11 +71,13 @@ int main(int argc, char** argv) {
   CommandLineReport report;
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);
+  LoadResult loaded;
   if (cl.picture) {
     const Region region = VisibleRegion(cl, viewport);
-    const LoadResult loaded = *cl.picture == "-"
-                                  ? LoadPictureStream(STDIN_FILENO, "standard input", viewport.GetBackground(), region)
-                                  : LoadPicture(*cl.picture, viewport.GetBackground(), region);
+    const Placement placement = PlacementFor(cl, viewport);
+    loaded = *cl.picture == "-" ? LoadPictureStream(STDIN_FILENO, "standard input", viewport.GetBackground(), region,
+                                                    {}, placement)
+                                : LoadPicture(*cl.picture, viewport.GetBackground(), region, {}, placement);
     if (!loaded.Ok()) {
       PrintError("pixolan-encode: " + loaded.error + '\n');
       return 1;
@@ -100,6 +102,6 @@ int main(int argc, char** argv) {
     }
   }
   if (!HeaderEncoder().Run(viewport, job, report, &stats)) return 1;
-  PrintError(AfterRunText(cl, stats));
+  PrintError(AfterRunText(cl, stats) + (cl.report ? PlacementReport(loaded) : ""));
   return 0;
 }

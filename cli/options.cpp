@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 
@@ -63,7 +64,30 @@ struct Parsing {
   bool declaration_options = false;  // any of them asks for a firmware file
   std::optional<ColorDepth> pixel;   // --pixel, checked against --depth at the end
   bool depth_given = false;
+  std::vector<std::string> sizes;    // --fit, --fill, --crop as given: at most one
+  bool turned = false;               // --rotate, --flip or --exif-orientation given
 };
+
+std::string Sized(Parsing& p, const GivenOption& o, PictureSize size) {
+  p.sizes.push_back(o.typed);
+  p.cl.placement.size = size;
+  return "";
+}
+
+// "X,Y,W,H": whole numbers, X and Y 0 or more, W and H 1 or more.
+bool ParseCrop(const std::string& text, Region& crop) {
+  int values[4];
+  const char* at = text.data();
+  const char* last = text.data() + text.size();
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0 && (at == last || *at++ != ',')) return false;
+    const auto [end, error] = std::from_chars(at, last, values[i]);
+    if (error != std::errc() || values[i] < (i < 2 ? 0 : 1)) return false;
+    at = end;
+  }
+  crop = {values[0], values[1], values[2], values[3]};
+  return at == last;
+}
 
 std::string Declaring(Parsing& p) {
   p.declaration_options = true;
@@ -121,6 +145,40 @@ const Option<Parsing> kOptions[] = {
        if (end != last || p.cl.offset_x < 0 || p.cl.offset_y < 0)
          return "--offset needs X,Y: two pixel numbers, 0 or more, such as 40,16";
        return "";
+     }},
+    {{"fit", 0, nullptr, "scale the whole picture to fit the viewport, centred"},
+     [](Parsing& p, const GivenOption& o) { return Sized(p, o, PictureSize::Fit); }},
+    {{"fill", 0, nullptr, "scale to cover the viewport, centred, the rest cut off"},
+     [](Parsing& p, const GivenOption& o) { return Sized(p, o, PictureSize::Fill); }},
+    {{"crop", 0, "X,Y,W,H", "fit the W x H pixels from X,Y (of the picture as turned)",
+      "needs X,Y,W,H: pixel numbers, such as 0,0,640,480"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       if (!ParseCrop(o.value, p.cl.placement.crop))
+         return "--crop needs X,Y,W,H: pixel numbers, width and height 1 or more, such as 0,0,640,480";
+       return Sized(p, o, PictureSize::Crop);
+     }},
+    {{"rotate", 0, "A", "turn the picture clockwise by 90, 180 or 270 degrees", "needs 90, 180 or 270"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       if (o.value != "90" && o.value != "180" && o.value != "270")
+         return "unknown angle '" + o.value + "': use 90, 180 or 270";
+       p.cl.placement.orientation = p.cl.placement.orientation.RotatedClockwise(std::stoi(o.value));
+       p.turned = true;
+       return "";
+     }},
+    {{"flip", 0, "h|v", "flip the picture left to right (h) or top to bottom (v)", "needs h or v"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       Orientation& turn = p.cl.placement.orientation;
+       if (o.value == "h") turn = turn.FlippedHorizontally();
+       else if (o.value == "v") turn = turn.FlippedVertically();
+       else return "unknown flip '" + o.value + "': use h or v";
+       p.turned = true;
+       return "";
+     }},
+    {{"exif-orientation", 0, nullptr, "first turn the picture upright by its EXIF tag"},
+     [](Parsing& p, const GivenOption&) {
+       p.cl.placement.exif_orientation = true;
+       p.turned = true;
+       return std::string();
      }},
     {{"output", 'o', "FILE", "where to write (default image.h); - is standard output",
       "needs a file name, or - for standard output"},
@@ -216,13 +274,15 @@ const Option<Parsing> kOptions[] = {
 
 std::string Usage() {
   return "Usage: pixolan-encode [PICTURE] [--resolution 132x132|132x176] [--depth 8|12|16]\n"
+         "                      [--fit|--fill|--crop X,Y,W,H] [--rotate A] [--flip h|v]\n"
          "                      [--remove KEY] [--dither MODE] [-o FILE]\n"
          "                      [declaration options]\n"
          "\n"
          "Encodes PICTURE (JPEG, BMP, TIFF, PNG, GIF, ...; - reads it from standard\n"
          "input; the built-in test card when omitted) into a C header holding the\n"
          "array Photos, exactly as Pixolan's Encode button does; the declaration\n"
-         "options change how the array is declared.\n"
+         "options change how the array is declared. Turns and flips apply in the\n"
+         "order given, before the picture is placed.\n"
          "\n" +
          OptionHelp(SpecsOf<Parsing>(kOptions));
 }
@@ -258,6 +318,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   // Only two-byte values have bytes to exchange.
   if (cl.header.swap_bytes && InfoOf(cl.settings.depth).stdint_bytes != 2) return fail("--swap-bytes needs --depth 16 or --pixel rgb444");
   if ((cl.offset_x || cl.offset_y) && !cl.picture) return fail("--offset needs a PICTURE");
+  if (p.sizes.size() > 1) return fail(p.sizes[0] + " and " + p.sizes[1] + " cannot both place the picture");
+  if (!p.sizes.empty() && !cl.picture) return fail(p.sizes[0] + " needs a PICTURE");
+  if (p.turned && !cl.picture) return fail("--rotate, --flip and --exif-orientation need a PICTURE");
+  if (!p.sizes.empty() && (cl.offset_x || cl.offset_y))
+    return fail("--offset and " + p.sizes[0] + " cannot both place the picture");
   if (p.guard) cl.header.guard = GuardFor(cl.output, cl.header.name);
   parsed.command_line = std::move(cl);
   return parsed;
@@ -265,6 +330,21 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 Region VisibleRegion(const CommandLine& cl, const Viewport& viewport) {
   return {cl.offset_x, cl.offset_y, viewport.DrawingWidth(), viewport.DrawingHeight()};
+}
+
+Placement PlacementFor(const CommandLine& cl, const Viewport& viewport) {
+  Placement placement = cl.placement;
+  placement.area_width = viewport.DrawingWidth();
+  placement.area_height = viewport.DrawingHeight();
+  return placement;
+}
+
+std::string PlacementReport(const LoadResult& loaded) {
+  if (loaded.picture_width == 0) return {};
+  char scale[32];
+  std::snprintf(scale, sizeof scale, "%.4g", loaded.scale);
+  return "picture: " + std::to_string(loaded.picture_width) + " x " + std::to_string(loaded.picture_height) +
+         " pixels, placed at scale " + scale + "\n";
 }
 
 std::string BeforeRunText(const CommandLine& cl) {

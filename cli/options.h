@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "picture/decoder.h"
+#include "picture/picture_loader.h"
 #include "encoder/header_format.h"
 
 namespace pixolan {
@@ -18,6 +19,7 @@ struct CommandLine {
   HeaderOptions header;                // the window's declaration unless asked
   int offset_x = 0;                    // picture pixel at the drawing area's top left
   int offset_y = 0;
+  Placement placement;                 // fit, fill or crop, turns and flips
   bool report = false;                 // element count and flash sizes on stderr
   std::string output = "image.h";      // "-" is standard output
   std::optional<std::string> source;   // --source: the C file that defines the array
@@ -37,6 +39,12 @@ std::string Usage();
 
 /// The part of the picture the viewport can show, from the offset on.
 Region VisibleRegion(const CommandLine& cl, const Viewport& viewport);
+
+/// The placement asked for, into the viewport's drawing area.
+Placement PlacementFor(const CommandLine& cl, const Viewport& viewport);
+
+/// The --report line on the picture: its stored size and the scale it was placed at.
+std::string PlacementReport(const LoadResult& loaded);
 
 /// Warnings about the options themselves, for standard error before a run.
 std::string BeforeRunText(const CommandLine& cl);

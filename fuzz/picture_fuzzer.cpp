@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Arbitrary bytes through the in-process decoders into an Encode run in memory.
+// The last byte picks the placement: a region read (half the inputs), fit,
+// fill or a crop, each turned one of the eight ways, EXIF's too.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +10,19 @@
 #include "encoder/header_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const pixolan::DecodeOutcome decoded = pixolan::DecodePicture({data, size}, {}, {});
+  pixolan::Placement placement;
+  if (size > 0 && data[size - 1] & 4) {
+    const int choice = data[size - 1];
+    constexpr pixolan::PictureSize kSizes[] = {pixolan::PictureSize::Fit, pixolan::PictureSize::Fill,
+                                               pixolan::PictureSize::Crop, pixolan::PictureSize::Fit};
+    placement.size = kSizes[choice & 3];
+    placement.orientation = {(choice & 8) != 0, (choice & 16) != 0, (choice & 32) != 0};
+    placement.exif_orientation = (choice & 64) != 0;
+    placement.area_width = choice & 128 ? pixolan::kMaxVisibleWidth : 128;
+    placement.crop = {static_cast<int>(size % 50), static_cast<int>(size % 30), 1 + static_cast<int>(size % 200),
+                      1 + static_cast<int>(size % 150)};
+  }
+  const pixolan::DecodeOutcome decoded = pixolan::DecodePicture({data, size}, {}, {}, placement);
   if (!decoded.Ok()) return 0;
 
   pixolan::Viewport viewport;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // BMP, read straight from the file in memory: uncompressed rows are fetched
-// by position, RLE streams are run through and only the region is kept.
+// by position, RLE streams are run through and only the region is kept. A
+// placed read takes bands of whole rows, top to bottom, to the reducer.
 // Pixels match what Qt 6.4's reader gives after conversion to ARGB32, with
 // anything the file never sets left at palette index 0 (black without one).
 
@@ -331,7 +332,39 @@ class RleDecoder {
 
 }  // namespace
 
-DecodeOutcome DecodeBmp(Bytes file, const Region& region, const DecodeLimits& limits) {
+namespace {
+
+// Rows held at once by a placed read: about 2 MB of them, or 16 MB for an
+// RLE stream, which is run through from its start for every band.
+constexpr std::int64_t kBandBytes = 2 * 1024 * 1024;
+constexpr std::int64_t kRleBandBytes = 16 * 1024 * 1024;
+
+// Each band is a region read of whole rows; an RLE stream is run through
+// once a band, which costs less than holding the whole picture.
+DecodeOutcome DecodeScaled(Bytes file, const Layout& layout, const DecodeLimits& limits, PlacedRead& placed) {
+  const int width = static_cast<int>(layout.width), height = static_cast<int>(layout.height);
+  const bool rle = layout.compression == kRle8 || layout.compression == kRle4;
+  const int band =
+      static_cast<int>(std::clamp<std::int64_t>((rle ? kRleBandBytes : kBandBytes) / (layout.width * 4), 1, height));
+  const std::int64_t needed = std::int64_t{width} * band * 4 + placed.BytesNeeded(width);
+  if (needed > limits.max_bytes) return {{}, TooLarge(width, height, needed, limits)};
+  PictureReducer& reducer = placed.Start({0, 0, width, height}, width, height);
+  for (int top = reducer.FirstRow(); top < reducer.EndRow(); top += band) {
+    Target target(layout, {0, top, width, std::min(band, reducer.EndRow() - top)});
+    if (rle) {
+      if (!RleDecoder(file, target).Run()) return {{}, "the file ends inside a stretch of its compressed pixels"};
+    } else {
+      ReadRows(file, target);
+    }
+    for (int row = 0; row < target.pixels.height; ++row) reducer.AddRow(top + row, target.At(0, row));
+    ReleaseFilePages(file, limits);
+  }
+  return placed.Finish();
+}
+
+}  // namespace
+
+DecodeOutcome DecodeBmp(Bytes file, const Region& asked, const DecodeLimits& limits, const Placement& placement) {
   Layout layout;
   if (std::string error = ReadLayout(file, layout); !error.empty()) return {{}, error};
 
@@ -346,19 +379,24 @@ DecodeOutcome DecodeBmp(Bytes file, const Region& region, const DecodeLimits& li
                       " bytes of pixel data, the file has " + std::to_string(size) + " bytes in all"};
   }
 
+  PlacedRead placed;
+  if (std::string refusal = placed.Plan(file, placement, asked, layout.width, layout.height); !refusal.empty())
+    return {{}, refusal};
+  if (placed.plan.scaled) return DecodeScaled(file, layout, limits, placed);
+  const Region& region = placed.StoredRegion();
   if (region.x < 0 || region.y < 0 || region.width <= 0 || region.height <= 0) return {};
   const Region kept = ClipRegion(region, layout.width, layout.height);
   const std::int64_t needed = std::int64_t{kept.width} * kept.height * 4 + std::max(stride, (layout.width + 3) / 4 * 4);
   if (needed > limits.max_bytes) return {{}, TooLarge(layout.width, layout.height, needed, limits)};
 
   Target target(layout, region);
-  if (target.pixels.width == 0 || target.pixels.height == 0) return {};
+  if (target.pixels.width == 0 || target.pixels.height == 0) return placed.Finish();
   if (layout.compression == kRle8 || layout.compression == kRle4) {
     if (!RleDecoder(file, target).Run()) return {{}, "the file ends inside a stretch of its compressed pixels"};
   } else {
     ReadRows(file, target);
   }
-  return {std::move(target.pixels), {}};
+  return placed.Finish(std::move(target.pixels));
 }
 
 }  // namespace pixolan

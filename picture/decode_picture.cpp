@@ -5,14 +5,14 @@
 
 namespace pixolan {
 
-DecodeOutcome DecodePicture(Bytes file, const Region& region, const DecodeLimits& limits) {
+DecodeOutcome DecodePicture(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement) {
   switch (SniffFormat(file)) {
-    case PictureFormat::Jpeg: return DecodeJpeg(file, region, limits);
-    case PictureFormat::Png: return DecodePng(file, region, limits);
-    case PictureFormat::Bmp: return DecodeBmp(file, region, limits);
-    case PictureFormat::Tiff: return DecodeTiff(file, region, limits);
-    case PictureFormat::Gif: return DecodeGif(file, region, limits);
-    case PictureFormat::Webp: return DecodeWebp(file, region, limits);
+    case PictureFormat::Jpeg: return DecodeJpeg(file, region, limits, placement);
+    case PictureFormat::Png: return DecodePng(file, region, limits, placement);
+    case PictureFormat::Bmp: return DecodeBmp(file, region, limits, placement);
+    case PictureFormat::Tiff: return DecodeTiff(file, region, limits, placement);
+    case PictureFormat::Gif: return DecodeGif(file, region, limits, placement);
+    case PictureFormat::Webp: return DecodeWebp(file, region, limits, placement);
     case PictureFormat::Unknown: break;
   }
   return {{}, "not a picture format Pixolan can read"};

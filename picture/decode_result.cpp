@@ -2,6 +2,7 @@
 #include "picture/decode_result.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -13,8 +14,9 @@ namespace {
 
 constexpr std::uint32_t kMagic = 0x32584950;  // "PIX2"
 enum Kind : std::uint32_t { kPixels = 1, kError = 2 };
-constexpr std::size_t kHeaderWords = 7;
+constexpr std::size_t kHeaderWords = 8;
 constexpr std::size_t kHeaderBytes = kHeaderWords * sizeof(std::uint32_t);
+constexpr double kScaleUnit = 1e6;
 
 }  // namespace
 
@@ -28,6 +30,7 @@ bool WriteOutcome(int fd, const DecodeOutcome& outcome) {
                                             ok ? std::uint32_t(p.height) : 0,
                                             ok ? std::uint32_t(p.picture_width) : 0,
                                             ok ? std::uint32_t(p.picture_height) : 0,
+                                            ok ? std::uint32_t(std::lround(outcome.scale * kScaleUnit)) : 0,
                                             std::uint32_t(text.size())};
   const std::string_view pixels(reinterpret_cast<const char*>(p.rgba.data()), ok ? p.rgba.size() : 0);
   return WriteAll(fd, {reinterpret_cast<const char*>(head), kHeaderBytes}) && WriteAll(fd, pixels) &&
@@ -43,7 +46,7 @@ bool ParseOutcome(const std::string& wire, const Region& region, DecodeOutcome& 
   std::uint32_t head[kHeaderWords];
   if (wire.size() < kHeaderBytes) return false;
   std::memcpy(head, wire.data(), kHeaderBytes);
-  const auto [magic, kind, width, height, picture_width, picture_height, text_size] = head;
+  const auto [magic, kind, width, height, picture_width, picture_height, scale, text_size] = head;
   if (magic != kMagic || text_size > kMaxErrorBytes) return false;
   const std::size_t payload = wire.size() - kHeaderBytes;
   if (kind == kError) {
@@ -63,6 +66,7 @@ bool ParseOutcome(const std::string& wire, const Region& region, DecodeOutcome& 
   outcome.pixels = {int(width), int(height), {wire.begin() + kHeaderBytes, pixels_end}, int(picture_width),
                     int(picture_height)};
   outcome.warning.assign(pixels_end, wire.end());
+  outcome.scale = scale / kScaleUnit;
   return true;
 }
 

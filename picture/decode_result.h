@@ -2,11 +2,12 @@
 #pragma once
 // What a decoding process sends back on its result pipe: a fixed header of
 // 32-bit words in this machine's order,
-//   magic "PIX2", kind, width, height, picture width, picture height, text length,
+//   magic "PIX2", kind, width, height, picture width, picture height, scale in
+//   millionths, text length,
 // then for kind 1 the RGBA pixels (width x height, the region's part) followed
 // by the warning text (text length bytes, often none), and for kind 2 only
 // the error text. Picture width and height are the whole picture's, 0 with
-// an error.
+// an error; the scale is 1000000 for a region read.
 
 #include <cstddef>
 #include <string>
@@ -21,7 +22,8 @@ inline constexpr std::size_t kMaxErrorBytes = 4096;
 /// Writes outcome to fd as above; false with errno set when a write fails.
 bool WriteOutcome(int fd, const DecodeOutcome& outcome);
 
-/// Most bytes a truthful process can send for region; reading stops after it.
+/// Most bytes a truthful process can send for region (the drawing area for
+/// a placed read); reading stops after it.
 std::size_t MaxResultBytes(const Region& region);
 
 /// Parses what a process sent; false unless every size agrees with the

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "picture/decoder.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstring>
 
 namespace pixolan {
@@ -42,6 +45,47 @@ RgbaPixels RegionPixels(const Region& region, std::int64_t picture_width, std::i
   RgbaPixels pixels{kept.width, kept.height, {}, int(picture_width), int(picture_height)};
   pixels.rgba.assign(static_cast<std::size_t>(pixels.width) * pixels.height * 4, 0);
   return pixels;
+}
+
+std::string PlacedRead::Plan(Bytes file, const Placement& placement, const Region& region, std::int64_t width,
+                             std::int64_t height) {
+  const Orientation exif =
+      placement.exif_orientation ? Orientation::FromExif(ExifOrientation(file)) : Orientation{};
+  return PlanPlacement(placement, region, static_cast<int>(width), static_cast<int>(height), exif, plan);
+}
+
+std::int64_t PlacedRead::BytesNeeded(std::int64_t frame_width) const {
+  return plan.scaled ? PictureReducer::BytesNeeded(plan, static_cast<int>(frame_width)) + frame_width * 4 : 0;
+}
+
+PictureReducer& PlacedRead::Start(const Region& frame, int width, int height) {
+  row.assign(static_cast<std::size_t>(width) * 4, 0);
+  return reducer.emplace(plan, frame, width, height);
+}
+
+DecodeOutcome PlacedRead::Finish(RgbaPixels pixels) {
+  DecodeOutcome outcome;
+  if (reducer) {
+    outcome.pixels = {plan.area_width, plan.area_height, reducer->Finish()};
+  } else if (plan.orientation.IsIdentity()) {
+    outcome.pixels = std::move(pixels);
+  } else {
+    outcome.pixels.rgba = TurnedRgba(pixels.rgba, pixels.width, pixels.height, plan.orientation);
+    outcome.pixels.width = plan.orientation.transpose ? pixels.height : pixels.width;
+    outcome.pixels.height = plan.orientation.transpose ? pixels.width : pixels.height;
+  }
+  outcome.pixels.picture_width = plan.stored_width;
+  outcome.pixels.picture_height = plan.stored_height;
+  outcome.scale = plan.Scale();
+  return outcome;
+}
+
+void ReleaseFilePages(Bytes file, const DecodeLimits& limits) {
+  if (!limits.file_mapped) return;
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto start = reinterpret_cast<std::uintptr_t>(file.data());
+  const std::uintptr_t first = (start + page - 1) / page * page, end = (start + file.size()) / page * page;
+  if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
 }
 
 Picture Composite(const RgbaPixels& pixels, ColorValue background) {

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Decoding one picture held in memory, reading only as far as a region needs.
-// Plain C++ and the format libraries: no Qt here.
+// Decoding one picture held in memory: reading only as far as a region
+// needs, or every row through the placement's reducer without holding the
+// picture. Plain C++ and the format libraries: no Qt here.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "model/placement.h"
 #include "model/viewport.h"
 
 namespace pixolan {
@@ -29,6 +32,8 @@ struct DecodeLimits {
   /// What a decoder may need to hold at once, counting what the format forces
   /// it to keep (coefficients, whole interlaced pictures, canvases).
   std::int64_t max_bytes = std::int64_t{512} * 1024 * 1024;
+  /// The file is a private read-only mapping whose pages may be given back.
+  bool file_mapped = false;
 };
 
 /// A decoded region, or the decoder's own words for why there is none
@@ -42,6 +47,7 @@ struct DecodeOutcome {
   RgbaPixels pixels;
   std::string error;
   std::string warning;
+  double scale = 1;  // what a placement scaled the picture by (1 for a region read)
   bool Ok() const { return error.empty(); }
 };
 
@@ -50,12 +56,44 @@ enum class PictureFormat { Unknown, Jpeg, Png, Bmp, Tiff, Gif, Webp };
 /// The format by the first bytes of the file.
 PictureFormat SniffFormat(Bytes head);
 
-DecodeOutcome DecodeJpeg(Bytes file, const Region& region, const DecodeLimits& limits);
-DecodeOutcome DecodePng(Bytes file, const Region& region, const DecodeLimits& limits);
-DecodeOutcome DecodeBmp(Bytes file, const Region& region, const DecodeLimits& limits);
-DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& limits);
-DecodeOutcome DecodeGif(Bytes file, const Region& region, const DecodeLimits& limits);
-DecodeOutcome DecodeWebp(Bytes file, const Region& region, const DecodeLimits& limits);
+/// Each format's decoder: the region of the picture as stored by default;
+/// otherwise as placement turns and places it (region then only for Actual,
+/// in pixels of the turned picture).
+DecodeOutcome DecodeJpeg(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement = {});
+DecodeOutcome DecodePng(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement = {});
+DecodeOutcome DecodeBmp(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement = {});
+DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement = {});
+DecodeOutcome DecodeGif(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement = {});
+DecodeOutcome DecodeWebp(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement = {});
+
+/// The EXIF orientation tag (1 to 8) of a JPEG, PNG, WebP or TIFF; 1 (upright) when there is none.
+int ExifOrientation(Bytes file);
+
+/// A decoder's placed read, kept where a longjmp cannot skip it.
+struct PlacedRead {
+  PlacementPlan plan;
+  std::optional<PictureReducer> reducer;
+  std::vector<std::uint8_t> row;  // one decoded row, straight RGBA
+
+  /// Plans for a width x height picture; the reason when there is nothing to place.
+  std::string Plan(Bytes file, const Placement& placement, const Region& region, std::int64_t width,
+                   std::int64_t height);
+  /// What a region read reads when the plan is not scaled, in stored pixels.
+  const Region& StoredRegion() const { return plan.stored_source; }
+  /// What the reducer holds for rows frame_width wide, for the memory checks.
+  std::int64_t BytesNeeded(std::int64_t frame_width) const;
+  /// The reducer for width x height decoded pixels showing the stored pixels
+  /// frame, and a row buffer width wide.
+  PictureReducer& Start(const Region& frame, int width, int height);
+  /// The outcome: the reducer's drawing area, or else pixels read from StoredRegion() turned.
+  DecodeOutcome Finish(RgbaPixels pixels = {});
+};
+
+/// Lets the kernel take back the pages of the mapped file read so far: a
+/// whole-picture read of a large uncompressed file would otherwise keep all
+/// of it resident. What is read again is simply mapped in again. Nothing
+/// happens unless limits say the file is mapped.
+void ReleaseFilePages(Bytes file, const DecodeLimits& limits);
 
 /// The part of region inside a picture_width x picture_height picture, as
 /// pixels to fill (all zero: transparent black).
@@ -71,7 +109,8 @@ std::string CouldNotLoad(const std::string& name, const std::string& reason);
 
 /// Decodes a picture of any format above with its own decoder; Unknown is
 /// refused as "not a picture format Pixolan can read".
-DecodeOutcome DecodePicture(Bytes file, const Region& region, const DecodeLimits& limits);
+DecodeOutcome DecodePicture(Bytes file, const Region& region, const DecodeLimits& limits,
+                            const Placement& placement = {});
 
 /// Blends each pixel over background: (over * a + under * (255 - a) + 127) / 255.
 Picture Composite(const RgbaPixels& pixels, ColorValue background);

@@ -106,9 +106,12 @@ void AnswerDescriptorStat(int, siginfo_t* info, void* context) {
 // The reader sees a short result as no result: nothing to do when this fails.
 void SendResult(const DecodeOutcome& outcome) { (void)WriteOutcome(kResultFd, outcome); }
 
-DecodeOutcome DecodeGuarded(const DecodeFunction& decode, Bytes file, const Region& region) {
+DecodeOutcome DecodeGuarded(const DecodeFunction& decode, Bytes file, const Region& region,
+                            const Placement& placement) {
   try {
-    return decode(file, region, DecodeLimits{});
+    DecodeLimits limits;
+    limits.file_mapped = true;
+    return decode(file, region, limits, placement);
   } catch (const std::bad_alloc&) {
     return {{}, "decoding needed more memory than a picture may use"};
   } catch (const std::exception& e) {
@@ -187,10 +190,19 @@ std::string InstallSyscallFilter() {
 
 int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const PrepareFunction& prepare) {
   FollowParent();
+  Placement placement;
+  if (argc > 2 && std::strcmp(argv[1], "--place") == 0) {
+    const std::optional<Placement> parsed = ParsePlacement(argv[2]);
+    if (!parsed) argc = 0;  // a usage error below
+    else placement = *parsed;
+    argv += 2;
+    argc = std::max(argc - 2, 0);
+  }
   Region region;
   if (argc < 5 || !ParseInt(argv[1], region.x) || !ParseInt(argv[2], region.y) || !ParseInt(argv[3], region.width) ||
       !ParseInt(argv[4], region.height)) {
-    (void)WriteAll(STDERR_FILENO, "usage: pixolan-picture-decoder-FORMAT X Y WIDTH HEIGHT <picture >result\n");
+    (void)WriteAll(STDERR_FILENO,
+                   "usage: pixolan-picture-decoder-FORMAT [--place PLACEMENT] X Y WIDTH HEIGHT <picture >result\n");
     return 2;
   }
   struct stat st {};
@@ -221,7 +233,7 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
     (void)WriteAll(STDERR_FILENO, std::string(argv[0]) + ": no system-call filter (" + refused +
                                       "); decoding under the resource limits alone\n");
 
-  SendResult(DecodeGuarded(decode, file, region));
+  SendResult(DecodeGuarded(decode, file, region, placement));
   // No destructors or exit handlers: they could want what the filter refuses.
   ::_exit(0);
 }

@@ -2,10 +2,11 @@
 #pragma once
 // The decoding process's side: limits, system-call filter, one decode, one
 // result. Programs built on RunDecoder are started by picture_loader with
-//   PROGRAM X Y WIDTH HEIGHT [EXTRA...]
+//   PROGRAM [--place PLACEMENT] X Y WIDTH HEIGHT [EXTRA...]
 // the picture open on standard input, the result pipe on standard output,
 // standard error on /dev/null, and an environment holding only the
-// starter's pid (below).
+// starter's pid (below). PLACEMENT is PlacementText's word
+// (model/placement.h), left out for a plain region read.
 
 #include <functional>
 #include <string>
@@ -18,7 +19,7 @@ namespace pixolan {
 /// decoder, which the decoder dies with.
 inline constexpr const char* kParentPidVariable = "PIXOLAN_PARENT_PID";
 
-using DecodeFunction = std::function<DecodeOutcome(Bytes, const Region&, const DecodeLimits&)>;
+using DecodeFunction = std::function<DecodeOutcome(Bytes, const Region&, const DecodeLimits&, const Placement&)>;
 /// Runs before the system-call filter, while files can still be opened
 /// (a plugin loaded, say); it must not read the picture.
 using PrepareFunction = std::function<void(Bytes, const Region&, const DecodeLimits&)>;

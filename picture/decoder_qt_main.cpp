@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QImageReader>
 
+#include <algorithm>
+
 #include "picture/decoder_process.h"
 #include "picture/qt_rgba.h"
 
@@ -17,7 +19,7 @@ namespace {
 // byte of the picture: which one reads it is found under the filter.
 void Prepare(Bytes, const Region&, const DecodeLimits&) { QImageReader::supportedImageFormats(); }
 
-DecodeOutcome Decode(Bytes file, const Region& region, const DecodeLimits& limits) {
+DecodeOutcome Decode(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement) {
   QByteArray data =
       QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
   QBuffer buffer(&data);
@@ -33,7 +35,30 @@ DecodeOutcome Decode(Bytes file, const Region& region, const DecodeLimits& limit
   QImage decoded;
   if (!reader.read(&decoded)) return {{}, reader.errorString().toStdString()};
 
-  return {RgbaFromImage(decoded, region), {}};
+  PlacedRead placed;
+  if (std::string refusal = placed.Plan(file, placement, region, decoded.width(), decoded.height()); !refusal.empty())
+    return {{}, refusal};
+  if (!placed.plan.scaled) return placed.Finish(RgbaFromImage(decoded, placed.StoredRegion()));
+  // Qt holds the whole picture anyway: its rows go to the reducer from
+  // there, converted a band at a time rather than in a second whole copy.
+  constexpr int kBand = 64;
+  PictureReducer& reducer = placed.Start({0, 0, decoded.width(), decoded.height()}, decoded.width(), decoded.height());
+  for (int top = reducer.FirstRow(); top < reducer.EndRow(); top += kBand) {
+    const int rows = std::min(kBand, reducer.EndRow() - top);
+    const QImage band = decoded.copy(0, top, decoded.width(), rows).convertToFormat(QImage::Format_ARGB32);
+    for (int row = 0; row < band.height(); ++row) {
+      const auto* line = reinterpret_cast<const QRgb*>(band.constScanLine(row));
+      for (int x = 0; x < band.width(); ++x) {
+        std::uint8_t* p = &placed.row[static_cast<std::size_t>(x) * 4];
+        p[0] = static_cast<std::uint8_t>(qRed(line[x]));
+        p[1] = static_cast<std::uint8_t>(qGreen(line[x]));
+        p[2] = static_cast<std::uint8_t>(qBlue(line[x]));
+        p[3] = static_cast<std::uint8_t>(qAlpha(line[x]));
+      }
+      reducer.AddRow(top + row, placed.row.data());
+    }
+  }
+  return placed.Finish();
 }
 
 }  // namespace

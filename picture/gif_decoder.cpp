@@ -68,9 +68,56 @@ void Put(std::uint8_t* pixel, std::uint32_t color) {
   pixel[3] = static_cast<std::uint8_t>(color >> 24);
 }
 
+// The placed read: every screen row in turn, the canvas with the frame's row
+// on it, to the reducer. An interlaced frame is gathered whole first (the
+// memory it forces was limited before).
+DecodeOutcome DecodeScaled(GifFileType* gif, const Palette& palette, std::uint32_t canvas, int transparent,
+                           PlacedRead& placed) {
+  const GifImageDesc& frame = gif->Image;
+  const std::size_t frame_width = static_cast<std::size_t>(std::max(frame.Width, 1));
+  const int screen_width = placed.plan.stored_width;
+  PictureReducer& reducer = placed.Start({0, 0, screen_width, placed.plan.stored_height}, screen_width,
+                                         placed.plan.stored_height);
+  // Frame rows as far as they arrived: Qt keeps those of a damaged or cut-off frame.
+  std::vector<GifPixelType> lines(frame_width * (frame.Interlace ? frame.Height : 1));
+  std::vector<bool> arrived(static_cast<std::size_t>(std::max(frame.Height, 0)));
+  int next_row = 0;
+  bool broken = false;
+  if (frame.Interlace) {
+    for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+      for (int row = start; row < frame.Height && !broken; row += step) {
+        broken = DGifGetLine(gif, &lines[static_cast<std::size_t>(row) * frame_width], frame.Width) == GIF_ERROR;
+        arrived[static_cast<std::size_t>(row)] = !broken;
+      }
+  }
+  const int first_column = std::max(frame.Left, 0);
+  const int end_column = static_cast<int>(std::min<std::int64_t>(std::int64_t{frame.Left} + frame.Width, screen_width));
+  for (int y = reducer.FirstRow(); y < reducer.EndRow(); ++y) {
+    for (std::size_t i = 0; i < placed.row.size(); i += 4) Put(&placed.row[i], canvas);
+    const int row = y - frame.Top;
+    const GifPixelType* line = nullptr;
+    if (row >= 0 && row < frame.Height && frame.Interlace) {
+      if (arrived[static_cast<std::size_t>(row)]) line = &lines[static_cast<std::size_t>(row) * frame_width];
+    } else if (row >= 0 && row < frame.Height) {
+      while (!broken && next_row <= row) {
+        broken = DGifGetLine(gif, lines.data(), frame.Width) == GIF_ERROR;
+        ++next_row;
+      }
+      if (!broken) line = lines.data();
+    }
+    if (line)
+      for (int x = first_column; x < end_column; ++x) {
+        const int index = line[x - frame.Left];
+        if (index != transparent) Put(&placed.row[static_cast<std::size_t>(x) * 4], palette.Color(index));
+      }
+    reducer.AddRow(y, placed.row.data());
+  }
+  return placed.Finish();
+}
+
 }  // namespace
 
-DecodeOutcome DecodeGif(Bytes file, const Region& region, const DecodeLimits& limits) {
+DecodeOutcome DecodeGif(Bytes file, const Region& asked, const DecodeLimits& limits, const Placement& placement) {
   MemoryFile memory{file};
   Session session;
   int error = 0;
@@ -118,7 +165,15 @@ DecodeOutcome DecodeGif(Bytes file, const Region& region, const DecodeLimits& li
   palette.transparent = transparent;
   palette.has_alpha = transparent >= 0;
 
-  RgbaPixels pixels = RegionPixels(region, screen_width, screen_height);
+  PlacedRead placed;
+  if (std::string refusal = placed.Plan(file, placement, asked, screen_width, screen_height); !refusal.empty())
+    return {{}, refusal};
+  const Region& region = placed.StoredRegion();
+  const bool scaled = placed.plan.scaled;
+  if (scaled && needed + placed.BytesNeeded(screen_width) > limits.max_bytes)
+    return {{}, TooLarge(screen_width, screen_height, needed + placed.BytesNeeded(screen_width), limits)};
+
+  RgbaPixels pixels = RegionPixels(scaled ? Region{0, 0, 0, 0} : region, screen_width, screen_height);
   const int screen_background = gif->SColorMap ? gif->SBackGroundColor : -1;
   const bool covers_screen =
       frame.Left == 0 && frame.Top == 0 && frame.Width >= screen_width && frame.Height >= screen_height;
@@ -134,6 +189,7 @@ DecodeOutcome DecodeGif(Bytes file, const Region& region, const DecodeLimits& li
     canvas = screen.Color(screen_background);
   }
   for (std::size_t i = 0; i < pixels.rgba.size(); i += 4) Put(&pixels.rgba[i], canvas);
+  if (scaled) return DecodeScaled(gif, palette, canvas, transparent, placed);
 
   // Frame rows in the order they are stored, and where each lands.
   const int left = frame.Left, top = frame.Top;
@@ -168,7 +224,7 @@ DecodeOutcome DecodeGif(Bytes file, const Region& region, const DecodeLimits& li
       if (index != transparent) Put(out + static_cast<std::size_t>(x - region.x) * 4, palette.Color(index));
     }
   }
-  return {std::move(pixels), {}};
+  return placed.Finish(std::move(pixels));
 }
 
 }  // namespace pixolan

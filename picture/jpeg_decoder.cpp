@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// JPEG through libjpeg-turbo: only the columns and rows a region needs.
+// JPEG through libjpeg-turbo: only the columns and rows a region needs, or
+// for a placed read every row, shrunk by the DCT while decoding.
 
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 
@@ -7,6 +8,7 @@
 #include <jerror.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstring>
 
@@ -104,7 +106,8 @@ void ToRgba(const jpeg_decompress_struct& cinfo, const JSAMPLE* in, int count, s
 
 /// Everything that can longjmp lives here; result is sized before any row.
 std::string Decode(jpeg_decompress_struct& cinfo, ErrorManager& errors, ScanLimit& scans, Bytes file,
-                   const Region& region, const DecodeLimits& limits, RgbaPixels& result) {
+                   const Region& asked, const DecodeLimits& limits, const Placement& placement, PlacedRead& placed,
+                   RgbaPixels& result) {
   if (setjmp(errors.jump)) return errors.message;
 
   jpeg_create_decompress(&cinfo);
@@ -112,17 +115,23 @@ std::string Decode(jpeg_decompress_struct& cinfo, ErrorManager& errors, ScanLimi
   jpeg_read_header(&cinfo, TRUE);
   if (cinfo.num_components != 1 && cinfo.num_components != 3 && cinfo.num_components != 4)
     return "a JPEG with " + std::to_string(cinfo.num_components) + " colour components";
+  if (std::string refusal = placed.Plan(file, placement, asked, cinfo.image_width, cinfo.image_height);
+      !refusal.empty())
+    return refusal;
+  const Region& region = placed.StoredRegion();
 
-  const Region wanted = ClipRegion(region, cinfo.image_width, cinfo.image_height);
+  const bool scaled = placed.plan.scaled;
+  const Region wanted = scaled ? Region{} : ClipRegion(region, cinfo.image_width, cinfo.image_height);
   result.picture_width = static_cast<int>(cinfo.image_width);
   result.picture_height = static_cast<int>(cinfo.image_height);
-  const std::int64_t out_bytes = std::int64_t{wanted.width} * wanted.height * 4;
+  const std::int64_t out_bytes =
+      scaled ? placed.BytesNeeded(cinfo.image_width) : std::int64_t{wanted.width} * wanted.height * 4;
   // A row of every component as decoded, upsampled and converted, per row group.
   const std::int64_t row_bytes = std::int64_t{cinfo.image_width} * cinfo.num_components * cinfo.max_v_samp_factor * 8 * 4;
   const std::int64_t needed =
       out_bytes + row_bytes + (jpeg_has_multiple_scans(&cinfo) ? WholeCoefficientBytes(cinfo) : 0);
   if (needed > limits.max_bytes) return TooLarge(cinfo.image_width, cinfo.image_height, needed, limits);
-  if (wanted.width == 0) return {};
+  if (!scaled && wanted.width == 0) return {};
   cinfo.mem->max_memory_to_use = limits.max_bytes;
   if (jpeg_has_multiple_scans(&cinfo)) {
     std::int64_t blocks = 0;
@@ -131,6 +140,26 @@ std::string Decode(jpeg_decompress_struct& cinfo, ErrorManager& errors, ScanLimi
     scans.max_scans = limits.max_bytes / 2 / std::max<std::int64_t>(blocks, 1);
     scans.base.progress_monitor = CheckScans;
     cinfo.progress = &scans.base;
+  }
+
+  if (scaled) {
+    // The smallest eighth that leaves the reducer twice the placed size.
+    cinfo.scale_num = std::clamp(static_cast<int>(std::ceil(8 * placed.plan.ShrinkOnLoad() - 1e-9)), 1, 8);
+    cinfo.scale_denom = 8;
+    jpeg_start_decompress(&cinfo);
+    PictureReducer& reducer =
+        placed.Start({0, 0, static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height)},
+                     static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
+    jpeg_skip_scanlines(&cinfo, static_cast<JDIMENSION>(reducer.FirstRow()));
+    JSAMPARRAY row = cinfo.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                             cinfo.output_width * cinfo.output_components, 1);
+    while (cinfo.output_scanline < static_cast<JDIMENSION>(reducer.EndRow())) {
+      const int y = static_cast<int>(cinfo.output_scanline);
+      if (jpeg_read_scanlines(&cinfo, row, 1) != 1) break;
+      ToRgba(cinfo, row[0], static_cast<int>(cinfo.output_width), placed.row.data());
+      reducer.AddRow(y, placed.row.data());
+    }
+    return {};
   }
 
   jpeg_start_decompress(&cinfo);
@@ -160,7 +189,7 @@ std::string Decode(jpeg_decompress_struct& cinfo, ErrorManager& errors, ScanLimi
 
 }  // namespace
 
-DecodeOutcome DecodeJpeg(Bytes file, const Region& region, const DecodeLimits& limits) {
+DecodeOutcome DecodeJpeg(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement) {
   jpeg_decompress_struct cinfo{};
   ErrorManager errors{};
   cinfo.err = jpeg_std_error(&errors.base);
@@ -169,13 +198,15 @@ DecodeOutcome DecodeJpeg(Bytes file, const Region& region, const DecodeLimits& l
   errors.base.output_message = OnOutput;
 
   ScanLimit scans{};
-  DecodeOutcome outcome;
-  outcome.error = Decode(cinfo, errors, scans, file, region, limits, outcome.pixels);
+  PlacedRead placed;
+  RgbaPixels pixels;
+  const std::string error = Decode(cinfo, errors, scans, file, region, limits, placement, placed, pixels);
   // Abandons the rest of the file: nothing below the region is decoded.
   // Safe when creation itself failed: the memory manager is then null.
   jpeg_destroy_decompress(&cinfo);
-  if (!outcome.Ok()) outcome.pixels = {};
-  else outcome.warning = errors.data_ended;
+  if (!error.empty()) return {{}, error};
+  DecodeOutcome outcome = placed.Finish(std::move(pixels));
+  outcome.warning = errors.data_ended;
   return outcome;
 }
 

@@ -163,8 +163,8 @@ std::string TimeReason(std::chrono::seconds deadline) {
 
 /// The picture (a regular file open at picture_fd) decoded by a process of
 /// its own, composited over background.
-LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue background, const Region& region,
-                           const DecoderProgram& program) {
+LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue background, const Region& asked,
+                           const DecoderProgram& program, const Placement& placement) {
   std::uint8_t head[16] = {};
   const ssize_t head_size = ::pread(picture_fd, head, sizeof head, 0);
   if (head_size < 0) return LoadFailure(name, Errno());
@@ -179,8 +179,14 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
   Fd result_read(pipe_fds[0]), result_write(pipe_fds[1]);
   result_write.Lift();
 
-  std::vector<std::string> args = {executable, std::to_string(region.x), std::to_string(region.y),
-                                   std::to_string(region.width), std::to_string(region.height)};
+  std::vector<std::string> args = {executable};
+  if (!placement.IsPlain()) args.insert(args.end(), {"--place", PlacementText(placement)});
+  args.insert(args.end(), {std::to_string(asked.x), std::to_string(asked.y), std::to_string(asked.width),
+                           std::to_string(asked.height)});
+  // What bounds a truthful result: the region read, or the drawing area.
+  const Region region = placement.size == PictureSize::Actual
+                            ? asked
+                            : Region{0, 0, placement.area_width, placement.area_height};
   args.insert(args.end(), program.arguments.begin(), program.arguments.end());
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
@@ -230,7 +236,7 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && ParseOutcome(received, region, outcome)) {
     if (!outcome.Ok()) return LoadFailure(name, outcome.error);
     return {Composite(outcome.pixels, background), {}, outcome.warning.empty() ? "" : name + ": " + outcome.warning,
-            outcome.pixels.picture_width, outcome.pixels.picture_height};
+            outcome.pixels.picture_width, outcome.pixels.picture_height, outcome.scale};
   }
   if (WIFSIGNALED(status)) {
     switch (WTERMSIG(status)) {
@@ -250,7 +256,7 @@ LoadResult LoadFailure(const std::string& path, const std::string& reason) {
 }
 
 LoadResult LoadPicture(const std::string& path, ColorValue background, const Region& region,
-                       const DecoderProgram& program) {
+                       const DecoderProgram& program, const Placement& placement) {
   // Non-blocking, so that opening a named pipe cannot wait for a writer.
   Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (file.Get() < 0) return LoadFailure(path, Errno());
@@ -259,11 +265,11 @@ LoadResult LoadPicture(const std::string& path, ColorValue background, const Reg
   if (::fstat(file.Get(), &st) != 0) return LoadFailure(path, Errno());
   if (!S_ISREG(st.st_mode)) return LoadFailure(path, "not a regular file");
   if (st.st_size == 0) return LoadFailure(path, "the file is empty");
-  return DecodeInProcess(file.Get(), path, background, region, program);
+  return DecodeInProcess(file.Get(), path, background, region, program, placement);
 }
 
 LoadResult LoadPictureStream(int fd, const std::string& name, ColorValue background, const Region& region,
-                             const DecoderProgram& program) {
+                             const DecoderProgram& program, const Placement& placement) {
   // The decoder maps its picture, so the bytes go into a sealed memory file,
   // read straight into it: no more memory than the picture's own.
   Fd memory(::memfd_create("pixolan-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING));
@@ -283,7 +289,7 @@ LoadResult LoadPictureStream(int fd, const std::string& name, ColorValue backgro
   }
   if (total == 0) return LoadFailure(name, "the file is empty");
   ::fcntl(memory.Get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
-  return DecodeInProcess(memory.Get(), name, background, region, program);
+  return DecodeInProcess(memory.Get(), name, background, region, program, placement);
 }
 
 void EndRunningDecoders() {

@@ -18,6 +18,7 @@ struct LoadResult {
   std::string error;    // names the file and the reason; empty on success
   std::string warning;  // names the file and what was not read, for a picture loaded in part
   int picture_width = 0, picture_height = 0;  // of the whole picture, of which picture is the region
+  double scale = 1;  // what a placement shrank or enlarged the picture by
   bool Ok() const { return error.empty(); }
 };
 
@@ -39,17 +40,27 @@ struct DecoderProgram {
 };
 
 /// Decodes the picture file at path, chosen by content, not by suffix.
-/// Pixels are taken as stored: no colour management, no EXIF rotation, no
-/// scaling. Alpha is composited over background. Only region is kept.
+/// Pixels are taken as stored: no colour management, no EXIF rotation
+/// unless the placement asks for it, no scaling unless it places the picture
+/// (Fit, Fill, Crop: the result is then the drawing area, the picture centred
+/// in it). Alpha is composited over background. Only region (in pixels of
+/// the turned picture) is kept by an Actual placement.
 /// Blocks until the decoding process is done (at most program.deadline).
 LoadResult LoadPicture(const std::string& path, ColorValue background = kDefaultBackground, const Region& region = {},
-                       const DecoderProgram& program = {});
+                       const DecoderProgram& program = {}, const Placement& placement = {});
+
+/// The window's load: as above, placed into the drawing area the placement
+/// names; an Actual placement keeps the widest drawing area's region.
+inline LoadResult LoadPicture(const std::string& path, ColorValue background, const Placement& placement) {
+  return LoadPicture(path, background, Region{}, {}, placement);
+}
 
 /// The same for a picture read from fd (standard input) to its end; more
 /// than kAllocationLimitMB is refused as soon as it has come. name goes
 /// into messages.
 LoadResult LoadPictureStream(int fd, const std::string& name, ColorValue background = kDefaultBackground,
-                             const Region& region = {}, const DecoderProgram& program = {});
+                             const Region& region = {}, const DecoderProgram& program = {},
+                             const Placement& placement = {});
 
 /// Kills every decoding process this program is waiting for; each of those
 /// loads then fails. For a program that is ending: decoders also die with

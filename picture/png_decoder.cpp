@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // PNG through libpng: rows up to the last one a region needs, and for Adam7
-// pictures only the region's rows kept while every pass goes by.
+// pictures only the region's rows kept while every pass goes by; a placed
+// read hands each row to the reducer (Adam7: once the last pass is in).
 
 #include <png.h>
 
@@ -46,8 +47,9 @@ constexpr int kIgnoredChunkCount = 6;
 constexpr png_alloc_size_t kMaxChunkBytes = 8 * 1024 * 1024;
 
 /// Everything that can longjmp lives here; rows and result outlive a jump.
-bool Decode(png_structp png, png_infop info, const Region& region, const DecodeLimits& limits, Reader& reader,
-            std::vector<png_byte>& row, RgbaPixels& result, std::string& refusal) {
+bool Decode(png_structp png, png_infop info, Bytes file, const Region& asked, const DecodeLimits& limits,
+            const Placement& placement, Reader& reader, PlacedRead& placed, std::vector<png_byte>& row,
+            RgbaPixels& result, std::string& refusal) {
   if (setjmp(png_jmpbuf(png))) return false;
 
   // The format's own ceiling; the real bound is the check against limits below.
@@ -64,13 +66,19 @@ bool Decode(png_structp png, png_infop info, const Region& region, const DecodeL
 
   const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
   const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
-  const Region wanted = ClipRegion(region, width, height);
+  refusal = placed.Plan(file, placement, asked, width, height);
+  if (!refusal.empty()) return false;
+  const Region& region = placed.StoredRegion();
+  const bool scaled = placed.plan.scaled;
+  const Region wanted = scaled ? Region{0, 0, static_cast<int>(width), static_cast<int>(height)}
+                               : ClipRegion(region, width, height);
   result.picture_width = static_cast<int>(width);
   result.picture_height = static_cast<int>(height);
   // libpng keeps the current and previous rows at up to 8 bytes a pixel, and
   // an Adam7 picture needs one more full row to gather each pass into.
   const std::int64_t row_bytes = std::int64_t{width} * 8 + 64;
-  std::int64_t needed = std::int64_t{wanted.width} * wanted.height * 4 + row_bytes * (interlaced ? 3 : 2);
+  std::int64_t needed = (scaled ? placed.BytesNeeded(width) : std::int64_t{wanted.width} * wanted.height * 4) +
+                        row_bytes * (interlaced ? 3 : 2);
   // Adam7 spreads the region's rows over all seven passes, so every pass of
   // the whole picture is inflated and converted to reach them: the work is
   // that of holding the whole picture, and is limited as such.
@@ -85,11 +93,24 @@ bool Decode(png_structp png, png_infop info, const Region& region, const DecodeL
   png_set_expand(png);
   png_set_scale_16(png);
   png_set_gray_to_rgb(png);
-  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+  // A placed read takes opaque rows as RGB: no filler for libpng to add.
+  const bool rgb_rows = scaled && !interlaced;
+  if (!rgb_rows) png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
 
   row.resize(png_get_rowbytes(png, info));
+  if (rgb_rows) {
+    PictureReducer& reducer = placed.Start(wanted, wanted.width, wanted.height);
+    const int channels = png_get_channels(png, info);
+    for (int y = 0; y < reducer.EndRow(); ++y) {
+      reader.row = y;
+      png_read_row(png, row.data(), nullptr);
+      reducer.AddRow(y, row.data(), channels);
+    }
+    return true;
+  }
+  // Adam7 placed: the whole picture gathered (its size was limited above), then reduced.
   // Sized before any row, so that a picture whose data ends early keeps the rows read.
   result.rgba.resize(static_cast<std::size_t>(wanted.width) * wanted.height * 4);
   result.width = wanted.width;
@@ -113,9 +134,18 @@ bool Decode(png_structp png, png_infop info, const Region& region, const DecodeL
   return true;
 }
 
+// An Adam7 picture gathered whole for a placed read, to the reducer.
+void ReduceGathered(PlacedRead& placed, RgbaPixels& gathered) {
+  if (!placed.plan.scaled || placed.reducer || gathered.rgba.empty()) return;
+  PictureReducer& reducer = placed.Start({0, 0, gathered.width, gathered.height}, gathered.width, gathered.height);
+  for (int y = reducer.FirstRow(); y < reducer.EndRow(); ++y)
+    reducer.AddRow(y, gathered.rgba.data() + static_cast<std::size_t>(y) * gathered.width * 4);
+  gathered.rgba = {};
+}
+
 }  // namespace
 
-DecodeOutcome DecodePng(Bytes file, const Region& region, const DecodeLimits& limits) {
+DecodeOutcome DecodePng(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement) {
   Reader reader{file};
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, OnError, OnWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -125,16 +155,20 @@ DecodeOutcome DecodePng(Bytes file, const Region& region, const DecodeLimits& li
   }
   png_set_read_fn(png, &reader, ReadFromMemory);
 
-  DecodeOutcome outcome;
+  PlacedRead placed;
+  RgbaPixels pixels;
   std::vector<png_byte> row;
   std::string refusal;
-  const bool decoded = Decode(png, info, region, limits, reader, row, outcome.pixels, refusal);
+  const bool decoded = Decode(png, info, file, region, limits, placement, reader, placed, row, pixels, refusal);
   const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
   // Stops here: the rest of the data, and its checksums, are never read.
   png_destroy_read_struct(&png, &info, nullptr);
-  if (decoded) return outcome;
+  const bool rows_kept = placed.reducer || !pixels.rgba.empty();
+  ReduceGathered(placed, pixels);
+  if (decoded) return placed.Finish(std::move(pixels));
   // Data ending inside the rows: the rows read are kept, as viewers do.
-  if (reader.ran_out && !outcome.pixels.rgba.empty() && (reader.row > 0 || reader.pass > 0)) {
+  if (reader.ran_out && rows_kept && (reader.row > 0 || reader.pass > 0)) {
+    DecodeOutcome outcome = placed.Finish(std::move(pixels));
     const std::string of =
         std::to_string(reader.row) + " of the picture's " + std::to_string(outcome.pixels.picture_height) + " rows";
     outcome.warning = interlaced ? "the PNG data ends early, in pass " + std::to_string(reader.pass + 1) +

@@ -115,9 +115,79 @@ void Unpremultiply(std::uint8_t* pixel) {
   for (int c = 0; c < 3; ++c) pixel[c] = static_cast<std::uint8_t>(std::min(255, (pixel[c] * 255 + alpha / 2) / alpha));
 }
 
+// What the reader holds at once besides its raster: one decoded strip or
+// tile (all planes of it when they are stored separately); 0 when the file
+// gives no size.
+std::int64_t PieceBytes(TIFF* tiff) {
+  std::uint16_t planar = PLANARCONFIG_CONTIG, samples = 1;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  const std::uint64_t piece = TIFFIsTiled(tiff) ? TIFFTileSize64(tiff) : TIFFStripSize64(tiff);
+  const std::int64_t planes = planar == PLANARCONFIG_SEPARATE ? std::min<std::int64_t>(samples, 4) : 1;
+  return static_cast<std::int64_t>(std::min<std::uint64_t>(piece, INT64_MAX / 8)) * planes;
+}
+
+// libtiff's converter for this picture, as Qt converts it; the reason when it has none.
+std::string BeginRgba(TIFF* tiff, const MemoryFile& memory, RgbaImage& rgba) {
+  char message[1024] = "";
+  if (!TIFFRGBAImageOK(tiff, message) || !TIFFRGBAImageBegin(&rgba.image, tiff, 1, message))
+    return Failure(memory, *message ? message : "libtiff cannot convert this kind of picture");
+  rgba.begun = true;
+  if (rgba.image.isContig && rgba.image.bitspersample == 16 && rgba.image.samplesperpixel == 1 &&
+      (rgba.image.photometric == PHOTOMETRIC_MINISBLACK || rgba.image.photometric == PHOTOMETRIC_MINISWHITE))
+    rgba.image.put.contig = PutGrey16;
+  // Rows as stored, as Qt gives them without auto-transform.
+  rgba.image.req_orientation = rgba.image.orientation;
+  return {};
+}
+
+// The raster holds 0xAABBGGRR words.
+void ToRgba(const std::uint32_t* word, int count, bool alpha, std::uint8_t* p) {
+  for (int column = 0; column < count; ++column, ++word, p += 4) {
+    p[0] = static_cast<std::uint8_t>(TIFFGetR(*word));
+    p[1] = static_cast<std::uint8_t>(TIFFGetG(*word));
+    p[2] = static_cast<std::uint8_t>(TIFFGetB(*word));
+    p[3] = static_cast<std::uint8_t>(TIFFGetA(*word));
+    if (alpha) Unpremultiply(p);
+  }
+}
+
+// The placed read: bands of whole rows, a tile row or whole strips each, to the reducer.
+DecodeOutcome DecodeScaled(Bytes file, TIFF* tiff, const MemoryFile& memory, const DecodeLimits& limits,
+                           PlacedRead& placed) {
+  const int width = placed.plan.stored_width, height = placed.plan.stored_height;
+  std::uint32_t tile_height = 0, rows_per_strip = 0;
+  if (TIFFIsTiled(tiff) && (!TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tile_height) || tile_height == 0))
+    return {{}, Failure(memory, "the picture's tiles have no height")};
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rows_per_strip);
+  // Strips: a band of whole strips, on multiples of 4 rows so that subsampled chroma stays in step.
+  const int band = static_cast<int>(
+      TIFFIsTiled(tiff) ? std::min<std::int64_t>(tile_height, height)
+                        : std::clamp<std::int64_t>((std::int64_t{rows_per_strip} + 3) / 4 * 4, 4, height));
+  const std::int64_t needed = std::int64_t{width} * band * 4 + PieceBytes(tiff) + placed.BytesNeeded(width);
+  if (needed > limits.max_bytes) return {{}, TooLarge(width, height, needed, limits)};
+  RgbaImage rgba;
+  if (std::string refusal = BeginRgba(tiff, memory, rgba); !refusal.empty()) return {{}, refusal};
+  PictureReducer& reducer = placed.Start({0, 0, width, height}, width, height);
+  std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * band);
+  for (int top = reducer.FirstRow() - reducer.FirstRow() % band; top < reducer.EndRow(); top += band) {
+    const int rows = std::min(band, height - top);
+    rgba.image.row_offset = top;
+    if (!TIFFRGBAImageGet(&rgba.image, raster.data(), static_cast<std::uint32_t>(width),
+                          static_cast<std::uint32_t>(rows)))
+      return {{}, Failure(memory, "libtiff could not read the picture")};
+    for (int row = 0; row < rows; ++row) {
+      ToRgba(&raster[static_cast<std::size_t>(row) * width], width, rgba.image.alpha, placed.row.data());
+      reducer.AddRow(top + row, placed.row.data());
+    }
+    ReleaseFilePages(file, limits);
+  }
+  return placed.Finish();
+}
+
 }  // namespace
 
-DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& limits) {
+DecodeOutcome DecodeTiff(Bytes file, const Region& asked, const DecodeLimits& limits, const Placement& placement) {
   MemoryFile memory{file, 0, {}};
   Session session;
   TIFFOpenOptionsSetErrorHandlerExtR(session.options, OnError, &memory);
@@ -132,9 +202,26 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
   TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
   TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
   if (width == 0 || height == 0) return {{}, Failure(memory, "the picture has no pixels")};
+  PlacedRead placed;
+  if (width > INT32_MAX || height > INT32_MAX) return {{}, TooLarge(width, height, INT64_MAX, limits)};
+  if (std::string refusal = placed.Plan(file, placement, asked, width, height); !refusal.empty())
+    return {{}, refusal};
+  const Region& region = placed.StoredRegion();
+  RgbaPixels pixels = RegionPixels(placed.plan.scaled ? Region{0, 0, 0, 0} : region, width, height);
+  if (!placed.plan.scaled && pixels.rgba.empty()) return placed.Finish(std::move(pixels));
 
-  RgbaPixels pixels = RegionPixels(region, width, height);
-  if (pixels.rgba.empty()) return {std::move(pixels), {}};
+  // Uncompressed strips and tiles are stored as they are: they cannot be
+  // longer than the file.
+  const std::int64_t piece = PieceBytes(tiff);
+  if (piece == 0) return {{}, Failure(memory, "the picture's strips or tiles have no size")};
+  std::uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+  const std::uint64_t one_piece = TIFFIsTiled(tiff) ? TIFFTileSize64(tiff) : TIFFStripSize64(tiff);
+  if (compression == COMPRESSION_NONE && one_piece > file.size())
+    return {{},
+            "the file is cut short: a strip or tile of " + std::to_string(one_piece) + " bytes does not fit in its " +
+                std::to_string(file.size()) + " bytes"};
+  if (placed.plan.scaled) return DecodeScaled(file, tiff, memory, limits, placed);
 
   // libtiff's column offset counts bytes where it should count pixels (wrong
   // below 8 bits a sample and for separate planes) unless it falls on a tile
@@ -153,38 +240,11 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
                                                                tile_width * tile_width)
             : width;
   const std::int64_t raster_height = region.y + pixels.height - first_row;
-
-  // What the reader holds at once: one decoded strip or tile (all planes of
-  // it when they are stored separately) besides the raster.
-  std::uint16_t planar = PLANARCONFIG_CONTIG, samples = 1;
-  TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
-  TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
-  const std::uint64_t piece = tiled ? TIFFTileSize64(tiff) : TIFFStripSize64(tiff);
-  if (piece == 0) return {{}, Failure(memory, "the picture's strips or tiles have no size")};
-  const std::int64_t planes = planar == PLANARCONFIG_SEPARATE ? std::min<std::int64_t>(samples, 4) : 1;
-  const std::int64_t needed = raster_width * raster_height * 4 +
-                              static_cast<std::int64_t>(std::min<std::uint64_t>(piece, INT64_MAX / 8)) * planes;
+  const std::int64_t needed = raster_width * raster_height * 4 + piece;
   if (needed > limits.max_bytes) return {{}, TooLarge(width, height, needed, limits)};
 
-  // Uncompressed strips and tiles are stored as they are: they cannot be
-  // longer than the file.
-  std::uint16_t compression = COMPRESSION_NONE;
-  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
-  if (compression == COMPRESSION_NONE && piece > file.size())
-    return {{},
-            "the file is cut short: a strip or tile of " + std::to_string(piece) + " bytes does not fit in its " +
-                std::to_string(file.size()) + " bytes"};
-
   RgbaImage rgba;
-  char message[1024] = "";
-  if (!TIFFRGBAImageOK(tiff, message) || !TIFFRGBAImageBegin(&rgba.image, tiff, 1, message))
-    return {{}, Failure(memory, *message ? message : "libtiff cannot convert this kind of picture")};
-  rgba.begun = true;
-  if (rgba.image.isContig && rgba.image.bitspersample == 16 && rgba.image.samplesperpixel == 1 &&
-      (rgba.image.photometric == PHOTOMETRIC_MINISBLACK || rgba.image.photometric == PHOTOMETRIC_MINISWHITE))
-    rgba.image.put.contig = PutGrey16;
-  // Rows as stored, as Qt gives them without auto-transform.
-  rgba.image.req_orientation = rgba.image.orientation;
+  if (std::string refusal = BeginRgba(tiff, memory, rgba); !refusal.empty()) return {{}, refusal};
   rgba.image.col_offset = first_column;
   // Strips are converted a band of whole strips at a time into one raster,
   // reused: each page of a raster is a fault to the kernel, and a picture
@@ -203,19 +263,11 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& l
     if (!TIFFRGBAImageGet(&rgba.image, raster.data(), static_cast<std::uint32_t>(raster_width),
                           static_cast<std::uint32_t>(rows)))
       return {{}, Failure(memory, "libtiff could not read the picture")};
-    // The raster holds 0xAABBGGRR words.
-    for (std::int64_t row = std::max<std::int64_t>(top, region.y); row < top + rows; ++row) {
-      const std::uint32_t* word = &raster[static_cast<std::size_t>((row - top) * raster_width + (region.x - first_column))];
-      for (int column = 0; column < pixels.width; ++column, ++word, p += 4) {
-        p[0] = static_cast<std::uint8_t>(TIFFGetR(*word));
-        p[1] = static_cast<std::uint8_t>(TIFFGetG(*word));
-        p[2] = static_cast<std::uint8_t>(TIFFGetB(*word));
-        p[3] = static_cast<std::uint8_t>(TIFFGetA(*word));
-        if (rgba.image.alpha) Unpremultiply(p);
-      }
-    }
+    for (std::int64_t row = std::max<std::int64_t>(top, region.y); row < top + rows; ++row, p += pixels.width * 4)
+      ToRgba(&raster[static_cast<std::size_t>((row - top) * raster_width + (region.x - first_column))], pixels.width,
+             rgba.image.alpha, p);
   }
-  return {std::move(pixels), {}};
+  return placed.Finish(std::move(pixels));
 }
 
 }  // namespace pixolan

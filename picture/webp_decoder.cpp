@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
-// WebP through libwebp, cropped to the region.
+// WebP through libwebp, cropped to the region; a placed read lets libwebp
+// shrink the picture while decoding it.
 
 #include <webp/decode.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "picture/decoder.h"
@@ -38,46 +40,83 @@ constexpr std::int64_t kLossyBytesPerColumn = 128;
 // Lossless: the whole picture in 32-bit pixels, plus 16 + 16 cached rows.
 constexpr std::int64_t kLosslessCachedRows = 32;
 
+// What libwebp holds for the picture whatever the crop.
+std::int64_t DecoderBytes(const WebPBitstreamFeatures& input) {
+  const std::int64_t width = input.width, height = input.height;
+  // Lossless decodes into a whole-picture buffer before cropping.
+  if (input.format == 2) return (width * height + width * kLosslessCachedRows) * 4;
+  // An alpha plane is kept whole, one byte a pixel.
+  return width * kLossyBytesPerColumn + (input.has_alpha ? width * height : 0);
+}
+
+// The stored pixels frame (its corner even), shrunk to width x height when
+// smaller, as straight RGBA into out.
+VP8StatusCode DecodeFrame(Bytes file, WebPDecoderConfig& config, const Region& frame, int width, int height,
+                          std::vector<std::uint8_t>& out) {
+  out.resize(static_cast<std::size_t>(width) * height * 4);
+  config.options.use_cropping = 1;
+  config.options.crop_left = frame.x;
+  config.options.crop_top = frame.y;
+  config.options.crop_width = frame.width;
+  config.options.crop_height = frame.height;
+  config.options.use_scaling = width != frame.width || height != frame.height;
+  config.options.scaled_width = width;
+  config.options.scaled_height = height;
+  config.output.colorspace = MODE_RGBA;  // straight alpha, as Qt's ARGB32
+  config.output.is_external_memory = 1;
+  config.output.u.RGBA.rgba = out.data();
+  config.output.u.RGBA.stride = width * 4;
+  config.output.u.RGBA.size = out.size();
+  const VP8StatusCode status = WebPDecode(file.data(), file.size(), &config);
+  WebPFreeDecBuffer(&config.output);
+  return status;
+}
+
+// The placed read: the part placed, cropped and shrunk by libwebp to twice
+// the placed size, then handed to the reducer row by row.
+DecodeOutcome DecodeScaled(Bytes file, WebPDecoderConfig& config, const DecodeLimits& limits, PlacedRead& placed) {
+  const Region& source = placed.plan.stored_source;
+  const Region frame{source.x & ~1, source.y & ~1, source.width + (source.x & 1), source.height + (source.y & 1)};
+  const double shrink = placed.plan.ShrinkOnLoad();
+  const int out_width = std::clamp(static_cast<int>(std::ceil(frame.width * shrink)), 1, frame.width);
+  const int out_height = std::clamp(static_cast<int>(std::ceil(frame.height * shrink)), 1, frame.height);
+  const std::int64_t needed =
+      std::int64_t{out_width} * out_height * 4 + placed.BytesNeeded(out_width) + DecoderBytes(config.input);
+  if (needed > limits.max_bytes) return {{}, TooLarge(config.input.width, config.input.height, needed, limits)};
+  std::vector<std::uint8_t> out;
+  const VP8StatusCode status = DecodeFrame(file, config, frame, out_width, out_height, out);
+  if (status != VP8_STATUS_OK) return {{}, Failure(status)};
+  PictureReducer& reducer = placed.Start(frame, out_width, out_height);
+  for (int y = reducer.FirstRow(); y < reducer.EndRow(); ++y)
+    reducer.AddRow(y, out.data() + static_cast<std::size_t>(y) * out_width * 4);
+  return placed.Finish();
+}
+
 }  // namespace
 
-DecodeOutcome DecodeWebp(Bytes file, const Region& region, const DecodeLimits& limits) {
+DecodeOutcome DecodeWebp(Bytes file, const Region& asked, const DecodeLimits& limits, const Placement& placement) {
   WebPDecoderConfig config;
   if (!WebPInitDecoderConfig(&config)) return {{}, "libwebp is not the version Pixolan was built with"};
   const VP8StatusCode header = WebPGetFeatures(file.data(), file.size(), &config.input);
   if (header != VP8_STATUS_OK) return {{}, Failure(header)};
   const std::int64_t width = config.input.width, height = config.input.height;
+  PlacedRead placed;
+  if (std::string refusal = placed.Plan(file, placement, asked, width, height); !refusal.empty()) return {{}, refusal};
+  if (placed.plan.scaled) return DecodeScaled(file, config, limits, placed);
+  const Region& region = placed.StoredRegion();
 
   RgbaPixels pixels = RegionPixels(region, width, height);
   const int left = std::max(region.x - kMargin, 0) & ~1, top = std::max(region.y - kMargin, 0) & ~1;
   const int right = static_cast<int>(std::min<std::int64_t>(std::int64_t{region.x} + pixels.width + kMargin, width));
   const int bottom = static_cast<int>(std::min<std::int64_t>(std::int64_t{region.y} + pixels.height + kMargin, height));
   const std::int64_t crop_bytes = pixels.rgba.empty() ? 0 : std::int64_t{right - left} * (bottom - top) * 4;
-
-  std::int64_t needed = crop_bytes;
-  if (config.input.format == 2) {
-    // Lossless decodes into a whole-picture buffer before cropping.
-    needed += (width * height + width * kLosslessCachedRows) * 4;
-  } else {
-    needed += width * kLossyBytesPerColumn;
-    // An alpha plane is kept whole, one byte a pixel.
-    if (config.input.has_alpha) needed += width * height;
-  }
+  const std::int64_t needed = crop_bytes + DecoderBytes(config.input);
   if (needed > limits.max_bytes) return {{}, TooLarge(width, height, needed, limits)};
-  if (pixels.rgba.empty()) return {std::move(pixels), {}};
+  if (pixels.rgba.empty()) return placed.Finish(std::move(pixels));
 
-  std::vector<std::uint8_t> crop(static_cast<std::size_t>(crop_bytes));
-  config.options.use_cropping = 1;
-  config.options.crop_left = left;
-  config.options.crop_top = top;
-  config.options.crop_width = right - left;
-  config.options.crop_height = bottom - top;
-  config.output.colorspace = MODE_RGBA;  // straight alpha, as Qt's ARGB32
-  config.output.is_external_memory = 1;
-  config.output.u.RGBA.rgba = crop.data();
-  config.output.u.RGBA.stride = (right - left) * 4;
-  config.output.u.RGBA.size = crop.size();
-  const VP8StatusCode status = WebPDecode(file.data(), file.size(), &config);
-  WebPFreeDecBuffer(&config.output);
+  std::vector<std::uint8_t> crop;
+  const VP8StatusCode status = DecodeFrame(file, config, {left, top, right - left, bottom - top}, right - left,
+                                           bottom - top, crop);
   if (status != VP8_STATUS_OK) return {{}, Failure(status)};
 
   const std::size_t row_bytes = static_cast<std::size_t>(pixels.width) * 4;
@@ -85,7 +124,7 @@ DecodeOutcome DecodeWebp(Bytes file, const Region& region, const DecodeLimits& l
     const std::size_t from = (static_cast<std::size_t>(region.y - top + row) * (right - left) + (region.x - left)) * 4;
     std::memcpy(&pixels.rgba[row * row_bytes], &crop[from], row_bytes);
   }
-  return {std::move(pixels), {}};
+  return placed.Finish(std::move(pixels));
 }
 
 }  // namespace pixolan

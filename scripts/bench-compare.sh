@@ -2,9 +2,11 @@
 # SPDX-License-Identifier: MIT
 # pixolan-encode beside ImageMagick writing a C header from the same picture
 # (`convert PICTURE H:out.h`), whole process, pair by pair in one run, for every
-# format Pixolan decodes itself; and the window's start-up to its first paint
-# under Xvfb. Pictures are made once into BUILD_DIR/bench-pictures.
+# format Pixolan decodes itself; `pixolan-encode --fit` beside vipsthumbnail
+# making a thumbnail of the same size; and the window's start-up to its first
+# paint under Xvfb. Pictures are made once into BUILD_DIR/bench-pictures.
 #   scripts/bench-compare.sh BUILD_DIR OUT.md
+# PAIRS=fit measures only the fit pairs (OUT.md then holds that table alone).
 set -euo pipefail
 build=$1
 out=$2
@@ -97,6 +99,7 @@ picture lzw.tif '$im $smooth -compress LZW TIFF:$to'
 picture jpeg.tif '$im $smooth -compress JPEG -quality 90 TIFF:$to'
 picture plain.gif '$im $few -interlace None GIF:$to'
 picture lossy.webp '$im $smooth -quality 80 -define webp:lossless=false WEBP:$to'
+picture photo.jpg '$im -seed 7 -size 4000x3000 plasma:fractal -quality 90 -interlace None JPEG:$to'
 picture progressive.jpg '$im $smooth -quality 90 -sampling-factor 2x2 -interlace JPEG JPEG:$to'
 picture adam7.png '$im $smooth -interlace PNG PNG24:$to'
 picture interlaced.gif '$im $few -interlace GIF GIF:$to'
@@ -128,21 +131,26 @@ median_seconds() {  # command...
 median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
 # Peak resident memory in KB of pixolan-encode plus that of its decoder, median of 5.
-pixolan_peak_kb() {  # picture
+pixolan_peak_kb() {  # picture [option...]
   for _ in 1 2 3 4 5; do
     PIXOLAN_CHILD_PEAK=$work/child /usr/bin/time -f %M -o "$work/parent" \
-      "$probe/pixolan-encode" "$1" -o "$work/p.h" >/dev/null 2>&1 || true
+      "$probe/pixolan-encode" "$@" -o "$work/p.h" >/dev/null 2>&1 || true
     echo $(($(tail -1 "$work/parent") + $(tail -1 "$work/child")))
   done | median
 }
 
 magick_peak_kb() {  # picture
+  peak_kb "$im" "$1" "H:$work/m.h"
+}
+
+peak_kb() {  # command...
   for _ in 1 2 3 4 5; do
-    /usr/bin/time -f %M -o "$work/t" "$im" "$1" "H:$work/m.h" >/dev/null 2>&1 || true
+    /usr/bin/time -f %M -o "$work/t" "$@" >/dev/null 2>&1 || true
     tail -1 "$work/t"
   done | median
 }
 
+pairs=${PAIRS:-all}
 {
   echo "# Benchmarks"
   echo
@@ -170,7 +178,7 @@ magick_peak_kb() {  # picture
 
 # NAME LABEL SIZE TARGET: small (0.3× ImageMagick's time, 8 MB), large (40 ms,
 # 40 MB), forced:MB (what the format forces, in MB), refused (in under 50 ms).
-while read -r name label size target; do
+[[ $pairs == all ]] && while read -r name label size target; do
   picture=$pictures/$name
   echo "Measuring $name"
   "$encode" "$picture" -o "$work/p.h" >/dev/null 2>"$work/p.err" && p_ok=yes || p_ok=no
@@ -243,7 +251,60 @@ if [[ -s $work/refusals ]]; then
   { echo; echo "Pixolan's refusals, after \`pixolan-encode: Could not load FILE:\`:"; echo; cat "$work/refusals"; } >> "$out"
 fi
 
-if [[ -x $window ]]; then
+# Fit to the 172×128 drawing area of 132x176, pair by pair with vipsthumbnail
+# making a thumbnail of the same size (its own defaults: shrink-on-load, not
+# in linear light).
+if command -v vipsthumbnail >/dev/null; then
+  {
+    echo
+    echo "## Fit to 132×176"
+    echo
+    echo "\`pixolan-encode PICTURE --fit --resolution 132x176\` (the picture fitted to 172×128, then encoded)"
+    echo "beside \`vipsthumbnail PICTURE --size 172x128\` ($(vips --version | cut -d- -f2)) writing the"
+    echo "thumbnail in vips's own format: medians of $runs runs each, memory as above (vipsthumbnail is"
+    echo "one process). The target: no slower than vipsthumbnail, at most 40 MB for both of Pixolan's"
+    echo "processes and below vipsthumbnail's; where the format forces memory, that memory plus 8 MB."
+    echo
+    echo "| format | size | Pixolan | Pixolan MB | vipsthumbnail | vipsthumbnail MB | time ratio | target | met |"
+    echo "|---|---|---|---|---|---|---|---|---|"
+  } >> "$out"
+  while read -r name label size target; do
+    picture=$pictures/$name
+    echo "Measuring $name, fitted"
+    "$encode" "$picture" --fit --resolution 132x176 -o "$work/p.h" >/dev/null 2>"$work/p.err" && p_ok=yes || p_ok=no
+    vipsthumbnail "$picture" --size 172x128 -o "$work/v.v" >/dev/null 2>&1 && v_ok=yes || v_ok=no
+    pt=$(median_seconds "$encode $picture --fit --resolution 132x176 -o $work/p.h")
+    vt=$(median_seconds "vipsthumbnail $picture --size 172x128 -o $work/v.v")
+    pm=$(pixolan_peak_kb "$picture" --fit --resolution 132x176)
+    vm=$(peak_kb vipsthumbnail "$picture" --size 172x128 -o "$work/v.v")
+    python3 - "$label" "$size" "$target" "$pt" "$vt" "$pm" "$vm" "$p_ok" "$v_ok" >> "$out" <<'PY'
+import sys
+label, size, target = sys.argv[1].replace("_", " "), sys.argv[2].replace("x", "×"), sys.argv[3]
+pt, vt = float(sys.argv[4]), float(sys.argv[5])
+pm, vm = int(sys.argv[6]) / 1024, int(sys.argv[7]) / 1024
+p_ok, v_ok = sys.argv[8] == "yes", sys.argv[9] == "yes"
+if target.startswith("forced:"):
+    forced = float(target.split(":")[1])
+    goal, met = f"≤ {forced:g} + 8 MB", pm <= forced + 8 and p_ok
+else:
+    goal, met = "≤ 1×, ≤ 40 MB, < vips MB", pt <= vt and pm <= 40 and pm < vm and p_ok
+print(f"| {label} | {size} | {pt*1000:.0f} ms{'' if p_ok else ' (refused)'} | {pm:.1f} "
+      f"| {vt*1000:.0f} ms{'' if v_ok else ' (failed)'} | {vm:.1f} | {pt/vt:.2f}× | {goal} "
+      f"| {'yes' if met else '**no**'} |")
+PY
+  done <<'LIST'
+baseline.jpg baseline_JPEG 8000x6000 vips
+photo.jpg JPEG_photo 4000x3000 vips
+rgb8.png PNG,_8-bit_RGB 8000x6000 vips
+strips.tif TIFF,_strips 8000x6000 vips
+lossy.webp WebP,_lossy 8000x6000 vips
+rgb24-bottom-up.bmp BMP,_24-bit 8000x6000 vips
+progressive.jpg progressive_JPEG 8000x6000 forced:138
+adam7.png Adam7_PNG 8000x6000 forced:184
+LIST
+fi
+
+if [[ $pairs == all && -x $window ]]; then
   echo "Measuring the window's start-up"
   display=:$((90 + RANDOM % 100))
   Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &

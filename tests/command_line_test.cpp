@@ -89,7 +89,10 @@ TEST(PixolanEncode, FailedRunsSayWhyAndWriteNothing) {
   for (const std::string& bad : std::vector<std::string>{"--name 9lives", "--name a-b", "--progmem --section .x", "--swap-bytes",
                                  "--depth 12 --swap-bytes", kCoord + " --offset 4", kCoord + " --offset 4,-1", "--type short", "--eol cr",
                                  "--resolution 132x133", kCoord + " --offset 1,2x", "--name int", "--name _Logo",
-                                 "--pixel rgb444 --depth 16", "--layout rows --remove FF", "--dither fs"})
+                                 "--pixel rgb444 --depth 16", "--layout rows --remove FF", "--dither fs",
+                                 kCoord + " --fit --fill", kCoord + " --crop 0,0,5,5 --offset 1,1", "--fit", "--rotate 90",
+                                 kCoord + " --rotate 45", kCoord + " --flip d", kCoord + " --crop 1,2,3",
+                                 kCoord + " --crop 0,0,0,5"})
     EXPECT_EQ(RunCommand(kEncode + bad + " -o " + (dir / "image.h")).status, 2) << bad;
   EXPECT_EQ(dir.Entries(), Names{});
 }
@@ -153,6 +156,22 @@ TEST(PixolanEncode, OffsetEqualsEncodingAPictureCroppedBeforehand) {
     EXPECT_EQ(offset.status, 0) << offset.err;
     EXPECT_EQ(offset.out, RunCommand(kEncode + (dir / "cropped.ppm") + common).out) << resolution;
   }
+}
+
+TEST(PixolanEncode, PlacingEqualsEncodingAPicturePlacedBeforehand) {
+  TempDir dir;
+  // Coordinate pixels: x and y mod 256 in red and green, 0x40 + 16 (x / 256) + y / 256 in blue.
+  auto coord = [](int x, int y) { return MakeColor(x, y, 0x40 + 16 * (x / 256) + y / 256); };
+  // The 86 x 64 from 40,16 twice as large; the picture turned half round.
+  WriteFile(dir / "doubled.ppm", testing::Ppm(172, 128, [&](int x, int y) { return coord(x / 2 + 40, y / 2 + 16); }));
+  WriteFile(dir / "turned.ppm", testing::Ppm(172, 128, [&](int x, int y) { return coord(299 - x, 199 - y); }));
+  const std::string common = " --depth 16 --resolution 132x176 -o - ";
+  const auto crop = RunCommand(kEncode + kCoord + " --crop 40,16,86,64 --report" + common);
+  EXPECT_TRUE(crop.out == RunCommand(kEncode + (dir / "doubled.ppm") + common).out);
+  EXPECT_NE(crop.err.find("picture: 300 x 200 pixels, placed at scale 2\n"), std::string::npos) << crop.err;
+  // A quarter turn, then a flip, turned back: a flip in between makes that another quarter turn.
+  const auto turned = RunCommand(kEncode + kCoord + " --rotate 90 --flip v --rotate 270 --flip v" + common);
+  EXPECT_TRUE(turned.out == RunCommand(kEncode + (dir / "turned.ppm") + common).out) << turned.err;
 }
 
 // --- Every declaration form compiles -------------------------------------------

@@ -189,6 +189,96 @@ TEST(TiffPixels, AssociatedAlphaComesOutStraight) {
   EXPECT_EQ(PixelAt(alpha.pixels, 13, 7), 0x7F7F7F8Fu);
 }
 
+// --- Placed reads: every format's rows through the reducer -----------------------------
+
+// 200 x 100 in quarters: red, green (top right), blue (bottom left), white.
+ColorValue Quarter(int x, int y) {
+  constexpr ColorValue kQuarters[] = {MakeColor(255, 0, 0), MakeColor(0, 255, 0), MakeColor(0, 0, 255), 0xFFFFFF};
+  return kQuarters[(x >= 100) + 2 * (y >= 50)];
+}
+
+// The quarter each probe shows: r, g, b or w by the strongest channels, - where nothing is.
+std::string Quarters(const DecodeOutcome& decoded, std::initializer_list<std::pair<int, int>> probes) {
+  std::string out;
+  for (const auto& [x, y] : probes) {
+    const std::uint32_t p = PixelAt(decoded.pixels, x, y);
+    const int r = p >> 24, g = p >> 16 & 0xFF;
+    out += (p & 0xFF) < 128 ? '-' : r > 128 && g > 128 ? 'w' : r > 128 ? 'r' : g > 128 ? 'g' : 'b';
+  }
+  return out;
+}
+
+TEST(Placed, EveryFormatTurnsFitsFillsAndCrops) {
+  testing::TempDir dir;
+  testing::WriteFile(dir / "quarters.ppm", testing::Ppm(200, 100, Quarter));
+  const Orientation right = Orientation{}.RotatedClockwise(90), half = Orientation{}.RotatedClockwise(180);
+  for (const std::string format : {"png", "bmp", "tif", "gif", "webp", "jpg"}) {
+    const std::string path = dir / ("quarters." + format);
+    ASSERT_EQ(testing::RunCommand("convert " + (dir / "quarters.ppm") + " -quality 95 " + path).status, 0);
+    const std::string file = testing::ReadFile(path);
+    const Bytes bytes(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
+    // Turned right it is 100 x 200: fitted, 64 x 128 at column 32.
+    const Placement turned{.size = PictureSize::Fit, .area_width = 128, .area_height = 128, .orientation = right};
+    const DecodeOutcome fit = DecodePicture(bytes, {}, {}, turned);
+    ASSERT_EQ(fit.error, "") << format;
+    EXPECT_EQ(std::tie(fit.pixels.width, fit.pixels.height, fit.pixels.picture_width, fit.pixels.picture_height),
+              std::make_tuple(128, 128, 200, 100));
+    EXPECT_DOUBLE_EQ(fit.scale, 0.64);
+    EXPECT_EQ(Quarters(fit, {{40, 8}, {88, 8}, {40, 120}, {88, 120}, {8, 64}}), "brwg-") << format;
+    // Filled: twice the middle 64 x 64.
+    const Placement fill_area{.size = PictureSize::Fill, .area_width = 128, .area_height = 128};
+    const DecodeOutcome fill = DecodePicture(bytes, {}, {}, fill_area);
+    EXPECT_EQ(Quarters(fill, {{20, 20}, {100, 20}, {20, 100}, {100, 100}}), "rgbw") << format;
+    // The 20 x 20 around the middle, six times.
+    const Placement middle{.size = PictureSize::Crop, .crop = {90, 40, 20, 20}, .area_width = 128, .area_height = 128};
+    const DecodeOutcome crop = DecodePicture(bytes, {}, {}, middle);
+    EXPECT_EQ(Quarters(crop, {{20, 20}, {100, 20}, {20, 100}, {100, 100}, {1, 1}}), "rgbw-") << format;
+    // Actual pixels turned half round: a region read of the bottom right corner.
+    const DecodeOutcome actual = DecodePicture(bytes, {0, 0, 128, 128}, {}, {.orientation = half});
+    EXPECT_EQ(std::pair(actual.pixels.width, actual.pixels.height), std::pair(128, 100));
+    EXPECT_EQ(Quarters(actual, {{10, 10}, {120, 10}, {10, 90}, {120, 90}}), "wbgr") << format;
+  }
+}
+
+// A big-endian TIFF structure holding one tag: Orientation = value.
+Data ExifBlock(int value) {
+  return {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, std::uint8_t(value), 0, 0, 0, 0, 0, 0};
+}
+
+// The file with its EXIF orientation set the way each format carries it.
+Data WithExifOrientation(const std::string& format, const std::string& file, int value) {
+  Data data(file.begin(), file.end());
+  const Data tiff = ExifBlock(value);
+  if (format == "jpg") {  // an APP1 segment right after the start of image
+    Data segment = {0xFF, 0xE1, 0, std::uint8_t(tiff.size() + 8), 'E', 'x', 'i', 'f', 0, 0};
+    segment.insert(segment.end(), tiff.begin(), tiff.end());
+    data.insert(data.begin() + 2, segment.begin(), segment.end());
+  } else if (format == "png") {  // an eXIf chunk after IHDR
+    Data chunk = {0, 0, 0, std::uint8_t(tiff.size()), 'e', 'X', 'I', 'f'};
+    chunk.insert(chunk.end(), tiff.begin(), tiff.end());
+    const uLong crc = crc32(0, chunk.data() + 4, static_cast<uInt>(chunk.size() - 4));
+    for (int i = 0; i < 4; ++i) chunk.push_back(static_cast<std::uint8_t>(crc >> (24 - 8 * i)));
+    data.insert(data.begin() + 33, chunk.begin(), chunk.end());
+  }
+  return data;
+}
+
+TEST(Placed, ExifOrientationOnlyWhenAskedFor) {
+  testing::TempDir dir;
+  testing::WriteFile(dir / "quarters.ppm", testing::Ppm(200, 100, Quarter));
+  for (const std::string format : {"jpg", "png", "tif"}) {
+    const std::string path = dir / ("sideways." + format);
+    // ImageMagick writes the tag into a TIFF only.
+    ASSERT_EQ(testing::RunCommand("convert " + (dir / "quarters.ppm") + " -orient RightTop " + path).status, 0);
+    const Data data = WithExifOrientation(format, testing::ReadFile(path), 6);
+    EXPECT_EQ(ExifOrientation(data), 6) << format;
+    Placement fit{.size = PictureSize::Fit, .area_width = 128, .area_height = 128};
+    EXPECT_EQ(Quarters(DecodePicture(data, {}, {}, fit), {{8, 40}, {120, 40}, {8, 90}, {120, 90}}), "rgbw") << format;
+    fit.exif_orientation = true;
+    EXPECT_EQ(Quarters(DecodePicture(data, {}, {}, fit), {{40, 8}, {88, 8}, {40, 120}, {88, 120}}), "brwg") << format;
+  }
+}
+
 // --- Headers that lie, limits, and the libraries' words --------------------------------
 
 // The 16-bit height and width at offset (JPEG's order: height first).

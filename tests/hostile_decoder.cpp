@@ -26,7 +26,7 @@ std::string behaviour, directory;
 
 DecodeOutcome Fail(const std::string& what) { return {{}, what + ": " + std::strerror(errno)}; }
 
-DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&) {
+DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&, const Placement&) {
   if (behaviour == "open") {
     const int fd = ::open((directory + "/created").c_str(), O_WRONLY | O_CREAT, 0600);
     return fd < 0 ? Fail("open") : DecodeOutcome{{}, "opened"};
@@ -81,7 +81,7 @@ DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&) {
   }
   if (behaviour == "lie") {
     // A header promising a million pixels, then nothing.
-    const std::uint32_t head[7] = {0x32584950, 1, 1000000, 1, 1000000, 1, 0};
+    const std::uint32_t head[8] = {0x32584950, 1, 1000000, 1, 1000000, 1, 1000000, 0};
     ::_exit(::write(STDOUT_FILENO, head, sizeof head) < 0 ? 1 : 0);
   }
   return {{}, "unknown behaviour " + behaviour};

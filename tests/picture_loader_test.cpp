@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/un.h>
@@ -81,6 +83,61 @@ TEST(LoadPicture, EveryFormatReachesItsDecoderWithTheRegion) {
   EXPECT_EQ(LoadPicture(dir / "huge.ppm").error,
             "Could not load " + (dir / "huge.ppm") +
                 ": the picture is 20000 x 20000 pixels and would need 1526 MB, more than the 512 MB a picture may take");
+}
+
+// --- Placed pictures -------------------------------------------------------------------
+
+TEST(LoadPicture, APlacedPictureFillsTheDrawingAreaOverTheBackground) {
+  TempDir dir;
+  WriteFile(dir / "grey.ppm", testing::Ppm(400, 100, [](int, int) { return MakeColor(0x20, 0x40, 0x60); }));
+  Placement fit{.size = PictureSize::Fit, .area_width = 128, .area_height = 128};
+  fit.orientation = fit.orientation.RotatedClockwise(90);
+  const LoadResult loaded = LoadPicture(dir / "grey.ppm", 0x0000FF, fit);
+  ASSERT_TRUE(loaded.Ok()) << loaded.error;
+  // Turned, 100 x 400 becomes 32 x 128, centred: the bands either side are the background.
+  EXPECT_EQ(std::pair(loaded.picture.width, loaded.picture.height), std::pair(128, 128));
+  EXPECT_EQ(loaded.picture.At(47, 0), 0x0000FF);
+  EXPECT_EQ(loaded.picture.At(48, 0), MakeColor(0x20, 0x40, 0x60));
+  EXPECT_EQ(loaded.picture.At(79, 127), MakeColor(0x20, 0x40, 0x60));
+  EXPECT_EQ(loaded.picture.At(80, 127), 0x0000FF);
+  EXPECT_EQ(std::tie(loaded.picture_width, loaded.picture_height), std::make_tuple(400, 100));
+  EXPECT_DOUBLE_EQ(loaded.scale, 0.32);
+  EXPECT_EQ(LoadPicture(dir / "grey.ppm", 0, Placement{.size = PictureSize::Crop, .crop = {400, 0, 5, 5}}).error,
+            "Could not load " + (dir / "grey.ppm") + ": the crop 400,0,5,5 lies outside the 400 x 100 picture");
+}
+
+// Peak resident kilobytes of a decoding program fitting the picture at path.
+long DecoderPeakKb(const std::string& program, const std::string& path) {
+  const fs::path dir = fs::read_symlink("/proc/self/exe").parent_path();
+  const std::string executable = (dir / program).string();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int in = ::open(path.c_str(), O_RDONLY), out = ::open("/dev/null", O_WRONLY);
+    ::dup2(in, STDIN_FILENO);
+    ::dup2(out, STDOUT_FILENO);
+    ::execl(executable.c_str(), executable.c_str(), "--place", "fit:172x128:0,0,0,0:-", "0", "0", "0", "0", nullptr);
+    ::_exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  ::wait4(child, &status, 0, &usage);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+}
+
+TEST(LoadPicture, FittingALargePictureNeverHoldsIt) {
+  TempDir dir;
+  // 4000 x 3000: 46 MB as RGBA. Few colours, so that the GIF is quick to write.
+  const std::string picture = "-size 4000x3000 xc:navy -fill orange -draw 'circle 2000,1500 2000,200' ";
+  const std::pair<const char*, const char*> formats[] = {{"jpg", "jpeg"}, {"png", "png"}, {"bmp", "bmp"},
+                                                         {"tif", "tiff"}, {"gif", "gif"}, {"webp", "webp"}};
+  for (const auto& [suffix, program] : formats) {
+    const std::string path = dir / (std::string("large.") + suffix);
+    ASSERT_EQ(testing::RunCommand("convert " + picture + "-compress None -interlace None " + path).status, 0);
+    const long peak = DecoderPeakKb(std::string("pixolan-picture-decoder-") + program, path);
+    EXPECT_GT(peak, 0) << suffix;
+    EXPECT_LT(peak, 16 * 1024) << suffix;
+    fs::remove(path);
+  }
 }
 
 // --- The sandbox, against a decoder that misbehaves on purpose --------------------------
@@ -184,6 +241,7 @@ TEST_F(HostileDecoder, EndRunningDecodersEndsAWaitingLoadAtOnce) {
 // --- The result pipe's checks ------------------------------------------------------
 
 std::string Wire(std::vector<std::uint32_t> head, std::size_t payload) {
+  if (head.size() == 7) head.insert(head.begin() + 6, 1000000);  // the scale, 1 in millionths
   std::string wire(reinterpret_cast<const char*>(head.data()), head.size() * 4);
   return wire + std::string(payload, 'x');
 }

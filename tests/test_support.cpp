@@ -71,7 +71,7 @@ std::string Ppm(int width, int height, const std::function<ColorValue(int x, int
   return ppm;
 }
 
-bool ExpectSameAsQt(DecodeOutcome (*decode)(Bytes, const Region&, const DecodeLimits&),
+bool ExpectSameAsQt(DecodeOutcome (*decode)(Bytes, const Region&, const DecodeLimits&, const Placement&),
                     const std::vector<std::uint8_t>& bytes, const std::string& name) {
   QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
   QBuffer buffer(&data);
@@ -86,7 +86,7 @@ bool ExpectSameAsQt(DecodeOutcome (*decode)(Bytes, const Region&, const DecodeLi
   if (!reader.read(&reference)) return false;
   constexpr ColorValue kBackground = 0x336699;
   for (const Region region : {Region{}, Region{37, 23, 172, 128}, Region{126, 63, 128, 128}}) {
-    const DecodeOutcome outcome = decode(bytes, region, {});
+    const DecodeOutcome outcome = decode(bytes, region, {}, {});
     const Picture ours = Composite(outcome.pixels, kBackground);
     const Picture qts = Composite(RgbaFromImage(reference, region), kBackground);
     EXPECT_EQ(outcome.error, "") << name;

@@ -47,7 +47,7 @@ std::string Ppm(int width, int height, const std::function<ColorValue(int x, int
 /// The decoder's region equals Qt's whole decode cut to it, both composited
 /// over a background that shows alpha, for the default corner and two
 /// offsets. False when Qt cannot read the bytes: nothing compared.
-bool ExpectSameAsQt(DecodeOutcome (*decode)(Bytes, const Region&, const DecodeLimits&),
+bool ExpectSameAsQt(DecodeOutcome (*decode)(Bytes, const Region&, const DecodeLimits&, const Placement&),
                     const std::vector<std::uint8_t>& bytes, const std::string& name);
 
 /// Pixel (x, y) of a decoded region as 0xRRGGBBAA.
