@@ -34,7 +34,9 @@ build: configure
 web: deps-test configure
 	@cmake --build --preset $(PRESET) --target web -j $(JOBS)
 
-run: build
+# Only the window and its decoding programs: the tests come with `make test`.
+run: configure
+	@cmake --build --preset $(PRESET) --target pixolan -j $(JOBS)
 	$(BUILD_DIR)/bin/pixolan
 
 test: deps-test build

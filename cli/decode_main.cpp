@@ -20,6 +20,7 @@
 #include "cli/header_reader.h"
 #include "cli/option_table.h"
 #include "cli/save_output.h"
+#include "pixolan_version.h"
 
 namespace {
 

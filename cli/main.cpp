@@ -14,6 +14,7 @@
 #include "picture/picture_loader.h"
 #include "resources/sample_picture.h"
 #include "encoder/signal_cleanup.h"
+#include "pixolan_version.h"
 
 namespace {
 

@@ -40,7 +40,7 @@ MANWIDTH=80 man -l "$page" 2>"$tmp/man.err" | col -b >"$tmp/man.txt"
 grep -q '^EXIT STATUS' "$tmp/man.txt" && grep -q -- '--resolution' "$tmp/man.txt" || fail "man page of pixolan-encode does not render"
 # What software centres read: valid metainfo, a desktop file without hints.
 if command -v appstreamcli >/dev/null; then
-  appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.Pixolan.metainfo.xml" || fail "metainfo is not valid"
+  appstreamcli validate "$root/usr/share/metainfo/org.example.Pixolan.metainfo.xml" || fail "metainfo is not valid"
 fi
 if command -v desktop-file-validate >/dev/null; then
   hints=$(desktop-file-validate "$root/usr/share/applications/org.example.Pixolan.desktop" 2>&1) || true

@@ -11,6 +11,7 @@
 #include "encoder/signal_cleanup.h"
 #include "io/descriptor.h"
 #include "ui/startup_style.h"
+#include "pixolan_version.h"
 
 namespace {
 
