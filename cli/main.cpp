@@ -63,9 +63,12 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  if (cl.picture && IsSameFile(*cl.picture, cl.output)) {
-    PrintError("pixolan-encode: the output " + cl.output + " is the picture being encoded; nothing was written\n");
-    return 2;
+  // The source file is an output too.
+  for (const std::string* output : {&cl.output, cl.source ? &*cl.source : nullptr}) {
+    if (cl.picture && output && IsSameFile(*cl.picture, *output)) {
+      PrintError("pixolan-encode: the output " + *output + " is the picture being encoded; nothing was written\n");
+      return 2;
+    }
   }
 
   PrintError(BeforeRunText(cl));
