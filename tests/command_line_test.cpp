@@ -76,6 +76,14 @@ TEST(PixolanEncode, AnOutputThatIsThePictureIsRefused) {
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "pixolan-encode: the output " + (dir / "image.h") + " is the picture being encoded; nothing was written\n");
   EXPECT_EQ(testing::ReadFile(dir / "logo.bmp"), picture);
+
+  // The C source file counts as an output too, whatever the picture's other name.
+  std::filesystem::create_hard_link(dir / "logo.bmp", dir / "copy.c");
+  const auto source = RunCommand(kEncode + (dir / "logo.bmp") + " -o " + (dir / "logo.h") + " --source " + (dir / "copy.c"));
+  EXPECT_EQ(source.status, 2);
+  EXPECT_EQ(source.err, "pixolan-encode: the output " + (dir / "copy.c") + " is the picture being encoded; nothing was written\n");
+  EXPECT_EQ(testing::ReadFile(dir / "logo.bmp"), picture);
+  EXPECT_FALSE(std::filesystem::exists(dir / "logo.h"));
 }
 
 TEST(PixolanEncode, FailedRunsSayWhyAndWriteNothing) {
