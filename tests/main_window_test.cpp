@@ -306,6 +306,46 @@ class MainWindowTest : public QObject {
       }
   }
 
+  void placementEntriesPlaceThePictureAndEncodeWritesWhatIsShown() {
+    const QString picture = QStringLiteral(PIXOLAN_TESTDATA_DIR "/crafted_coord_300x200.bmp");
+    QMenu* size = Child<QMenu>("sizeMenu");
+    QAction* fit = size->actions()[1];
+    QAction* rotateRight = nullptr;
+    for (QAction* entry : Child<QMenu>("viewportMenu")->actions())
+      if (entry->text() == QLatin1String("Rotate Right")) rotateRight = entry;
+    QVERIFY(rotateRight);
+    QCOMPARE(fit->text(), QStringLiteral("Fit"));
+    QVERIFY(!fit->isEnabled() && !rotateRight->isEnabled());  // the test card has no file to place again
+    QVERIFY(Load(picture));
+    QSignalSpy finished(window_.get(), &frmMain::loadFinished);
+
+    // 300 x 200 fitted into 128 x 128 is 128 x 85, rows 21 to 105.
+    fit->trigger();
+    QVERIFY(finished.wait(20000));
+    QImage shown = Pic()->grab().toImage();
+    QCOMPARE(shown.pixel(2 + 60, 2 + 20), qRgb(255, 255, 255));
+    QCOMPARE(shown.pixel(2 + 60, 2 + 106), qRgb(255, 255, 255));
+    QVERIFY(shown.pixel(2 + 60, 2 + 21) != qRgb(255, 255, 255));
+
+    // Turned clockwise it is 85 x 128 from column 21; its top left is the
+    // stored picture's bottom left: green high, red low.
+    rotateRight->trigger();
+    QVERIFY(finished.wait(20000));
+    shown = Pic()->grab().toImage();
+    QCOMPARE(shown.pixel(2 + 20, 2 + 60), qRgb(255, 255, 255));
+    const QRgb corner = shown.pixel(2 + 21, 2 + 0);
+    QVERIFY2(qGreen(corner) > 190 && qRed(corner) < 8, qPrintable(QString::number(corner, 16)));
+    QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(ReadAll(dir_->filePath(QStringLiteral("image.h"))), EncodeWithCli(picture + " --fit --rotate 90"));
+
+    // A wider drawing area places the picture again, centred in it.
+    Option("132x176")->click();
+    QVERIFY(finished.wait(20000));
+    QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(ReadAll(dir_->filePath(QStringLiteral("image.h"))),
+             EncodeWithCli(picture + " --resolution 132x176 --fit --rotate 90"));
+  }
+
   void droppingAFileLoadsItAndADropWithoutOneIsIgnored() {
     QSignalSpy finished(window_.get(), &frmMain::loadFinished);
     auto drop = [&](QMimeData* data) {

@@ -271,6 +271,26 @@ void frmMain::CreateControls() {
     a->setData(static_cast<int>(mode.mode));
     dither_group_->addAction(a);
   }
+  // Placement decodes the file again; the built-in test card has none, so
+  // these entries wait for a loaded picture.
+  QMenu* size = viewportMenu->addMenu(QStringLiteral("Picture Size"));
+  size->setObjectName(QStringLiteral("sizeMenu"));
+  size_group_ = new QActionGroup(this);
+  const std::pair<const char*, PictureSize> sizes[] = {
+      {"Actual Pixels", PictureSize::Actual}, {"Fit", PictureSize::Fit}, {"Fill", PictureSize::Fill}};
+  for (const auto& [caption, mode] : sizes) {
+    QAction* a = size->addAction(QString::fromLatin1(caption));
+    a->setCheckable(true);
+    a->setChecked(mode == PictureSize::Actual);
+    a->setData(static_cast<int>(mode));
+    size_group_->addAction(a);
+  }
+  size_group_->setEnabled(false);
+  for (const char* caption : {"Rotate Left", "Rotate Right", "Flip Horizontally", "Flip Vertically"}) {
+    QAction* a = viewportMenu->addAction(QString::fromLatin1(caption));
+    a->setEnabled(false);
+    turn_actions_ << a;
+  }
   pic->setContextMenuPolicy(Qt::CustomContextMenu);
   // The window's shortcuts win over the text boxes' editing keys.
   for (QLineEdit* box : {txtR, txtG, txtB, txtRGB, transpTxt}) box->installEventFilter(this);
@@ -308,6 +328,17 @@ void frmMain::WireEvents() {
   connect(transpTxt, &QLineEdit::textChanged, this, &frmMain::SettingsChanged);
   connect(showEncodedAction, &QAction::toggled, this, &frmMain::SettingsChanged);
   connect(dither_group_, &QActionGroup::triggered, this, &frmMain::SettingsChanged);
+  connect(size_group_, &QActionGroup::triggered, this, &frmMain::PlacementChanged);
+  const std::function<Orientation(const Orientation&)> turns[] = {
+      [](const Orientation& o) { return o.RotatedClockwise(270); },
+      [](const Orientation& o) { return o.RotatedClockwise(90); },
+      [](const Orientation& o) { return o.FlippedHorizontally(); },
+      [](const Orientation& o) { return o.FlippedVertically(); }};
+  for (int i = 0; i < turn_actions_.size(); ++i)
+    connect(turn_actions_[i], &QAction::triggered, this, [this, turn = turns[i]] {
+      orientation_ = turn(orientation_);
+      PlacementChanged();
+    });
 }
 
 // --- Handlers ---------------------------------------------------------------
@@ -321,6 +352,21 @@ void frmMain::btnLoadPicture_Click() {
 
 void frmMain::optResolution_Click(int index) {
   pic->SetOuterWidth(kResolutions[index == 0 ? 0 : 1].outer_width);
+  // A fitted or filled picture is placed into the new drawing area; one
+  // shown pixel for pixel only shows more or less of itself.
+  if (CurrentPlacement().size != PictureSize::Actual) PlacementChanged();
+}
+
+void frmMain::PlacementChanged() {
+  if (!picture_path_.isEmpty()) LoadPictureFile(picture_path_);
+}
+
+Placement frmMain::CurrentPlacement() const {
+  Placement placement;
+  placement.size = static_cast<PictureSize>(size_group_->checkedAction()->data().toInt());
+  placement.orientation = orientation_;
+  if (placement.size != PictureSize::Actual) placement.area_width = GetViewport().DrawingWidth();
+  return placement;
 }
 
 void frmMain::btnEncode_Click() {
@@ -434,9 +480,8 @@ void frmMain::LoadPictureFile(const QString& path) {
   SetEncodeEnabled(false);  // until the picture chosen last is shown, or has failed
   connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path] { FinishLoad(watcher, path); });
   watcher->setFuture(QtConcurrent::run(
-      [file = path.toStdString(), background = GetViewport().GetBackground(), program = decoder_program_] {
-        return LoadPicture(file, background, {}, program);
-      }));
+      [file = path.toStdString(), background = GetViewport().GetBackground(), program = decoder_program_,
+       placement = CurrentPlacement()] { return LoadPicture(file, background, {}, program, placement); }));
 }
 
 void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher, const QString& path) {
@@ -451,6 +496,9 @@ void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher, const QString& pat
   } else {
     pic->SetPicture(loaded.picture);
     picture_name_ = QFileInfo(path).fileName();
+    picture_path_ = path;
+    size_group_->setEnabled(true);
+    for (QAction* turn : turn_actions_) turn->setEnabled(true);
     picture_width_ = loaded.picture_width;
     picture_height_ = loaded.picture_height;
     pic->setToolTip(PictureTip());

@@ -98,6 +98,8 @@ class frmMain : public QMainWindow, public EncoderHost {
   void ShowViewportMenu(QPoint at);
   void SetEncodeEnabled(bool enabled);
   QString PictureTip() const;
+  void PlacementChanged();
+  Placement CurrentPlacement() const;
 
   // Controls, named as the window has always named them; tests find them by
   // these object names (optColor0, optResolution1, ...).
@@ -139,6 +141,9 @@ class frmMain : public QMainWindow, public EncoderHost {
   QButtonGroup* resolution_group_;
   QButtonGroup* depth_group_;
   QActionGroup* dither_group_;  // the viewport menu's Dither entries, exclusive
+  QActionGroup* size_group_;    // Picture Size: Actual Pixels, Fit, Fill
+  QList<QAction*> turn_actions_;  // Rotate Left/Right, Flip Horizontally/Vertically
+  Orientation orientation_;       // how the picture is turned before it is placed
   MessagePresenter present_message_;
   FileChooser choose_file_;
   FileChooser choose_save_path_;
@@ -150,6 +155,7 @@ class frmMain : public QMainWindow, public EncoderHost {
   QString save_folder_;
   DecoderProgram decoder_program_;
   QString picture_name_;  // the file shown, for the viewport's tooltip
+  QString picture_path_;  // the file shown, placed again when the placement changes; empty for the test card
   int picture_width_ = 0, picture_height_ = 0;
   std::optional<ColorValue> probed_;  // the colour the probe last showed
   QPoint menu_pixel_;                 // where the context menu was opened
