@@ -210,6 +210,9 @@ class MainWindowTest : public QObject {
     QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier);
     QCOMPARE(shown_.size() == 1 ? shown_[0].icon : MessageIcon::Critical, MessageIcon::Exclamation);
     QCOMPARE(ReadAll(dir_->filePath(QStringLiteral("image.h"))), EncodeWithCli(picture + " --resolution 132x176 --depth 16 --remove 7FF"));
+    // 7FF is the no-pixel value: the bottom 5 samples of 172 columns and the last 5 columns whole.
+    QCOMPARE(shown_[0].text, "Generated: " + dir_->filePath(QStringLiteral("image.h")) +
+                                 "\n1520 samples matched the key and were left out.");
     QCOMPARE(Child<QProgressBar>("ProgressBar1")->value(), 2640);
   }
 
