@@ -135,7 +135,9 @@ TEST(LoadPicture, FittingALargePictureNeverHoldsIt) {
     ASSERT_EQ(testing::RunCommand("convert " + picture + "-compress None -interlace None " + path).status, 0);
     const long peak = DecoderPeakKb(std::string("pixolan-picture-decoder-") + program, path);
     EXPECT_GT(peak, 0) << suffix;
+#if !defined(__SANITIZE_ADDRESS__)  // its shadow memory and quarantine are no measure of the decoder's own
     EXPECT_LT(peak, 16 * 1024) << suffix;
+#endif
     fs::remove(path);
   }
 }
