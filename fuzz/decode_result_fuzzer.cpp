@@ -21,5 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     pixels.rgba.size() == std::size_t(pixels.width) * pixels.height * 4;
   const bool reason = !outcome.error.empty() && outcome.error.size() <= pixolan::kMaxErrorBytes && pixels.rgba.empty();
   if (outcome.error.empty() ? !fits : !reason) __builtin_trap();
+  if (outcome.note.size() > pixolan::kMaxErrorBytes || outcome.warning.size() > pixolan::kMaxErrorBytes) __builtin_trap();
   return 0;
 }

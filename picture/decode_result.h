@@ -2,12 +2,14 @@
 #pragma once
 // What a decoding process sends back on its result pipe: a fixed header of
 // 32-bit words in this machine's order,
-//   magic "PIX2", kind, width, height, picture width, picture height, scale in
-//   millionths, text length,
+//   magic "PIX3", kind, width, height, picture width, picture height, scale in
+//   millionths, text length, note length,
 // then for kind 1 the RGBA pixels (width x height, the region's part) followed
 // by the warning text (text length bytes, often none), and for kind 2 only
-// the error text. Picture width and height are the whole picture's, 0 with
-// an error; the scale is 1000000 for a region read.
+// the error text; after either, the note (about the decoding program itself,
+// such as a sandbox it could not set up; usually none). Picture width and
+// height are the whole picture's, 0 with an error; the scale is 1000000 for a
+// region read.
 
 #include <cstddef>
 #include <string>
@@ -16,7 +18,7 @@
 
 namespace pixolan {
 
-/// Longest error or warning text a decoding process may send.
+/// Longest error, warning or note text a decoding process may send.
 inline constexpr std::size_t kMaxErrorBytes = 4096;
 
 /// Writes outcome to fd as above; false with errno set when a write fails.

@@ -47,6 +47,7 @@ struct DecodeOutcome {
   RgbaPixels pixels;
   std::string error;
   std::string warning;
+  std::string note;  // about the decoding program, not the picture: said once, on standard error
   double scale = 1;  // what a placement scaled the picture by (1 for a region read)
   bool Ok() const { return error.empty(); }
 };

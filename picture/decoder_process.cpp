@@ -140,6 +140,8 @@ std::string InstallSyscallFilter() {
   // signals to others) kills the process instead.
   scmp_filter_ctx ctx = ::seccomp_init(SCMP_ACT_ERRNO(EPERM));
   if (!ctx) return "the filter could not be set up";
+  // The kernel's own reason when it refuses, not libseccomp's ECANCELED.
+  ::seccomp_attr_set(ctx, SCMP_FLTATR_API_SYSRAWRC, 1);
   int failed = 0;  // the first error libseccomp returned, negated
   auto add = [&](std::uint32_t action, int call, auto... conditions) {
     const int error = ::seccomp_rule_add(ctx, action, call, sizeof...(conditions), conditions...);
@@ -228,12 +230,15 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
   ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
   ::mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
   if (prepare) prepare(file, region, DecodeLimits{});
-  // Where the kernel has no filter to give, the limits above still hold.
-  if (const std::string refused = InstallSyscallFilter(); !refused.empty())
-    (void)WriteAll(STDERR_FILENO, std::string(argv[0]) + ": no system-call filter (" + refused +
-                                      "); decoding under the resource limits alone\n");
-
-  SendResult(DecodeGuarded(decode, file, region, placement));
+  // Where the kernel has no filter to give, the limits above still hold;
+  // the loader tells the user, since this process's standard error is not
+  // theirs.
+  const std::string refused = InstallSyscallFilter();
+  DecodeOutcome outcome = DecodeGuarded(decode, file, region, placement);
+  if (!refused.empty())
+    outcome.note = "no system-call filter for the decoding programs (" + refused +
+                   "); pictures are decoded under resource limits alone";
+  SendResult(outcome);
   // No destructors or exit handlers: they could want what the filter refuses.
   ::_exit(0);
 }

@@ -157,6 +157,13 @@ bool Reap(pid_t child, const RunningDecoder& ended, Clock::time_point deadline, 
   return false;
 }
 
+// What concerns the decoding programs rather than a picture, such as a
+// sandbox the kernel would not give: said once a run, not once a picture.
+void SayOnce(const std::string& note) {
+  static std::once_flag said;
+  std::call_once(said, [&] { (void)WriteAll(STDERR_FILENO, "pixolan: " + note + "\n"); });
+}
+
 std::string TimeReason(std::chrono::seconds deadline) {
   return "decoding took longer than " + std::to_string(deadline.count()) + " seconds and was stopped";
 }
@@ -232,8 +239,10 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
 
   DecodeOutcome outcome;
   if (too_much) return LoadFailure(name, "the decoder gave no usable result");
+  const bool parsed = exited && ParseOutcome(received, region, outcome);
+  if (!outcome.note.empty()) SayOnce(outcome.note);
   if (!exited) return LoadFailure(name, TimeReason(program.deadline));
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && ParseOutcome(received, region, outcome)) {
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && parsed) {
     if (!outcome.Ok()) return LoadFailure(name, outcome.error);
     return {Composite(outcome.pixels, background), {}, outcome.warning.empty() ? "" : name + ": " + outcome.warning,
             outcome.pixels.picture_width, outcome.pixels.picture_height, outcome.scale};
@@ -252,7 +261,9 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
 }  // namespace
 
 LoadResult LoadFailure(const std::string& path, const std::string& reason) {
-  return {{}, CouldNotLoad(path, reason)};
+  LoadResult failure;
+  failure.error = CouldNotLoad(path, reason);
+  return failure;
 }
 
 LoadResult LoadPicture(const std::string& path, ColorValue background, const Region& region,

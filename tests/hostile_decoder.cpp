@@ -3,7 +3,9 @@
 // exploited by a crafted picture might: started like a pixolan-picture-decoder-FORMAT,
 // with BEHAVIOUR [DIRECTORY] after the region.
 
+#include <seccomp.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -45,7 +47,15 @@ DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&, const Placeme
     struct stat st {};
     if (::fstat(STDIN_FILENO, &st) != 0) return Fail("fstat");
     const std::string picture = "picture of " + std::to_string(st.st_size) + " bytes, ";
-    return ::stat("/etc/passwd", &st) == 0 ? DecodeOutcome{{}, picture + "/etc/passwd seen"} : Fail(picture + "stat");
+    if (::stat("/etc/passwd", &st) == 0) return {{}, picture + "/etc/passwd seen"};
+    const std::string by_path = Fail(picture + "stat").error;
+    // An absolute path beside the picture's own descriptor ignores it.
+    return ::fstatat(STDIN_FILENO, "/etc/passwd", &st, 0) == 0 ? DecodeOutcome{{}, "/etc/passwd seen beside the picture"}
+                                                               : Fail(by_path + ", fstatat");
+  }
+  if (behaviour == "no-filter") {
+    RgbaPixels pixels{1, 1, {0x12, 0x34, 0x56, 0xFF}, 1, 1};
+    return {pixels, {}};
   }
   if (behaviour == "map-code") {
     if (::mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) != MAP_FAILED)
@@ -81,10 +91,21 @@ DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&, const Placeme
   }
   if (behaviour == "lie") {
     // A header promising a million pixels, then nothing.
-    const std::uint32_t head[8] = {0x32584950, 1, 1000000, 1, 1000000, 1, 1000000, 0};
+    const std::uint32_t head[9] = {0x33584950, 1, 1000000, 1, 1000000, 1, 1000000, 0, 0};
     ::_exit(::write(STDOUT_FILENO, head, sizeof head) < 0 ? 1 : 0);
   }
   return {{}, "unknown behaviour " + behaviour};
+}
+
+// For "no-filter": a kernel that gives no system-call filter, played by a
+// filter of our own that refuses the calls which would install one.
+void RefuseFilters(Bytes, const Region&, const DecodeLimits&) {
+  if (behaviour != "no-filter") return;
+  scmp_filter_ctx ctx = ::seccomp_init(SCMP_ACT_ALLOW);
+  ::seccomp_rule_add(ctx, SCMP_ACT_ERRNO(EINVAL), SCMP_SYS(seccomp), 0);
+  ::seccomp_rule_add(ctx, SCMP_ACT_ERRNO(EINVAL), SCMP_SYS(prctl), 1, SCMP_A0(SCMP_CMP_EQ, PR_SET_SECCOMP));
+  ::seccomp_load(ctx);
+  ::seccomp_release(ctx);
 }
 
 }  // namespace
@@ -92,5 +113,5 @@ DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&, const Placeme
 int main(int argc, char** argv) {
   if (argc > 5) behaviour = argv[5];
   if (argc > 6) directory = argv[6];
-  return RunDecoder(argc, argv, Misbehave);
+  return RunDecoder(argc, argv, Misbehave, RefuseFilters);
 }
