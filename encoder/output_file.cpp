@@ -218,14 +218,15 @@ SaveResult ReplaceRegularFile(const std::string& path, const std::string& target
     return Failure(is_dir ? directory : path, error, kept);
   }
 
-  if (old) {
-    // Root may give the file back to its owner; anyone may keep a group they are in.
-    // Neither is an error: the file is written either way.
-    if (::fchown(fd, old->st_uid, old->st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0) {
-    }
-  }
+  // Root may give the file back to its owner; anyone may keep a group they
+  // are in. Where the group cannot be kept, the new group gets no more than
+  // everyone else had: its members are other people.
+  bool group_kept = true;
+  if (old && ::fchown(fd, old->st_uid, old->st_gid) != 0)
+    group_kept = ::fchown(fd, static_cast<uid_t>(-1), old->st_gid) == 0;
   // After fchown, which clears set-user-ID and set-group-ID bits.
-  const mode_t mode = old ? old->st_mode & 07777 : NewFileMode();
+  mode_t mode = old ? old->st_mode & 07777 : NewFileMode();
+  if (!group_kept) mode = (mode & ~mode_t{02070}) | ((mode & 07) << 3);
   bool written = WriteAll(fd, content) && ::fchmod(fd, mode) == 0;
   const std::string attributes_warning = written && old ? KeepAttributes(path, target, fd, mode) : "";
   written = written && ::fsync(fd) == 0;
@@ -259,6 +260,9 @@ SaveResult ReplaceRegularFile(const std::string& path, const std::string& target
   }
   SaveResult result;
   result.warning = attributes_warning;
+  if (!group_kept)
+    result.warning += (result.warning.empty() ? "" : "\n") + path + " was written without its group (" +
+                      std::to_string(old->st_gid) + "), which only its members may give; the new group may do no more than others.";
   if (old && old->st_nlink > 1)
     result.warning += (result.warning.empty() ? "" : "\n") + OtherLinksWarning(path, target, *old);
   return result;

@@ -223,7 +223,10 @@ TEST(Linking, GuardedHeaderIncludedTwiceAndFromTwoFilesLinks) {
     const auto linked = RunCommand("cd " + dir.path().string() + " && gcc -std=c99 -Wall -Werror -pedantic -o prog" + sources);
     EXPECT_EQ(linked.status, 0) << form << "\n" << linked.err;
     // --source defines the array once, in image.c.
-    if (form != "--static") EXPECT_EQ(RunCommand("cd " + dir.path().string() + " && grep -c '={' image.h image.c").out, "image.h:0\nimage.c:1\n");
+    if (form != "--static") {
+      EXPECT_EQ(RunCommand("cd " + dir.path().string() + " && grep -c '={' image.h image.c").out,
+                "image.h:0\nimage.c:1\n");
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/xattr.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -197,6 +198,32 @@ TEST(SaveFileAttributes, TheAclAndUserAttributesAreKeptAndTheGroupGainsNothing) 
   char origin[16] = {};
   EXPECT_EQ(::getxattr(image.c_str(), "user.origin", origin, sizeof origin), 8);
   EXPECT_STREQ(origin, "logo.png");
+}
+
+// Replaced by someone outside its group (here nobody, who may write the file
+// but is not in group root), the file cannot keep that group: the group it
+// gets instead, nobody's own, may not write where others could not.
+TEST(SaveFileAttributes, AGroupThatCannotBeKeptGainsNoMoreThanOthers) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the file a group its writer is not in";
+  constexpr uid_t kNobody = 65534;
+  TempDir dir;
+  const std::string image = dir / "image.h";
+  WriteFile(image, "old");
+  ASSERT_EQ(::chown(dir.path().c_str(), kNobody, 0), 0);
+  ASSERT_EQ(::chown(image.c_str(), kNobody, 0), 0);
+  ASSERT_EQ(::chmod(image.c_str(), 0664), 0);
+  const std::string said = InChild([&] {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return std::string("no nobody");
+    const SaveResult saved = SaveFile(image, "new");
+    return saved.error + saved.warning;
+  });
+  EXPECT_EQ(said, image + " was written without its group (0), which only its members may give; the new group may do "
+                          "no more than others.");
+  struct stat st {};
+  ASSERT_EQ(::stat(image.c_str(), &st), 0);
+  EXPECT_EQ(ReadFile(image), "new");
+  EXPECT_EQ(st.st_gid, kNobody);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
 }
 
 TEST(SaveFileAttributes, AFileWithoutAnAclGetsNoneFromItsDirectory) {
