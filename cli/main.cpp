@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 
+#include "encoder/firmware_header.h"
 #include "encoder/header_encoder.h"
 #include "cli/options.h"
 #include "cli/save_output.h"
@@ -76,36 +79,66 @@ int main(int argc, char** argv) {
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);
   LoadResult loaded;
-  if (cl.picture) {
+  // Loads picture (none: the built-in sample) into the viewport; false after saying why not.
+  auto load = [&](const std::optional<std::string>& picture) {
+    if (!picture) {
+      viewport.SetPicture(SamplePicture());
+      return true;
+    }
     const Region region = VisibleRegion(cl, viewport);
     const Placement placement = PlacementFor(cl, viewport);
-    loaded = *cl.picture == "-" ? LoadPictureStream(STDIN_FILENO, "standard input", viewport.GetBackground(), region,
-                                                    {}, placement)
-                                : LoadPicture(*cl.picture, viewport.GetBackground(), region, {}, placement);
+    loaded = *picture == "-" ? LoadPictureStream(STDIN_FILENO, "standard input", viewport.GetBackground(), region, {},
+                                                 placement)
+                             : LoadPicture(*picture, viewport.GetBackground(), region, {}, placement);
     if (!loaded.Ok()) {
       PrintError("pixolan-encode: " + loaded.error + '\n');
-      return 1;
+      return false;
     }
     PrintError(OffsetWarning(cl, loaded.picture));
     if (!loaded.warning.empty()) report.ShowWarning(loaded.warning);
     viewport.SetPicture(loaded.picture);
-  } else {
-    viewport.SetPicture(SamplePicture());
+    return true;
+  };
+  auto save = [](const std::string& path, std::string_view text) {
+    const SaveResult saved = SaveOutput(path, text);
+    if (!saved.Ok()) PrintError("pixolan-encode: " + saved.error + '\n');
+    else if (!saved.warning.empty()) PrintError("pixolan-encode: warning: " + saved.warning + '\n');
+    return saved.Ok();
+  };
+
+  if (FirmwareForm(cl)) {
+    // One picture at a time: only its packed values are kept.
+    std::vector<NamedArray> arrays;
+    for (std::size_t i = 0; i < std::max<std::size_t>(cl.pictures.size(), 1); ++i) {
+      if (!load(cl.pictures.empty() ? std::nullopt : std::optional<std::string>(cl.pictures[i]))) return 1;
+      arrays.push_back({cl.names[i], PackedArray(viewport, cl.settings, cl.header)});
+    }
+    if (cl.binary) return save(cl.output, BinaryFile(arrays, cl.settings.depth, cl.header)) ? 0 : 1;
+    const std::string header_name = std::filesystem::path(cl.output).filename().string();
+    const FirmwareText text = FormatFirmware(arrays, viewport, cl.settings, cl.header, header_name);
+    // The definition first: a header without it would not link.
+    if (cl.source && !save(*cl.source, text.source)) return 1;
+    if (!save(cl.output, text.header)) return 1;
+    std::string after = AfterRunText(cl, text.stats.values);
+    if (cl.report)
+      after += ReportText(text.stats.values, cl.settings.depth, cl.header.form, cl.header.progmem) +
+               TargetReport(text.stats, cl.settings.depth, cl.header) + PlacementReport(loaded);
+    PrintError(after);
+    return 0;
   }
 
+  if (!load(cl.picture)) return 1;
   const EncodeJob job{cl.settings, cl.header, cl.output,
                       [&cl](std::string_view text) { return SaveOutput(cl.output, text); }};
   HeaderStats stats;
   if (cl.source) {
     // The definition first: a header without it would not link.
     const std::string header_name = std::filesystem::path(cl.output).filename().string();
-    const SaveResult saved = SaveOutput(*cl.source, FormatSource(viewport, cl.settings, cl.header, header_name));
-    if (!saved.Ok()) {
-      PrintError("pixolan-encode: " + saved.error + '\n');
-      return 1;
-    }
+    if (!save(*cl.source, FormatSource(viewport, cl.settings, cl.header, header_name))) return 1;
   }
   if (!HeaderEncoder().Run(viewport, job, report, &stats)) return 1;
-  PrintError(AfterRunText(cl, stats) + (cl.report ? PlacementReport(loaded) : ""));
+  std::string after = AfterRunText(cl, stats);
+  if (cl.report) after += TargetReport({stats, 1, 0, 1}, cl.settings.depth, cl.header) + PlacementReport(loaded);
+  PrintError(after);
   return 0;
 }

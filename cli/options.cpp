@@ -247,6 +247,18 @@ const Option<Parsing> kOptions[] = {
        else return "unknown layout '" + o.value + "': use columns or rows";
        return Declaring(p);
      }},
+    {{"compress", 0, "rle", "run-length code the array; the header brings its decoder", "needs rle"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       if (o.value != "rle") return "unknown compression '" + o.value + "': use rle";
+       p.cl.header.compress = true;
+       return Declaring(p);
+     }},
+    {{"format", 0, "F", "header (default) or bin: the packed values as little-endian bytes", "needs header or bin"},
+     [](Parsing& p, const GivenOption& o) -> std::string {
+       if (o.value != "header" && o.value != "bin") return "unknown format '" + o.value + "': use header or bin";
+       p.cl.binary = o.value == "bin";
+       return "";
+     }},
     {{"eol", 0, "E", "line breaks crlf (default) or lf", "needs crlf or lf"},
      [](Parsing& p, const GivenOption& o) -> std::string {
        if (o.value != "crlf" && o.value != "lf") return "unknown line break '" + o.value + "': use crlf or lf";
@@ -273,7 +285,7 @@ const Option<Parsing> kOptions[] = {
 }  // namespace
 
 std::string Usage() {
-  return "Usage: pixolan-encode [PICTURE] [--resolution 132x132|132x176] [--depth 8|12|16]\n"
+  return "Usage: pixolan-encode [PICTURE...] [--resolution 132x132|132x176] [--depth 8|12|16]\n"
          "                      [--fit|--fill|--crop X,Y,W,H] [--rotate A] [--flip h|v]\n"
          "                      [--remove KEY] [--dither MODE] [-o FILE]\n"
          "                      [declaration options]\n"
@@ -282,7 +294,8 @@ std::string Usage() {
          "input; the built-in test card when omitted) into a C header holding the\n"
          "array Photos, exactly as Pixolan's Encode button does; the declaration\n"
          "options change how the array is declared. Turns and flips apply in the\n"
-         "order given, before the picture is placed.\n"
+         "order given, before the picture is placed. Several PICTUREs give one array\n"
+         "each, named after its file, and a table of them named by --name.\n"
          "\n" +
          OptionHelp(SpecsOf<Parsing>(kOptions));
 }
@@ -292,10 +305,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   Parsing p;
   std::vector<std::string> operands;
   parsed.error = ApplyOptions<Parsing>(kOptions, args, p, operands);
-  if (operands.size() > 1 && parsed.error.empty()) parsed.error = "only one picture can be encoded at a time";
   if (!parsed.error.empty()) return parsed;
   CommandLine& cl = p.cl;
   if (!operands.empty()) cl.picture = operands[0];
+  cl.pictures = operands;
+  cl.names = operands.size() > 1 ? ArrayNames(operands, cl.header.name) : std::vector<std::string>{cl.header.name};
+  // Several pictures make a firmware file: one array each and a table.
+  if (operands.size() > 1) p.declaration_options = true;
   auto fail = [&parsed](std::string message) {
     parsed.error = std::move(message);
     return parsed;
@@ -312,6 +328,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   cl.header.describe = p.declaration_options;
   if (cl.header.layout == Layout::Rows && cl.settings.remove)
     return fail("--remove cannot be used with --layout rows: each left-out sample would move every pixel after it");
+  if (cl.settings.remove && (cl.header.compress || cl.pictures.size() > 1))
+    return fail("--remove works on one uncompressed picture: a left-out sample would move every one after it");
+  if (cl.binary && (cl.source || p.guard || cl.header.progmem || !cl.header.section.empty() || cl.settings.remove))
+    return fail("--format bin writes values only: no --source, --guard, --progmem, --section or --remove");
+  if (std::count(cl.pictures.begin(), cl.pictures.end(), "-") > (cl.pictures.size() > 1 ? 0 : 1))
+    return fail("standard input can be one picture only, given alone");
   if (cl.source && cl.header.is_static) return fail("--static and --source exclude each other: a static array is defined in every file");
   if (cl.source && cl.output == "-") return fail("--source needs -o FILE: the source includes the header by its name");
   if (cl.header.progmem && !cl.header.section.empty()) return fail("--progmem and --section cannot both place the array");
@@ -326,6 +348,30 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   if (p.guard) cl.header.guard = GuardFor(cl.output, cl.header.name);
   parsed.command_line = std::move(cl);
   return parsed;
+}
+
+bool FirmwareForm(const CommandLine& cl) {
+  return cl.binary || cl.pictures.size() > 1 || cl.header.progmem || cl.header.compress;
+}
+
+std::vector<std::string> ArrayNames(const std::vector<std::string>& paths, const std::string& table) {
+  std::vector<std::string> names;
+  for (const std::string& path : paths) {
+    std::string name;
+    for (const char c : std::filesystem::path(path).stem().string()) {
+      const char mapped = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      // No leading or doubled underscore: __x and _X are reserved.
+      if (mapped != '_' || (!name.empty() && name.back() != '_')) name += mapped;
+    }
+    while (!name.empty() && name.back() == '_') name.pop_back();
+    if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) name = "picture_" + name;
+    if (name.back() == '_') name.pop_back();
+    if (IsKeyword(name)) name += "_picture";
+    std::string unique = name;
+    for (int n = 2; unique == table || std::find(names.begin(), names.end(), unique) != names.end(); ++n) unique = name + "_" + std::to_string(n);
+    names.push_back(unique);
+  }
+  return names;
 }
 
 Region VisibleRegion(const CommandLine& cl, const Viewport& viewport) {
@@ -369,7 +415,7 @@ std::string AfterRunText(const CommandLine& cl, const HeaderStats& stats) {
     if (!warning.empty()) out += "pixolan-encode: warning: " + warning + "\n";
     else if (stats.matched == 0) out += "pixolan-encode: warning: no sample matched the key\n";
   }
-  if (cl.report) out += ReportText(stats, cl.settings.depth, cl.header.form);
+  if (cl.report && !FirmwareForm(cl)) out += ReportText(stats, cl.settings.depth, cl.header.form);
   return out;
 }
 

@@ -14,6 +14,9 @@ namespace pixolan {
 
 struct CommandLine {
   std::optional<std::string> picture;  // none: the built-in sample
+  std::vector<std::string> pictures;   // every PICTURE given, picture being the first
+  std::vector<std::string> names;      // the arrays' names, one per picture
+  bool binary = false;                 // --format bin: the packed values as bytes
   float outer_width = kNarrowWidthTwips;
   EncodeSettings settings;             // the window's initial settings
   HeaderOptions header;                // the window's declaration unless asked
@@ -33,6 +36,14 @@ struct ParsedCommandLine {
 };
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+/// Whether the run writes through FormatFirmware (encoder/firmware_header.h).
+bool FirmwareForm(const CommandLine& cl);
+
+/// Array names for picture files: their names without the suffix, made C
+/// identifiers that are no keyword and not reserved, unique ("logo", "logo_2"),
+/// none equal to the table's name.
+std::vector<std::string> ArrayNames(const std::vector<std::string>& paths, const std::string& table);
 
 /// The --help text.
 std::string Usage();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "encoder/header_format.h"
 
+#include "encoder/firmware_header.h"
+
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -43,49 +45,58 @@ Shape ShapeOf(const Viewport& viewport, Layout layout) {
   return {static_cast<int>(viewport.OuterWidth() / kTwipsPerPixel) + 1, static_cast<int>(viewport.OuterHeight() / kTwipsPerPixel)};
 }
 
+}  // namespace
+
 // "depth=16 pixel=rgb565 layout=rows size=128x128 bytes=swapped elements=16384":
 // what pixolan-decode needs to draw the array without being told.
-std::string Description(const Viewport& viewport, ColorDepth depth, const HeaderOptions& options, std::int64_t count) {
+std::string DescriptionFields(const Viewport& viewport, ColorDepth depth, const HeaderOptions& options, std::int64_t count) {
   const Shape shape = ShapeOf(viewport, options.layout);
   const bool rows = options.layout == Layout::Rows;
   const std::string size = rows ? std::to_string(shape.per_line) + "x" + std::to_string(shape.lines)
                                 : std::to_string(shape.lines) + "x" + std::to_string(shape.per_line);
   return std::string(kDescriptionStart) + " depth=" + std::to_string(BitsOf(depth)) + " pixel=" + InfoOf(depth).pixel +
          " layout=" + (rows ? "rows" : "columns") + " size=" + size +
-         " bytes=" + (options.swap_bytes ? "swapped" : "as-is") + " elements=" + std::to_string(count) + " */";
+         " bytes=" + (options.swap_bytes ? "swapped" : "as-is") + " elements=" + std::to_string(count);
 }
+
+std::string ArrayDefines(const Viewport& viewport, const HeaderOptions& options, const std::string& name,
+                         std::int64_t declared) {
+  const std::string eol = options.lf ? "\n" : "\r\n";
+  const std::string prefix = "#define " + Upper(name);
+  const Shape shape = ShapeOf(viewport, options.layout);
+  std::string out = prefix + "_WIDTH " + std::to_string(viewport.DrawingWidth()) + eol;
+  out += prefix + "_HEIGHT " + std::to_string(viewport.DrawingHeight()) + eol;
+  out += prefix + "_COUNT " + std::to_string(declared) + eol;
+  if (options.layout == Layout::Rows) {
+    out += "/* rows from the top left, each from the left; at pixel X,Y of the panel */" + eol;
+    out += prefix + "_ROW_ORDER 1" + eol;
+    out += prefix + "_X " + std::to_string(kFramePixels) + eol;
+    out += prefix + "_Y " + std::to_string(kFramePixels) + eol;
+  } else {
+    out += "/* columns from the left, each from the bottom up: element x * COLUMN_SAMPLES + (COLUMN_SAMPLES - y)"
+           " is drawing-area pixel x, y (row 0 is not sampled) */" + eol;
+    out += prefix + "_ROW_ORDER 0" + eol;
+    out += prefix + "_COLUMNS " + std::to_string(shape.lines) + eol;
+    out += prefix + "_COLUMN_SAMPLES " + std::to_string(shape.per_line) + eol;
+  }
+  return out;
+}
+
+namespace {
 
 // Everything before the first element: description, guard, includes, the
 // defines that describe the array and the declaration up to "={".
 std::string Opening(const Viewport& viewport, ColorDepth depth, const HeaderOptions& options, std::int64_t declared) {
   const std::string eol = options.lf ? "\n" : "\r\n";
   std::string out;
-  if (options.describe) out += Description(viewport, depth, options, declared) + eol;
+  if (options.describe) out += DescriptionFields(viewport, depth, options, declared) + " */" + eol;
   if (!options.guard.empty()) out += "#ifndef " + options.guard + eol + "#define " + options.guard + eol;
   if (options.form == ElementForm::Stdint) out += "#include <stdint.h>" + eol;
   // PROGMEM means something on AVR only: elsewhere const data is in flash already.
   if (options.progmem)
     out += "#if defined(__AVR__)" + eol + "#include <avr/pgmspace.h>" + eol + "#elif !defined(PROGMEM)" + eol +
            "#define PROGMEM" + eol + "#endif" + eol;
-  if (!options.guard.empty()) {
-    const std::string prefix = "#define " + Upper(options.name);
-    const Shape shape = ShapeOf(viewport, options.layout);
-    out += prefix + "_WIDTH " + std::to_string(viewport.DrawingWidth()) + eol;
-    out += prefix + "_HEIGHT " + std::to_string(viewport.DrawingHeight()) + eol;
-    out += prefix + "_COUNT " + std::to_string(declared) + eol;
-    if (options.layout == Layout::Rows) {
-      out += "/* rows from the top left, each from the left; at pixel X,Y of the panel */" + eol;
-      out += prefix + "_ROW_ORDER 1" + eol;
-      out += prefix + "_X " + std::to_string(kFramePixels) + eol;
-      out += prefix + "_Y " + std::to_string(kFramePixels) + eol;
-    } else {
-      out += "/* columns from the left, each from the bottom up: element x * COLUMN_SAMPLES + (COLUMN_SAMPLES - y)"
-             " is drawing-area pixel x, y (row 0 is not sampled) */" + eol;
-      out += prefix + "_ROW_ORDER 0" + eol;
-      out += prefix + "_COLUMNS " + std::to_string(shape.lines) + eol;
-      out += prefix + "_COLUMN_SAMPLES " + std::to_string(shape.per_line) + eol;
-    }
-  }
+  if (!options.guard.empty()) out += ArrayDefines(viewport, options, options.name, declared);
   if (options.is_static) out += "static ";
   if (options.declaration_only) out += "extern ";
   out += ElementType(depth, options.form);
@@ -95,8 +106,10 @@ std::string Opening(const Viewport& viewport, ColorDepth depth, const HeaderOpti
   return out + (options.declaration_only ? ";" : "={");
 }
 
+}  // namespace
+
 // The array's values in the order written, bytes swapped as asked.
-std::vector<std::uint32_t> ArrayValues(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& options) {
+std::vector<std::uint32_t> PackedArray(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& options) {
   std::vector<std::uint32_t> values = PackDrawingArea(viewport, settings.depth, settings.dither).values;
   if (options.layout == Layout::Columns) {
     // The grid's samples: the drawing area's where they fall in it, the
@@ -116,12 +129,10 @@ std::vector<std::uint32_t> ArrayValues(const Viewport& viewport, const EncodeSet
   return values;
 }
 
-}  // namespace
-
 std::string FormatHeader(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& options,
                          HeaderStats* stats, const ColumnDone& column_done) {
   // The extent and the settings cannot change during a run: read them once.
-  const std::vector<std::uint32_t> values = ArrayValues(viewport, settings, options);
+  const std::vector<std::uint32_t> values = PackedArray(viewport, settings, options);
   const Shape shape = ShapeOf(viewport, options.layout);
   const auto declared = static_cast<std::int64_t>(values.size());
   const std::string_view eol = options.lf ? "\n" : "\r\n";
@@ -215,7 +226,7 @@ std::string KeyWarning(ColorDepth depth, const std::string& key) {
   return start + "keys are written like " + HexText(mask) + " (white), with no bits beyond it";
 }
 
-std::string ReportText(const HeaderStats& stats, ColorDepth depth, ElementForm form) {
+std::string ReportText(const HeaderStats& stats, ColorDepth depth, ElementForm form, bool split) {
   // Only the legacy wide type changes size with the target's int.
   const int fixed = form == ElementForm::Legacy ? InfoOf(depth).legacy_bytes : InfoOf(depth).stdint_bytes;
   const bool int_sized = fixed == 0;
@@ -229,7 +240,7 @@ std::string ReportText(const HeaderStats& stats, ColorDepth depth, ElementForm f
   else
     out += "a 16-bit int cuts no value\n";
   // Where int is 16 bits, size_t usually is too: no object exceeds 32767 bytes.
-  if (stats.declared * (int_sized ? 2 : fixed) > 32767) out += "too large for one object where int is 16 bits (AVR)\n";
+  if (!split && stats.declared * (int_sized ? 2 : fixed) > 32767) out += "too large for one object where int is 16 bits (AVR)\n";
   return out;
 }
 

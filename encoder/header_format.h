@@ -48,7 +48,16 @@ struct HeaderOptions {
   Layout layout = Layout::Columns;
   bool describe = false;                       // a first line saying depth, layout, byte order and size
   bool declaration_only = false;               // an extern declaration; the definition goes to a source file
+  bool compress = false;                       // run-length coded (encoder/firmware_header.h)
 };
+
+/// The description line for an array of count elements, without its end:
+/// "/* pixolan: depth=16 ... elements=N" (the caller adds fields and " */").
+std::string DescriptionFields(const Viewport& viewport, ColorDepth depth, const HeaderOptions& options, std::int64_t count);
+
+/// The --guard defines that describe array name: NAME_WIDTH, _HEIGHT, _COUNT, the order.
+std::string ArrayDefines(const Viewport& viewport, const HeaderOptions& options, const std::string& name,
+                         std::int64_t count);
 
 /// For a header written with declaration_only: the C source file that
 /// defines its array, #include "header_name" and the definition.
@@ -97,7 +106,8 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
 std::string KeyWarning(ColorDepth depth, const std::string& key);
 
 /// Element count, the flash the array takes with 8-, 16- and 32-bit int, and
-/// the values a 16-bit int would cut: lines for standard error.
-std::string ReportText(const HeaderStats& stats, ColorDepth depth, ElementForm form);
+/// the values a 16-bit int would cut: lines for standard error. split: the
+/// array is written in parts AVR can hold.
+std::string ReportText(const HeaderStats& stats, ColorDepth depth, ElementForm form, bool split = false);
 
 }  // namespace pixolan
