@@ -8,12 +8,15 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <sstream>
 
+#include "encoder/firmware_header.h"
 #include "encoder/header_format.h"
 #include "io/descriptor.h"
 #include "model/viewport.h"
@@ -146,6 +149,12 @@ struct Description {
   int width = 0;   // rows: pixels per row; columns: the grid's columns
   int height = 0;  // rows: rows; columns: samples per column
   bool swapped = false;
+  // Firmware headers: the arrays by name, each in parts parts, perhaps
+  // run-length coded, each of elements values.
+  std::vector<std::string> names;
+  int parts = 1;
+  bool coded = false;
+  std::int64_t elements = 0;
 };
 
 std::optional<Description> ReadDescription(const std::string& text) {
@@ -159,7 +168,59 @@ std::optional<Description> ReadDescription(const std::string& text) {
   int width = 0, height = 0;
   if (!depth || std::sscanf(said["size"].c_str(), "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0)
     return std::nullopt;
-  return Description{*depth, said["layout"] == "rows", width, height, said["bytes"] == "swapped"};
+  Description described{};
+  described.depth = *depth;
+  described.rows = said["layout"] == "rows";
+  described.width = width;
+  described.height = height;
+  described.swapped = said["bytes"] == "swapped";
+  std::istringstream names(said["names"]);
+  for (std::string name; std::getline(names, name, ',');) described.names.push_back(name);
+  described.parts = std::max(1, std::atoi(said["parts"].c_str()));
+  described.coded = said["compress"] == "rle";
+  described.elements = std::atoll(said["elements"].c_str());
+  return described;
+}
+
+// A firmware header's array name: its parts' definitions (NAME_0, NAME_1, ...
+// when split) read one after another, run-length coded bytes expanded.
+// Says why on standard error when one is missing or does not read.
+std::optional<ReadHeader> ReadNamedArray(const std::string& text, const Description& described,
+                                         const std::string& array, const std::string& file) {
+  ReadHeader whole;
+  for (int part = 0; part < described.parts; ++part) {
+    const std::string name = described.parts == 1 ? array : array + "_" + std::to_string(part);
+    const std::size_t at = DefinitionOf(text, name);
+    if (at == std::string::npos) {
+      std::cerr << "pixolan-decode: " << file << ": no definition of " << name
+                << " (an extern declaration only? Decode the C file that defines the array)\n";
+      return std::nullopt;
+    }
+    const std::size_t end = text.find("};", at);
+    const std::size_t line_start = text.rfind('\n', at) + 1;
+    const HeaderReadResult read = ParseHeader(std::string_view(text).substr(line_start, end + 2 - line_start));
+    if (!read.Ok()) {
+      const int line = 1 + static_cast<int>(std::count(text.begin(), text.begin() + std::ptrdiff_t(line_start), '\n'));
+      std::cerr << "pixolan-decode: " << file << ": " << name << " (from line " << line << "): " << read.error << '\n';
+      return std::nullopt;
+    }
+    if (whole.type.empty()) whole = read.header;
+    else whole.elements.insert(whole.elements.end(), read.header.elements.begin(), read.header.elements.end());
+  }
+  if (!described.coded) return whole;
+  std::vector<std::uint8_t> bytes;
+  for (const HeaderElement& e : whole.elements) bytes.push_back(static_cast<std::uint8_t>(e.value));
+  std::vector<std::uint32_t> values;
+  if (!RleDecode(bytes, StoredValueBytes(described.depth), static_cast<std::size_t>(described.elements), values) ||
+      values.size() != static_cast<std::size_t>(described.elements)) {
+    std::cerr << "pixolan-decode: " << file << ": " << array << ": the run-length coded bytes do not give the "
+              << described.elements << " values its first line promises\n";
+    return std::nullopt;
+  }
+  whole.elements.clear();
+  for (const std::uint32_t v : values) whole.elements.push_back({v, 0, 0});
+  whole.declared = static_cast<std::int64_t>(values.size());
+  return whole;
 }
 
 // Pixels in rows from the top left, as the PNG takes them.
@@ -215,6 +276,78 @@ bool DrawColumns(const ReadHeader& header, const std::vector<std::uint32_t>& val
   return true;
 }
 
+// One array's samples as the display shows them; false after saying why not.
+bool DrawArray(const ReadHeader& header, const std::optional<Description>& described, const Options& opt,
+               const std::string& name, DrawnPicture& drawn) {
+  std::optional<ColorDepth> depth = opt.depth;
+  if (!depth && described) depth = described->depth;
+  if (!depth) depth = DepthOf(header);
+  if (!depth) {
+    std::cerr << "pixolan-decode: " << name << ": '" << header.type
+              << "' holds 12- and 16-bit samples alike: give --depth\n";
+    return false;
+  }
+  const bool swap = opt.swap || (described && described->swapped);
+  if (swap && InfoOf(*depth).stdint_bytes != 2) {
+    std::cerr << "pixolan-decode: --swap-bytes needs 16-bit samples\n";
+    return false;
+  }
+
+  // Every value must be one the depth can write: white fills every field.
+  const std::uint32_t mask = FieldMask(*depth);
+  std::vector<std::uint32_t> values;
+  for (const HeaderElement& e : header.elements) {
+    const std::uint32_t v = swap ? SwapBytes16(e.value) : e.value;
+    if ((v & ~mask) != 0) {
+      std::cerr << "pixolan-decode: " << (e.line ? Describe(e, name) : name + ": ") << "0x" << HexText(e.value)
+                << " is not a sample at " << BitsOf(*depth) << " bits\n";
+      return false;
+    }
+    values.push_back(v);
+  }
+
+  if (described && described->rows) {
+    drawn = {described->width, described->height, {}};
+    const std::size_t pixels = static_cast<std::size_t>(drawn.width) * drawn.height;
+    if (values.size() != pixels) {
+      std::cerr << "pixolan-decode: " << name << ": " << values.size() << " samples where its first line promises "
+                << drawn.width << "x" << drawn.height << " = " << pixels << '\n';
+      return false;
+    }
+    for (const std::uint32_t v : values) drawn.Append(Widen(*depth, v));
+    return true;
+  }
+  const int columns = opt.columns.value_or(described ? described->width : ColumnsOf(header));
+  return DrawColumns(header, values, columns, *depth, name, drawn);
+}
+
+// Writes drawn as a PNG at path; false after saying why not.
+bool WritePng(const DrawnPicture& drawn, const std::string& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(drawn.width);
+  image.height = static_cast<png_uint_32>(drawn.height);
+  image.format = PNG_FORMAT_RGB;
+  png_alloc_size_t size = 0;
+  if (!png_image_write_to_memory(&image, nullptr, &size, 0, drawn.rgb.data(), 0, nullptr)) {
+    std::cerr << "pixolan-decode: " << path << ": " << image.message << '\n';
+    return false;
+  }
+  std::string png(size, '\0');
+  png_image_write_to_memory(&image, png.data(), &size, 0, drawn.rgb.data(), 0, nullptr);
+  const SaveResult saved = SaveOutput(path, png);
+  if (!saved.Ok()) std::cerr << "pixolan-decode: " << saved.error << '\n';
+  return saved.Ok();
+}
+
+// Where the picture of array name goes: the output itself for a header of
+// one picture, OUTPUT-NAME.png beside it for several.
+std::string OutputFor(const std::string& output, const std::string& name, bool several) {
+  if (!several || output == "-") return output;
+  const std::filesystem::path path(output);
+  return (path.parent_path() / (path.stem().string() + "-" + name + path.extension().string())).string();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -241,70 +374,28 @@ int main(int argc, char** argv) {
     std::cerr << "pixolan-decode: could not read " << name << ": " << error << '\n';
     return 1;
   }
-  const HeaderReadResult read = ParseHeader(text);
-  if (!read.Ok()) {
-    std::cerr << "pixolan-decode: " << name << ":" << read.error << '\n';
-    return 1;
-  }
-  const ReadHeader& header = read.header;
   const std::optional<Description> described = ReadDescription(text);
-  std::optional<ColorDepth> depth = opt.depth;
-  if (!depth && described) depth = described->depth;
-  if (!depth) depth = DepthOf(header);
-  if (!depth) {
-    std::cerr << "pixolan-decode: " << name << ": '" << header.type
-              << "' holds 12- and 16-bit samples alike: give --depth\n";
-    return 1;
-  }
-  const bool swap = opt.swap || (described && described->swapped);
-  if (swap && InfoOf(*depth).stdint_bytes != 2) return Usage("--swap-bytes needs 16-bit samples");
-
-  // Every value must be one the depth can write: white fills every field.
-  const std::uint32_t mask = FieldMask(*depth);
-  std::vector<std::uint32_t> values;
-  for (const HeaderElement& e : header.elements) {
-    const std::uint32_t v = swap ? SwapBytes16(e.value) : e.value;
-    if ((v & ~mask) != 0) {
-      std::cerr << "pixolan-decode: " << Describe(e, name) << "0x" << HexText(e.value) << " is not a sample at "
-                << BitsOf(*depth) << " bits\n";
+  if (!described || described->names.empty()) {
+    const HeaderReadResult read = ParseHeader(text);
+    if (!read.Ok()) {
+      std::cerr << "pixolan-decode: " << name << ":" << read.error;
+      if (text.find("extern ") != std::string::npos)
+        std::cerr << " (an extern declaration only? Decode the C file that defines the array)";
+      std::cerr << '\n';
       return 1;
     }
-    values.push_back(v);
+    DrawnPicture drawn;
+    return DrawArray(read.header, described, opt, name, drawn) && WritePng(drawn, opt.output) ? 0 : 1;
   }
-
-  DrawnPicture drawn;
-  if (described && described->rows) {
-    drawn = {described->width, described->height, {}};
-    const std::size_t pixels = static_cast<std::size_t>(drawn.width) * drawn.height;
-    if (values.size() != pixels) {
-      std::cerr << "pixolan-decode: " << name << ": " << values.size() << " samples where its first line promises "
-                << drawn.width << "x" << drawn.height << " = " << pixels << '\n';
+  // A firmware header: every array it names, each into a picture of its own.
+  const bool several = described->names.size() > 1;
+  if (several && opt.output == "-") return Usage("a header of several pictures needs -o FILE.png, not standard output");
+  for (const std::string& array : described->names) {
+    const std::optional<ReadHeader> header = ReadNamedArray(text, *described, array, name);
+    DrawnPicture drawn;
+    if (!header || !DrawArray(*header, described, opt, name + ": " + array, drawn) ||
+        !WritePng(drawn, OutputFor(opt.output, array, several)))
       return 1;
-    }
-    for (const std::uint32_t v : values) drawn.Append(Widen(*depth, v));
-  } else {
-    const int columns = opt.columns.value_or(described ? described->width : ColumnsOf(header));
-    if (!DrawColumns(header, values, columns, *depth, name, drawn)) return 1;
-  }
-  const std::vector<std::uint8_t>& rgb = drawn.rgb;
-  const int columns = drawn.width;
-
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(columns);
-  image.height = static_cast<png_uint_32>(drawn.height);
-  image.format = PNG_FORMAT_RGB;
-  png_alloc_size_t size = 0;
-  if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr)) {
-    std::cerr << "pixolan-decode: " << opt.output << ": " << image.message << '\n';
-    return 1;
-  }
-  std::string png(size, '\0');
-  png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), 0, nullptr);
-  const SaveResult saved = SaveOutput(opt.output, png);
-  if (!saved.Ok()) {
-    std::cerr << "pixolan-decode: " << saved.error << '\n';
-    return 1;
   }
   return 0;
 }

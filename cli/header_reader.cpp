@@ -200,4 +200,15 @@ HeaderReadResult ParseHeader(std::string_view text) {
   return result;
 }
 
+std::size_t DefinitionOf(std::string_view text, const std::string& name) {
+  const std::string opening = name + "[";
+  for (std::size_t at = text.find(opening); at != std::string_view::npos; at = text.find(opening, at + 1)) {
+    if (at > 0 && IsWordChar(text[at - 1])) continue;  // the end of a longer name
+    const std::size_t end = text.find_first_of(";{", at);
+    if (end != std::string_view::npos && text[end] == '{' && text.substr(at, end - at).find('=') != std::string_view::npos)
+      return at;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace pixolan

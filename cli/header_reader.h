@@ -35,4 +35,8 @@ struct HeaderReadResult {
 /// or without u/l suffixes, a trailing comma allowed) and "};".
 HeaderReadResult ParseHeader(std::string_view text);
 
+/// Where the definition of the array name starts in text ("name[N]" on to
+/// "={"), skipping declarations without one; npos when there is none.
+std::size_t DefinitionOf(std::string_view text, const std::string& name);
+
 }  // namespace pixolan

@@ -78,7 +78,7 @@ struct Written {
   std::string name;
   std::vector<std::uint32_t> elements;
   std::size_t part_size;  // elements per part
-  std::size_t Parts() const { return elements.empty() ? 1 : (elements.size() + part_size - 1) / part_size; }
+  std::size_t Parts() const { return elements.size() <= part_size ? 1 : (elements.size() - 1) / part_size + 1; }
   std::string PartName(std::size_t k) const { return Parts() == 1 ? name : name + "_" + std::to_string(k); }
 };
 
@@ -239,11 +239,10 @@ FirmwareText FormatFirmware(const std::vector<NamedArray>& arrays, const Viewpor
   std::string extra;
   if (coded) extra += " compress=rle";
   if (written[0].Parts() > 1) extra += " parts=" + std::to_string(written[0].Parts());
-  if (several) {
-    extra += " names=";
-    for (const Written& w : written) extra += w.name + (&w == &written.back() ? "" : ",");
-  }
-  h += DescriptionFields(viewport, depth, options, count) + extra + " */" + eol;
+  extra += " names=";
+  for (const Written& w : written) extra += w.name + (&w == &written.back() ? "" : ",");
+  const std::string description = DescriptionFields(viewport, depth, options, count) + extra + " */" + eol;
+  h += description;
   if (!options.guard.empty()) h += "#ifndef " + options.guard + eol + "#define " + options.guard + eol;
   h += "#include <stdint.h>" + eol;
   if (options.progmem)
@@ -252,7 +251,7 @@ FirmwareText FormatFirmware(const std::vector<NamedArray>& arrays, const Viewpor
   if (coded) h += RleDecoder(eol);
 
   std::string& src = text.source;
-  if (options.declaration_only) src = "#include \"" + header_name + "\"" + eol;
+  if (options.declaration_only) src = description + "#include \"" + header_name + "\"" + eol;
   std::int64_t matched = 0;
   for (const Written& w : written) {
     if (!options.guard.empty()) {

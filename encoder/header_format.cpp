@@ -200,13 +200,15 @@ std::string FormatSource(const Viewport& viewport, const EncodeSettings& setting
                          const std::string& header_name) {
   HeaderOptions options = header_options;
   options.guard.clear();
-  options.describe = false;
   options.declaration_only = false;
   options.final_break = true;
   const std::string text = FormatHeader(viewport, settings, options);
+  const std::string eol = options.lf ? "\n" : "\r\n";
+  // The description line, so that the source can be decoded on its own;
   // <stdint.h> and PROGMEM come with the header, which the source includes.
+  const std::string description = options.describe ? text.substr(0, text.find(eol) + eol.size()) : "";
   const std::size_t definition = text.find(ElementType(settings.depth, options.form));
-  return "#include \"" + header_name + "\"" + (options.lf ? "\n" : "\r\n") + text.substr(definition);
+  return description + "#include \"" + header_name + "\"" + eol + text.substr(definition);
 }
 
 std::string KeyWarning(ColorDepth depth, const std::string& key) {
