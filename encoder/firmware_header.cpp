@@ -256,7 +256,10 @@ FirmwareText FormatFirmware(const std::vector<NamedArray>& arrays, const Viewpor
   for (const Written& w : written) {
     if (!options.guard.empty()) {
       h += ArrayDefines(viewport, options, w.name, count);
-      if (coded) h += "#define " + Upper(w.name) + "_CODED_BYTES " + std::to_string(w.elements.size()) + eol;
+      if (coded) {
+        h += "#define " + Upper(w.name) + "_CODED_BYTES " + std::to_string(w.elements.size()) + eol;
+        h += "#define " + Upper(w.name) + "_VALUE_BYTES " + std::to_string(StoredValueBytes(depth)) + eol;
+      }
     }
     for (std::size_t k = 0; k < w.Parts(); ++k) {
       const std::size_t from = k * w.part_size, to = std::min(w.elements.size(), from + w.part_size);
@@ -275,6 +278,11 @@ FirmwareText FormatFirmware(const std::vector<NamedArray>& arrays, const Viewpor
 
   if (several) {
     const std::string table = options.name;
+    // Every picture has the same shape: the table's defines give it too.
+    if (!options.guard.empty()) {
+      h += ArrayDefines(viewport, options, table, count);
+      if (coded) h += "#define " + Upper(table) + "_VALUE_BYTES " + std::to_string(StoredValueBytes(depth)) + eol;
+    }
     h += "#define " + Upper(table) + "_PICTURES " + std::to_string(written.size()) + eol;
     const bool accessors = options.progmem || coded;
     std::string entries;
@@ -321,6 +329,9 @@ std::string TargetReport(const FirmwareStats& stats, ColorDepth depth, const Hea
     out += "compressed: " + std::to_string(stats.coded_bytes) + " bytes for " + std::to_string(stats.values.declared) +
            " values\n";
   out += "host, ARM Cortex-M: " + std::to_string(arm) + " bytes of flash: fits\n";
+  if (!options.final_break && options.guard.empty())
+    out += "clang, C with -pedantic: no line break at the end, as the window writes the file: does not compile with "
+           "-Werror (any declaration option, --eol crlf say, adds one)\n";
   // The legacy wide type is 16 bits on AVR: a larger value does not compile under -Werror.
   const bool cut = !coded && options.form == ElementForm::Legacy && !InfoOf(depth).legacy_bytes && stats.values.over_16_bits > 0;
   struct Avr { const char* name; std::int64_t flash, ram; bool far; };

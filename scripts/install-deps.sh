@@ -15,7 +15,7 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
-  gcc-avr avr-libc binutils-avr clang-14 simavr gcc-arm-none-eabi libnewlib-arm-none-eabi
+  gcc-avr avr-libc binutils-avr clang-14 simavr gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-newlib
   acl
   imagemagick python3-numpy
   scdoc dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
