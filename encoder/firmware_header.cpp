@@ -67,11 +67,6 @@ int AvrElementBytes(ColorDepth depth, ElementForm form, bool coded) {
 
 namespace {
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // One array as written: its elements (values or coded bytes) and how many
 // parts AVR needs for them.
 struct Written {

@@ -26,12 +26,12 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
   return FormatHeader(viewport, settings, HeaderOptions{}, nullptr, column_done);
 }
 
-namespace {
-
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
 }
+
+namespace {
 
 // Columns of the grid and samples in each, or the drawing area's width and
 // height: the array's lines and their length.

@@ -51,6 +51,9 @@ struct HeaderOptions {
   bool compress = false;                       // run-length coded (encoder/firmware_header.h)
 };
 
+/// text in capitals, as an array name is in its defines (PHOTOS_WIDTH).
+std::string Upper(std::string text);
+
 /// The description line for an array of count elements, without its end:
 /// "/* pixolan: depth=16 ... elements=N" (the caller adds fields and " */").
 std::string DescriptionFields(const Viewport& viewport, ColorDepth depth, const HeaderOptions& options, std::int64_t count);
