@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   viewport.SetOuterWidth(cl.outer_width);
   LoadResult loaded;
   // Loads picture (none: the built-in sample) into the viewport; false after saying why not.
-  auto load = [&](const std::optional<std::string>& picture) {
+  auto load = [&](const std::optional<std::string>& picture, int frame = kStillPicture) {
     if (!picture) {
       viewport.SetPicture(SamplePicture());
       return true;
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     const Placement placement = PlacementFor(cl, viewport);
     loaded = *picture == "-" ? LoadPictureStream(STDIN_FILENO, "standard input", viewport.GetBackground(), region, {},
                                                  placement)
-                             : LoadPicture(*picture, viewport.GetBackground(), region, {}, placement);
+                             : LoadPicture(*picture, viewport.GetBackground(), region, {}, placement, frame);
     if (!loaded.Ok()) {
       PrintError("pixolan-encode: " + loaded.error + '\n');
       return false;
@@ -109,13 +109,22 @@ int main(int argc, char** argv) {
   if (FirmwareForm(cl)) {
     // One picture at a time: only its packed values are kept.
     std::vector<NamedArray> arrays;
-    for (std::size_t i = 0; i < std::max<std::size_t>(cl.pictures.size(), 1); ++i) {
+    std::vector<int> delays_ms;
+    if (cl.frames) {
+      // Each frame is decoded by a run of its own, which also counts them.
+      for (int frame = 0; frame == 0 || frame < loaded.frames; ++frame) {
+        if (!load(cl.picture, frame)) return 1;
+        arrays.push_back({cl.header.name + "_frame" + std::to_string(frame), PackedArray(viewport, cl.settings, cl.header)});
+        delays_ms.push_back(loaded.delay_ms);
+      }
+    }
+    for (std::size_t i = 0; !cl.frames && i < std::max<std::size_t>(cl.pictures.size(), 1); ++i) {
       if (!load(cl.pictures.empty() ? std::nullopt : std::optional<std::string>(cl.pictures[i]))) return 1;
       arrays.push_back({cl.names[i], PackedArray(viewport, cl.settings, cl.header)});
     }
     if (cl.binary) return save(cl.output, BinaryFile(arrays, cl.settings.depth, cl.header)) ? 0 : 1;
     const std::string header_name = std::filesystem::path(cl.output).filename().string();
-    const FirmwareText text = FormatFirmware(arrays, viewport, cl.settings, cl.header, header_name);
+    const FirmwareText text = FormatFirmware(arrays, viewport, cl.settings, cl.header, header_name, delays_ms);
     // The definition first: a header without it would not link.
     if (cl.source && !save(*cl.source, text.source)) return 1;
     if (!save(cl.output, text.header)) return 1;

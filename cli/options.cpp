@@ -253,6 +253,11 @@ const Option<Parsing> kOptions[] = {
        p.cl.header.compress = true;
        return Declaring(p);
      }},
+    {{"frames", 0, nullptr, "every frame of an animated GIF or WebP, with their delays"},
+     [](Parsing& p, const GivenOption&) {
+       p.cl.frames = true;
+       return Declaring(p);
+     }},
     {{"format", 0, "F", "header (default) or bin: the packed values as little-endian bytes", "needs header or bin"},
      [](Parsing& p, const GivenOption& o) -> std::string {
        if (o.value != "header" && o.value != "bin") return "unknown format '" + o.value + "': use header or bin";
@@ -295,7 +300,9 @@ std::string Usage() {
          "array Photos, exactly as Pixolan's Encode button does; the declaration\n"
          "options change how the array is declared. Turns and flips apply in the\n"
          "order given, before the picture is placed. Several PICTUREs give one array\n"
-         "each, named after its file, and a table of them named by --name.\n"
+         "each, named after its file, and a table of them named by --name; --frames\n"
+         "gives one array for each frame of an animation, a table of them and their\n"
+         "delays.\n"
          "\n" +
          OptionHelp(SpecsOf<Parsing>(kOptions));
 }
@@ -328,7 +335,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   cl.header.describe = p.declaration_options;
   if (cl.header.layout == Layout::Rows && cl.settings.remove)
     return fail("--remove cannot be used with --layout rows: each left-out sample would move every pixel after it");
-  if (cl.settings.remove && (cl.header.compress || cl.pictures.size() > 1))
+  if (cl.frames && (cl.pictures.size() != 1 || cl.pictures[0] == "-"))
+    return fail("--frames needs one picture file: each frame is read from it anew");
+  if (cl.settings.remove && (cl.header.compress || cl.pictures.size() > 1 || cl.frames))
     return fail("--remove works on one uncompressed picture: a left-out sample would move every one after it");
   if (cl.binary && (cl.source || p.guard || cl.header.progmem || !cl.header.section.empty() || cl.settings.remove))
     return fail("--format bin writes values only: no --source, --guard, --progmem, --section or --remove");
@@ -351,7 +360,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 bool FirmwareForm(const CommandLine& cl) {
-  return cl.binary || cl.pictures.size() > 1 || cl.header.progmem || cl.header.compress;
+  return cl.binary || cl.pictures.size() > 1 || cl.frames || cl.header.progmem || cl.header.compress;
 }
 
 std::vector<std::string> ArrayNames(const std::vector<std::string>& paths, const std::string& table) {

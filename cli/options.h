@@ -17,6 +17,7 @@ struct CommandLine {
   std::vector<std::string> pictures;   // every PICTURE given, picture being the first
   std::vector<std::string> names;      // the arrays' names, one per picture
   bool binary = false;                 // --format bin: the packed values as bytes
+  bool frames = false;                 // every frame of the picture, with their delays
   float outer_width = kNarrowWidthTwips;
   EncodeSettings settings;             // the window's initial settings
   HeaderOptions header;                // the window's declaration unless asked

@@ -191,7 +191,7 @@ std::string RleDecoder(const std::string& eol) {
 
 FirmwareText FormatFirmware(const std::vector<NamedArray>& arrays, const Viewport& viewport,
                             const EncodeSettings& settings, const HeaderOptions& options,
-                            const std::string& header_name) {
+                            const std::string& header_name, const std::vector<int>& delays_ms) {
   const std::string eol = options.lf ? "\n" : "\r\n";
   const ColorDepth depth = settings.depth;
   const bool coded = options.compress;
@@ -202,7 +202,8 @@ FirmwareText FormatFirmware(const std::vector<NamedArray>& arrays, const Viewpor
                                      : static_cast<std::size_t>(options.layout == Layout::Rows
                                                                     ? viewport.DrawingWidth()
                                                                     : static_cast<int>(viewport.OuterHeight() / kTwipsPerPixel));
-  const bool several = arrays.size() > 1;
+  const bool frames = !delays_ms.empty();
+  const bool several = arrays.size() > 1 || frames;
   // Split only where the parts are read from program memory: elsewhere an
   // array on AVR is in RAM, which could not hold it anyway.
   const std::size_t part_size = options.progmem ? static_cast<std::size_t>(kAvrObjectBytes / avr_bytes) : SIZE_MAX;
@@ -278,7 +279,7 @@ FirmwareText FormatFirmware(const std::vector<NamedArray>& arrays, const Viewpor
       h += ArrayDefines(viewport, options, table, count);
       if (coded) h += "#define " + Upper(table) + "_VALUE_BYTES " + std::to_string(StoredValueBytes(depth)) + eol;
     }
-    h += "#define " + Upper(table) + "_PICTURES " + std::to_string(written.size()) + eol;
+    h += "#define " + Upper(table) + (frames ? "_FRAMES " : "_PICTURES ") + std::to_string(written.size()) + eol;
     const bool accessors = options.progmem || coded;
     std::string entries;
     for (const Written& w : written) entries += (accessors ? w.name + "_at" : w.name) + (&w == &written.back() ? "" : ",");
@@ -290,6 +291,19 @@ FirmwareText FormatFirmware(const std::vector<NamedArray>& arrays, const Viewpor
       src += declarator + "={" + entries + "};" + eol;
     } else {
       h += storage + declarator + "={" + entries + "};" + eol;
+    }
+    if (frames) {
+      const int longest = *std::max_element(delays_ms.begin(), delays_ms.end());
+      std::string delays;
+      for (const int d : delays_ms) delays += (delays.empty() ? "" : ",") + std::to_string(d);
+      const std::string delay_declarator = std::string(longest > 0xFFFF ? "uint32_t" : "uint16_t") + " const " +
+                                           table + "_delays_ms[" + std::to_string(delays_ms.size()) + "]";
+      if (options.declaration_only) {
+        h += "extern " + delay_declarator + ";" + eol;
+        src += delay_declarator + "={" + delays + "};" + eol;
+      } else {
+        h += storage + delay_declarator + "={" + delays + "};" + eol;
+      }
     }
   }
   if (!options.guard.empty()) h += "#endif" + eol;

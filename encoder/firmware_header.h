@@ -61,10 +61,12 @@ struct FirmwareText {
 /// The header (and source) for arrays, each one picture of the viewport's
 /// size. Several arrays get a table named options.name with NAME_PICTURES
 /// entries: pointers to the arrays, or with --progmem or --compress their
-/// accessors. header_name is what the source includes.
+/// accessors. header_name is what the source includes. With delays (one per
+/// array, in milliseconds) the arrays are an animation's frames: the table
+/// has NAME_FRAMES entries, and NAME_delays_ms gives how long each shows.
 FirmwareText FormatFirmware(const std::vector<NamedArray>& arrays, const Viewport& viewport,
                             const EncodeSettings& settings, const HeaderOptions& options,
-                            const std::string& header_name = "");
+                            const std::string& header_name = "", const std::vector<int>& delays_ms = {});
 
 /// --format bin: every value of every array in turn, little-endian in
 /// StoredValueBytes (big-endian two-byte values with swap: the bytes come

@@ -12,9 +12,9 @@
 namespace pixolan {
 namespace {
 
-constexpr std::uint32_t kMagic = 0x33584950;  // "PIX3"
+constexpr std::uint32_t kMagic = 0x34584950;  // "PIX4"
 enum Kind : std::uint32_t { kPixels = 1, kError = 2 };
-constexpr std::size_t kHeaderWords = 9;
+constexpr std::size_t kHeaderWords = 11;
 constexpr std::size_t kHeaderBytes = kHeaderWords * sizeof(std::uint32_t);
 constexpr double kScaleUnit = 1e6;
 
@@ -32,6 +32,8 @@ bool WriteOutcome(int fd, const DecodeOutcome& outcome) {
                                             ok ? std::uint32_t(p.picture_width) : 0,
                                             ok ? std::uint32_t(p.picture_height) : 0,
                                             ok ? std::uint32_t(std::lround(outcome.scale * kScaleUnit)) : 0,
+                                            ok ? std::uint32_t(outcome.frames) : 0,
+                                            ok ? std::uint32_t(outcome.delay_ms) : 0,
                                             std::uint32_t(text.size()),
                                             std::uint32_t(note.size())};
   const std::string_view pixels(reinterpret_cast<const char*>(p.rgba.data()), ok ? p.rgba.size() : 0);
@@ -48,14 +50,17 @@ bool ParseOutcome(const std::string& wire, const Region& region, DecodeOutcome& 
   std::uint32_t head[kHeaderWords];
   if (wire.size() < kHeaderBytes) return false;
   std::memcpy(head, wire.data(), kHeaderBytes);
-  const auto [magic, kind, width, height, picture_width, picture_height, scale, text_size, note_size] = head;
-  if (magic != kMagic || text_size > kMaxErrorBytes || note_size > kMaxErrorBytes) return false;
+  const auto [magic, kind, width, height, picture_width, picture_height, scale, frames, delay_ms, text_size, note_size] =
+      head;
+  if (magic != kMagic || text_size > kMaxErrorBytes || note_size > kMaxErrorBytes || frames > kMaxFrames ||
+      delay_ms > INT32_MAX)
+    return false;
   const std::size_t payload = wire.size() - kHeaderBytes;
   if (payload < note_size) return false;
   const std::string_view body = std::string_view(wire).substr(kHeaderBytes, payload - note_size);
   const std::string note(wire.end() - std::ptrdiff_t(note_size), wire.end());
   if (kind == kError) {
-    if (width != 0 || height != 0 || picture_width != 0 || picture_height != 0 || text_size == 0 ||
+    if (width != 0 || height != 0 || picture_width != 0 || picture_height != 0 || frames != 0 || text_size == 0 ||
         body.size() != text_size)
       return false;
     outcome = {{}, std::string(body), {}};
@@ -73,6 +78,8 @@ bool ParseOutcome(const std::string& wire, const Region& region, DecodeOutcome& 
   outcome.warning = body.substr(pixel_bytes);
   outcome.note = note;
   outcome.scale = scale / kScaleUnit;
+  outcome.frames = int(frames);
+  outcome.delay_ms = int(delay_ms);
   return true;
 }
 

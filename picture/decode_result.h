@@ -2,14 +2,14 @@
 #pragma once
 // What a decoding process sends back on its result pipe: a fixed header of
 // 32-bit words in this machine's order,
-//   magic "PIX3", kind, width, height, picture width, picture height, scale in
-//   millionths, text length, note length,
+//   magic "PIX4", kind, width, height, picture width, picture height, scale in
+//   millionths, frames, delay in milliseconds, text length, note length,
 // then for kind 1 the RGBA pixels (width x height, the region's part) followed
 // by the warning text (text length bytes, often none), and for kind 2 only
 // the error text; after either, the note (about the decoding program itself,
 // such as a sandbox it could not set up; usually none). Picture width and
 // height are the whole picture's, 0 with an error; the scale is 1000000 for a
-// region read.
+// region read; frames is 0 unless a frame was asked for.
 
 #include <cstddef>
 #include <string>

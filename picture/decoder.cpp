@@ -80,6 +80,29 @@ DecodeOutcome PlacedRead::Finish(RgbaPixels pixels) {
   return outcome;
 }
 
+DecodeOutcome FromWholePicture(const RgbaPixels& whole, Bytes file, const Region& region, const DecodeLimits& limits,
+                               const Placement& placement) {
+  PlacedRead placed;
+  if (std::string refusal = placed.Plan(file, placement, region, whole.width, whole.height); !refusal.empty())
+    return {{}, refusal};
+  const std::size_t row_bytes = static_cast<std::size_t>(whole.width) * 4;
+  if (placed.plan.scaled) {
+    const std::int64_t needed = static_cast<std::int64_t>(whole.rgba.size()) + placed.BytesNeeded(whole.width);
+    if (needed > limits.max_bytes) return {{}, TooLarge(whole.width, whole.height, needed, limits)};
+    PictureReducer& reducer = placed.Start({0, 0, whole.width, whole.height}, whole.width, whole.height);
+    for (int y = reducer.FirstRow(); y < reducer.EndRow(); ++y)
+      reducer.AddRow(y, &whole.rgba[static_cast<std::size_t>(y) * row_bytes]);
+    return placed.Finish();
+  }
+  const Region kept = ClipRegion(placed.StoredRegion(), whole.width, whole.height);
+  RgbaPixels pixels = RegionPixels(kept, whole.width, whole.height);
+  for (int row = 0; row < pixels.height; ++row)
+    std::memcpy(&pixels.rgba[static_cast<std::size_t>(row) * pixels.width * 4],
+                &whole.rgba[static_cast<std::size_t>(kept.y + row) * row_bytes + static_cast<std::size_t>(kept.x) * 4],
+                static_cast<std::size_t>(pixels.width) * 4);
+  return placed.Finish(std::move(pixels));
+}
+
 void ReleaseFilePages(Bytes file, const DecodeLimits& limits) {
   if (!limits.file_mapped) return;
   const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));

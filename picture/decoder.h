@@ -49,8 +49,16 @@ struct DecodeOutcome {
   std::string warning;
   std::string note;  // about the decoding program, not the picture: said once, on standard error
   double scale = 1;  // what a placement scaled the picture by (1 for a region read)
+  int frames = 0;    // with a frame asked for: how many the picture has (1 for a still picture)
+  int delay_ms = 0;  // with a frame asked for: how long it shows, as stored
   bool Ok() const { return error.empty(); }
 };
+
+/// The frame index that asks for the picture as a still: its first frame,
+/// nothing past it read or counted.
+inline constexpr int kStillPicture = -1;
+/// Most frames an animation may have: more is refused, not cut short.
+inline constexpr int kMaxFrames = 1000;
 
 enum class PictureFormat { Unknown, Jpeg, Png, Bmp, Tiff, Gif, Webp };
 
@@ -66,6 +74,19 @@ DecodeOutcome DecodeBmp(Bytes file, const Region& region, const DecodeLimits& li
 DecodeOutcome DecodeTiff(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement = {});
 DecodeOutcome DecodeGif(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement = {});
 DecodeOutcome DecodeWebp(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement = {});
+
+/// Frame number frame (from 0) of an animated GIF or WebP, composed on its
+/// canvas as a browser shows it, as a region or placed; with how many frames
+/// the picture has and the frame's delay.
+DecodeOutcome DecodeGifFrame(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement,
+                             int frame);
+DecodeOutcome DecodeWebpFrame(Bytes file, const Region& region, const DecodeLimits& limits, const Placement& placement,
+                              int frame);
+
+/// A picture decoded whole (an animation's canvas) as the outcome a decoder
+/// gives: region cut out, or every row through the placement.
+DecodeOutcome FromWholePicture(const RgbaPixels& whole, Bytes file, const Region& region, const DecodeLimits& limits,
+                               const Placement& placement);
 
 /// The EXIF orientation tag (1 to 8) of a JPEG, PNG, WebP or TIFF; 1 (upright) when there is none.
 int ExifOrientation(Bytes file);

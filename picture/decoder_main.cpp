@@ -6,4 +6,10 @@
 
 #include "picture/decoder_process.h"
 
-int main(int argc, char** argv) { return pixolan::RunDecoder(argc, argv, pixolan::PIXOLAN_DECODE); }
+int main(int argc, char** argv) {
+#ifdef PIXOLAN_DECODE_FRAME
+  return pixolan::RunDecoder(argc, argv, pixolan::PIXOLAN_DECODE, {}, pixolan::PIXOLAN_DECODE_FRAME);
+#else
+  return pixolan::RunDecoder(argc, argv, pixolan::PIXOLAN_DECODE);
+#endif
+}

@@ -106,12 +106,17 @@ void AnswerDescriptorStat(int, siginfo_t* info, void* context) {
 // The reader sees a short result as no result: nothing to do when this fails.
 void SendResult(const DecodeOutcome& outcome) { (void)WriteOutcome(kResultFd, outcome); }
 
-DecodeOutcome DecodeGuarded(const DecodeFunction& decode, Bytes file, const Region& region,
-                            const Placement& placement) {
+DecodeOutcome DecodeGuarded(const DecodeFunction& decode, const FrameFunction& frames, Bytes file,
+                            const Region& region, const Placement& placement, int frame) {
   try {
     DecodeLimits limits;
     limits.file_mapped = true;
-    return decode(file, region, limits, placement);
+    if (frame == kStillPicture) return decode(file, region, limits, placement);
+    if (frames) return frames(file, region, limits, placement, frame);
+    if (frame > 0) return {{}, "the picture has 1 frame"};
+    DecodeOutcome still = decode(file, region, limits, placement);
+    still.frames = 1;
+    return still;
   } catch (const std::bad_alloc&) {
     return {{}, "decoding needed more memory than a picture may use"};
   } catch (const std::exception& e) {
@@ -190,8 +195,15 @@ std::string InstallSyscallFilter() {
   return failed == 0 ? std::string() : std::strerror(-failed);
 }
 
-int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const PrepareFunction& prepare) {
+int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const PrepareFunction& prepare,
+               const FrameFunction& frames) {
   FollowParent();
+  int frame = kStillPicture;
+  if (argc > 2 && std::strcmp(argv[1], "--frame") == 0) {
+    if (!ParseInt(argv[2], frame) || frame >= kMaxFrames) argc = 0;  // a usage error below
+    argv += 2;
+    argc = std::max(argc - 2, 0);
+  }
   Placement placement;
   if (argc > 2 && std::strcmp(argv[1], "--place") == 0) {
     const std::optional<Placement> parsed = ParsePlacement(argv[2]);
@@ -204,7 +216,7 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
   if (argc < 5 || !ParseInt(argv[1], region.x) || !ParseInt(argv[2], region.y) || !ParseInt(argv[3], region.width) ||
       !ParseInt(argv[4], region.height)) {
     (void)WriteAll(STDERR_FILENO,
-                   "usage: pixolan-picture-decoder-FORMAT [--place PLACEMENT] X Y WIDTH HEIGHT <picture >result\n");
+                   "usage: pixolan-picture-decoder-FORMAT [--frame N] [--place PLACEMENT] X Y WIDTH HEIGHT <picture >result\n");
     return 2;
   }
   struct stat st {};
@@ -234,7 +246,7 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
   // the loader tells the user, since this process's standard error is not
   // theirs.
   const std::string refused = InstallSyscallFilter();
-  DecodeOutcome outcome = DecodeGuarded(decode, file, region, placement);
+  DecodeOutcome outcome = DecodeGuarded(decode, frames, file, region, placement, frame);
   if (!refused.empty())
     outcome.note = "no system-call filter for the decoding programs (" + refused +
                    "); pictures are decoded under resource limits alone";

@@ -2,11 +2,13 @@
 #pragma once
 // The decoding process's side: limits, system-call filter, one decode, one
 // result. Programs built on RunDecoder are started by picture_loader with
-//   PROGRAM [--place PLACEMENT] X Y WIDTH HEIGHT [EXTRA...]
+//   PROGRAM [--frame N] [--place PLACEMENT] X Y WIDTH HEIGHT
 // the picture open on standard input, the result pipe on standard output,
 // standard error on /dev/null, and an environment holding only the
 // starter's pid (below). PLACEMENT is PlacementText's word
-// (model/placement.h), left out for a plain region read.
+// (model/placement.h), left out for a plain region read. --frame asks for
+// frame N (from 0) of an animation and for the count of its frames. A
+// stand-in decoder in the tests takes its behaviour after the region.
 
 #include <functional>
 #include <string>
@@ -20,6 +22,8 @@ namespace pixolan {
 inline constexpr const char* kParentPidVariable = "PIXOLAN_PARENT_PID";
 
 using DecodeFunction = std::function<DecodeOutcome(Bytes, const Region&, const DecodeLimits&, const Placement&)>;
+using FrameFunction =
+    std::function<DecodeOutcome(Bytes, const Region&, const DecodeLimits&, const Placement&, int frame)>;
 /// Runs before the system-call filter, while files can still be opened
 /// (a plugin loaded, say); it must not read the picture.
 using PrepareFunction = std::function<void(Bytes, const Region&, const DecodeLimits&)>;
@@ -39,6 +43,8 @@ void LimitResources(const ResourceLimits& limits = {});
 std::string InstallSyscallFilter();
 
 /// The whole life of a decoding process; returns its exit status.
-int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const PrepareFunction& prepare = {});
+/// A program without a frame function reads every picture as one frame.
+int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const PrepareFunction& prepare = {},
+               const FrameFunction& frames = {});
 
 }  // namespace pixolan

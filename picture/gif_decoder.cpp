@@ -68,6 +68,103 @@ void Put(std::uint8_t* pixel, std::uint32_t color) {
   pixel[3] = static_cast<std::uint8_t>(color >> 24);
 }
 
+// What a graphic control block says about the frame after it.
+struct FrameControl {
+  int transparent = -1;
+  int disposal = 0;  // after the frame: 2 clears its place, 3 restores what it covered
+  int delay_ms = 0;
+};
+
+enum class Next { Image, End, Error };
+
+// Reads up to the next frame's descriptor, taking its graphic control.
+Next NextImage(GifFileType* gif, FrameControl& control) {
+  control = {};
+  for (;;) {
+    GifRecordType record = UNDEFINED_RECORD_TYPE;
+    if (DGifGetRecordType(gif, &record) == GIF_ERROR) return Next::Error;
+    if (record == TERMINATE_RECORD_TYPE) return Next::End;
+    if (record == IMAGE_DESC_RECORD_TYPE) return DGifGetImageDesc(gif) == GIF_ERROR ? Next::Error : Next::Image;
+    if (record != EXTENSION_RECORD_TYPE) continue;
+    int code = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return Next::Error;
+    if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4) {
+      control.transparent = (block[1] & 1) ? block[4] : -1;
+      control.disposal = (block[1] >> 2) & 7;
+      control.delay_ms = (block[2] | block[3] << 8) * 10;
+    }
+    while (block) {
+      if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return Next::Error;
+    }
+  }
+}
+
+// Passes over a frame's coded data without decoding it.
+bool SkipImage(GifFileType* gif) {
+  int code_size = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetCode(gif, &code_size, &block) == GIF_ERROR) return false;
+  while (block) {
+    if (DGifGetCodeNext(gif, &block) == GIF_ERROR) return false;
+  }
+  return true;
+}
+
+// Qt's screen, from the first frame: a huge one is not believed unless the
+// frame is huge too, and a missing one is the frame's extent.
+std::pair<std::int64_t, std::int64_t> Screen(const GifFileType* gif) {
+  const GifImageDesc& frame = gif->Image;
+  std::int64_t width = gif->SWidth, height = gif->SHeight;
+  if (width / 10 > std::max(frame.Width, 16384)) width = 0;
+  if (height / 10 > std::max(frame.Height, 16384)) height = 0;
+  if (width <= 0) width = std::int64_t{frame.Left} + frame.Width;
+  if (height <= 0) height = std::int64_t{frame.Top} + frame.Height;
+  return {width, height};
+}
+
+// Frame rows in the order they are stored.
+std::vector<int> RowOrder(const GifImageDesc& frame) {
+  std::vector<int> order;
+  if (frame.Interlace) {
+    for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+      for (int row = start; row < frame.Height; row += step) order.push_back(row);
+  } else {
+    for (int row = 0; row < frame.Height; ++row) order.push_back(row);
+  }
+  return order;
+}
+
+// The place a frame takes on the canvas.
+Region FrameArea(const GifImageDesc& frame, const RgbaPixels& canvas) {
+  const int left = std::clamp(frame.Left, 0, canvas.width), top = std::clamp(frame.Top, 0, canvas.height);
+  const int right = static_cast<int>(std::clamp<std::int64_t>(std::int64_t{frame.Left} + frame.Width, left, canvas.width));
+  const int bottom = static_cast<int>(std::clamp<std::int64_t>(std::int64_t{frame.Top} + frame.Height, top, canvas.height));
+  return {left, top, right - left, bottom - top};
+}
+
+// A later frame drawn over the canvas; a damaged one as far as it arrived.
+void DrawFrame(GifFileType* gif, Bytes file, int transparent, RgbaPixels& canvas) {
+  const GifImageDesc& frame = gif->Image;
+  Palette palette;
+  palette.map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
+  palette.count = frame.ColorMap ? frame.ColorMap->ColorCount : 2 << (file.size() > 10 ? file[10] & 7 : 0);
+  palette.transparent = transparent;
+  palette.has_alpha = true;
+  const Region area = FrameArea(frame, canvas);
+  std::vector<GifPixelType> line(static_cast<std::size_t>(std::max(frame.Width, 1)));
+  for (const int row : RowOrder(frame)) {
+    if (DGifGetLine(gif, line.data(), frame.Width) == GIF_ERROR) return;
+    const std::int64_t y = std::int64_t{frame.Top} + row;
+    if (y < area.y || y >= area.y + area.height) continue;
+    std::uint8_t* out = &canvas.rgba[static_cast<std::size_t>(y * canvas.width) * 4];
+    for (int x = area.x; x < area.x + area.width; ++x) {
+      const int index = line[static_cast<std::size_t>(x - frame.Left)];
+      if (index != transparent) Put(out + static_cast<std::size_t>(x) * 4, palette.Color(index));
+    }
+  }
+}
+
 // The placed read: every screen row in turn, the canvas with the frame's row
 // on it, to the reducer. An interlaced frame is gathered whole first (the
 // memory it forces was limited before).
@@ -126,31 +223,16 @@ DecodeOutcome DecodeGif(Bytes file, const Region& asked, const DecodeLimits& lim
   GifFileType* gif = session.gif;
 
   // The first frame and the transparency its graphic control block sets.
-  int transparent = -1;
-  for (;;) {
-    GifRecordType record = UNDEFINED_RECORD_TYPE;
-    if (DGifGetRecordType(gif, &record) == GIF_ERROR) return {{}, Failure(gif->Error)};
-    if (record == TERMINATE_RECORD_TYPE) return {{}, "the file holds no picture"};
-    if (record == IMAGE_DESC_RECORD_TYPE) break;
-    if (record != EXTENSION_RECORD_TYPE) continue;
-    int code = 0;
-    GifByteType* block = nullptr;
-    if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return {{}, Failure(gif->Error)};
-    if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4) transparent = (block[1] & 1) ? block[4] : -1;
-    while (block) {
-      if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return {{}, Failure(gif->Error)};
-    }
+  FrameControl control;
+  switch (NextImage(gif, control)) {
+    case Next::Image: break;
+    case Next::End: return {{}, "the file holds no picture"};
+    case Next::Error: return {{}, Failure(gif->Error)};
   }
-  if (DGifGetImageDesc(gif) == GIF_ERROR) return {{}, Failure(gif->Error)};
+  const int transparent = control.transparent;
   const GifImageDesc& frame = gif->Image;
 
-  // Qt's screen: a huge one is not believed unless the frame is huge too, and
-  // a missing one is the frame's extent.
-  std::int64_t screen_width = gif->SWidth, screen_height = gif->SHeight;
-  if (screen_width / 10 > std::max(frame.Width, 16384)) screen_width = 0;
-  if (screen_height / 10 > std::max(frame.Height, 16384)) screen_height = 0;
-  if (screen_width <= 0) screen_width = std::int64_t{frame.Left} + frame.Width;
-  if (screen_height <= 0) screen_height = std::int64_t{frame.Top} + frame.Height;
+  const auto [screen_width, screen_height] = Screen(gif);
 
   // Qt holds the whole screen; an interlaced frame's last pass reaches the
   // top rows, so all of it is decoded to get them.
@@ -225,6 +307,71 @@ DecodeOutcome DecodeGif(Bytes file, const Region& asked, const DecodeLimits& lim
     }
   }
   return placed.Finish(std::move(pixels));
+}
+
+DecodeOutcome DecodeGifFrame(Bytes file, const Region& asked, const DecodeLimits& limits, const Placement& placement,
+                             int wanted) {
+  MemoryFile memory{file};
+  Session session;
+  int error = 0;
+  session.gif = DGifOpen(&memory, Read, &error);
+  if (!session.gif) return {{}, Failure(error)};
+  GifFileType* gif = session.gif;
+  FrameControl control;
+  const Next first = NextImage(gif, control);
+  if (first != Next::Image) return {{}, first == Next::End ? "the file holds no picture" : Failure(gif->Error)};
+
+  // The first frame is the still picture; later ones are drawn over it in
+  // turn, each frame's disposal applied before the next, as browsers do.
+  DecodeOutcome outcome;
+  int delay_ms = control.delay_ms;
+  if (wanted == 0) {
+    outcome = DecodeGif(file, asked, limits, placement);
+    if (!outcome.Ok()) return outcome;
+    if (!SkipImage(gif)) return {{}, Failure(gif->Error)};
+  } else {
+    const auto [width, height] = Screen(gif);
+    const std::int64_t needed = width * height * 4 * 3 + gif->Image.Width;
+    if (needed > limits.max_bytes) return {{}, TooLarge(width, height, needed, limits)};
+    DecodeOutcome still = DecodeGif(file, {0, 0, static_cast<int>(width), static_cast<int>(height)}, limits);
+    if (!still.Ok()) return still;
+    RgbaPixels canvas = std::move(still.pixels);
+    std::vector<std::uint8_t> before;  // the canvas under a frame that restores it
+    for (int frame = 0; frame < wanted; ++frame) {
+      const Region area = FrameArea(gif->Image, canvas);
+      // Before the first frame there was nothing: restoring that clears.
+      const int disposal = frame == 0 && control.disposal == 3 ? 2 : control.disposal;
+      if (disposal == 3) before = canvas.rgba;
+      if (frame == 0) {
+        if (!SkipImage(gif)) return {{}, Failure(gif->Error)};
+      } else {
+        DrawFrame(gif, file, control.transparent, canvas);
+      }
+      const Next next = NextImage(gif, control);
+      if (next == Next::Error) return {{}, Failure(gif->Error)};
+      if (next == Next::End)
+        return {{}, "the picture has " + std::to_string(frame + 1) + (frame == 0 ? " frame" : " frames")};
+      for (int y = area.y; y < area.y + area.height && (disposal == 2 || disposal == 3); ++y) {
+        const std::size_t at = (static_cast<std::size_t>(y) * canvas.width + area.x) * 4;
+        const std::size_t bytes = static_cast<std::size_t>(area.width) * 4;
+        if (disposal == 2) std::memset(&canvas.rgba[at], 0, bytes);
+        else std::memcpy(&canvas.rgba[at], &before[at], bytes);
+      }
+    }
+    DrawFrame(gif, file, control.transparent, canvas);
+    delay_ms = control.delay_ms;
+    outcome = FromWholePicture(canvas, file, asked, limits, placement);
+    if (!outcome.Ok()) return outcome;
+    outcome.pixels.picture_width = canvas.width;
+    outcome.pixels.picture_height = canvas.height;
+  }
+  // The frames after it are counted, not decoded.
+  int frames = wanted + 1;
+  while (NextImage(gif, control) == Next::Image && SkipImage(gif))
+    if (++frames > kMaxFrames) return {{}, "the picture has more than " + std::to_string(kMaxFrames) + " frames"};
+  outcome.frames = frames;
+  outcome.delay_ms = delay_ms;
+  return outcome;
 }
 
 }  // namespace pixolan

@@ -171,7 +171,7 @@ std::string TimeReason(std::chrono::seconds deadline) {
 /// The picture (a regular file open at picture_fd) decoded by a process of
 /// its own, composited over background.
 LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue background, const Region& asked,
-                           const DecoderProgram& program, const Placement& placement) {
+                           const DecoderProgram& program, const Placement& placement, int frame = kStillPicture) {
   std::uint8_t head[16] = {};
   const ssize_t head_size = ::pread(picture_fd, head, sizeof head, 0);
   if (head_size < 0) return LoadFailure(name, Errno());
@@ -187,6 +187,7 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
   result_write.Lift();
 
   std::vector<std::string> args = {executable};
+  if (frame != kStillPicture) args.insert(args.end(), {"--frame", std::to_string(frame)});
   if (!placement.IsPlain()) args.insert(args.end(), {"--place", PlacementText(placement)});
   args.insert(args.end(), {std::to_string(asked.x), std::to_string(asked.y), std::to_string(asked.width),
                            std::to_string(asked.height)});
@@ -245,7 +246,8 @@ LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue b
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && parsed) {
     if (!outcome.Ok()) return LoadFailure(name, outcome.error);
     return {Composite(outcome.pixels, background), {}, outcome.warning.empty() ? "" : name + ": " + outcome.warning,
-            outcome.pixels.picture_width, outcome.pixels.picture_height, outcome.scale};
+            outcome.pixels.picture_width, outcome.pixels.picture_height, outcome.scale, outcome.frames,
+            outcome.delay_ms};
   }
   if (WIFSIGNALED(status)) {
     switch (WTERMSIG(status)) {
@@ -267,7 +269,7 @@ LoadResult LoadFailure(const std::string& path, const std::string& reason) {
 }
 
 LoadResult LoadPicture(const std::string& path, ColorValue background, const Region& region,
-                       const DecoderProgram& program, const Placement& placement) {
+                       const DecoderProgram& program, const Placement& placement, int frame) {
   // Non-blocking, so that opening a named pipe cannot wait for a writer.
   Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (file.Get() < 0) return LoadFailure(path, Errno());
@@ -276,7 +278,7 @@ LoadResult LoadPicture(const std::string& path, ColorValue background, const Reg
   if (::fstat(file.Get(), &st) != 0) return LoadFailure(path, Errno());
   if (!S_ISREG(st.st_mode)) return LoadFailure(path, "not a regular file");
   if (st.st_size == 0) return LoadFailure(path, "the file is empty");
-  return DecodeInProcess(file.Get(), path, background, region, program, placement);
+  return DecodeInProcess(file.Get(), path, background, region, program, placement, frame);
 }
 
 LoadResult LoadPictureStream(int fd, const std::string& name, ColorValue background, const Region& region,

@@ -19,6 +19,8 @@ struct LoadResult {
   std::string warning;  // names the file and what was not read, for a picture loaded in part
   int picture_width = 0, picture_height = 0;  // of the whole picture, of which picture is the region
   double scale = 1;  // what a placement shrank or enlarged the picture by
+  int frames = 0;    // when a frame was asked for: the animation's frames (1 for a still picture)
+  int delay_ms = 0;  // and how long that frame shows, as stored
   bool Ok() const { return error.empty(); }
 };
 
@@ -46,8 +48,11 @@ struct DecoderProgram {
 /// in it). Alpha is composited over background. Only region (in pixels of
 /// the turned picture) is kept by an Actual placement.
 /// Blocks until the decoding process is done (at most program.deadline).
+/// A frame other than kStillPicture asks for that frame of an animation
+/// (decoder.h), with the count of frames.
 LoadResult LoadPicture(const std::string& path, ColorValue background = kDefaultBackground, const Region& region = {},
-                       const DecoderProgram& program = {}, const Placement& placement = {});
+                       const DecoderProgram& program = {}, const Placement& placement = {},
+                       int frame = kStillPicture);
 
 /// The window's load: as above, placed into the drawing area the placement
 /// names; an Actual placement keeps the widest drawing area's region.

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // WebP through libwebp, cropped to the region; a placed read lets libwebp
-// shrink the picture while decoding it.
+// shrink the picture while decoding it. An animation's frames are composed
+// on its canvas by libwebp's animation decoder.
 
 #include <webp/decode.h>
+#include <webp/demux.h>
 
 #include <algorithm>
 #include <cmath>
@@ -99,6 +101,11 @@ DecodeOutcome DecodeWebp(Bytes file, const Region& asked, const DecodeLimits& li
   if (!WebPInitDecoderConfig(&config)) return {{}, "libwebp is not the version Pixolan was built with"};
   const VP8StatusCode header = WebPGetFeatures(file.data(), file.size(), &config.input);
   if (header != VP8_STATUS_OK) return {{}, Failure(header)};
+  if (config.input.has_animation) {
+    DecodeOutcome first = DecodeWebpFrame(file, asked, limits, placement, 0);
+    first.frames = first.delay_ms = 0;
+    return first;
+  }
   const std::int64_t width = config.input.width, height = config.input.height;
   PlacedRead placed;
   if (std::string refusal = placed.Plan(file, placement, asked, width, height); !refusal.empty()) return {{}, refusal};
@@ -125,6 +132,50 @@ DecodeOutcome DecodeWebp(Bytes file, const Region& asked, const DecodeLimits& li
     std::memcpy(&pixels.rgba[row * row_bytes], &crop[from], row_bytes);
   }
   return placed.Finish(std::move(pixels));
+}
+
+DecodeOutcome DecodeWebpFrame(Bytes file, const Region& asked, const DecodeLimits& limits, const Placement& placement,
+                              int wanted) {
+  WebPBitstreamFeatures features;
+  const VP8StatusCode header = WebPGetFeatures(file.data(), file.size(), &features);
+  if (header != VP8_STATUS_OK) return {{}, Failure(header)};
+  if (!features.has_animation) {
+    if (wanted > 0) return {{}, "the picture has 1 frame"};
+    DecodeOutcome still = DecodeWebp(file, asked, limits, placement);
+    still.frames = 1;
+    return still;
+  }
+  // The decoder's canvas and the one it keeps for the next frame, and our copy.
+  const std::int64_t width = features.width, height = features.height;
+  const std::int64_t needed = width * height * 4 * 3 + DecoderBytes(features);
+  if (needed > limits.max_bytes) return {{}, TooLarge(width, height, needed, limits)};
+
+  WebPAnimDecoderOptions options;
+  if (!WebPAnimDecoderOptionsInit(&options)) return {{}, "libwebp is not the version Pixolan was built with"};
+  options.color_mode = MODE_RGBA;
+  options.use_threads = 0;
+  const WebPData data{file.data(), file.size()};
+  struct Decoder {
+    WebPAnimDecoder* d;
+    ~Decoder() { WebPAnimDecoderDelete(d); }
+  } decoder{WebPAnimDecoderNew(&data, &options)};
+  WebPAnimInfo info;
+  if (!decoder.d || !WebPAnimDecoderGetInfo(decoder.d, &info)) return {{}, Failure(VP8_STATUS_BITSTREAM_ERROR)};
+  const int frames = static_cast<int>(info.frame_count);
+  if (frames > kMaxFrames) return {{}, "the picture has more than " + std::to_string(kMaxFrames) + " frames"};
+  if (wanted >= frames) return {{}, "the picture has " + std::to_string(frames) + (frames == 1 ? " frame" : " frames")};
+  std::uint8_t* canvas = nullptr;
+  int shown_until = 0, shown_from = 0;
+  for (int frame = 0; frame <= wanted; ++frame) {
+    shown_from = shown_until;
+    if (!WebPAnimDecoderGetNext(decoder.d, &canvas, &shown_until)) return {{}, Failure(VP8_STATUS_BITSTREAM_ERROR)};
+  }
+  const RgbaPixels whole{static_cast<int>(width), static_cast<int>(height),
+                         {canvas, canvas + static_cast<std::size_t>(width * height * 4)}};
+  DecodeOutcome outcome = FromWholePicture(whole, file, asked, limits, placement);
+  outcome.frames = frames;
+  outcome.delay_ms = shown_until - shown_from;
+  return outcome;
 }
 
 }  // namespace pixolan

@@ -200,6 +200,35 @@ TEST(Linking, GuardedHeaderIncludedTwiceAndFromTwoFilesLinks) {
   }
 }
 
+TEST(Frames, EachFrameOfAnAnimationIsAnArrayWithItsDelay) {
+  TempDir dir;
+  const std::vector<std::uint8_t> gif = testing::AnimatedGif(
+      40, 30, {{0, 0, 40, 30, 10, 10}, {5, 5, 20, 10, 200, 20, 2}, {0, 0, 10, 10, 100, 30}});
+  WriteFile(dir / "anim.gif", std::string(gif.begin(), gif.end()));
+  const std::string in = "cd " + dir.path().string() + " && ";
+  ASSERT_EQ(RunCommand(in + kEncode + "anim.gif --frames --guard --eol lf -o anim.h").status, 0);
+  const std::string header = testing::ReadFile(dir / "anim.h");
+  EXPECT_NE(header.find("\n#define PHOTOS_FRAMES 3\n"
+                        "unsigned char const* const Photos[3]={Photos_frame0,Photos_frame1,Photos_frame2};\n"
+                        "uint16_t const Photos_delays_ms[3]={100,200,300};\n"),
+            std::string::npos);
+  WriteFile(dir / "play.c", "#include \"anim.h\"\nint main(void) { return Photos[2][5] + Photos_delays_ms[1]; }\n");
+  const auto built = RunCommand(in + "gcc -std=c99 -Wall -Wextra -Werror -pedantic -o play play.c");
+  EXPECT_EQ(built.status, 0) << built.err;
+
+  // The first frame is what a plain run encodes; the later ones differ.
+  ASSERT_EQ(RunCommand(in + kEncode + "anim.gif --guard -o still.h && " + kDecode + "still.h -o still.png").status, 0);
+  ASSERT_EQ(RunCommand(in + kDecode + "anim.h -o frame.png").status, 0);
+  const std::string first = testing::ReadFile(dir / "frame-Photos_frame0.png");
+  EXPECT_EQ(first, testing::ReadFile(dir / "still.png"));
+  EXPECT_NE(testing::ReadFile(dir / "frame-Photos_frame1.png"), first);
+  EXPECT_NE(testing::ReadFile(dir / "frame-Photos_frame2.png"), testing::ReadFile(dir / "frame-Photos_frame1.png"));
+
+  const auto piped = RunCommand(in + kEncode + "- --frames -o piped.h <anim.gif");
+  EXPECT_EQ(piped.err, "pixolan-encode: --frames needs one picture file: each frame is read from it anew\n"
+                       "Try 'pixolan-encode --help'.\n");
+}
+
 // --- Round trip through pixolan-decode ---------------------------------------
 
 // What the display shows for a colour, worked out here from the packing rules.

@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <png.h>
 #include <webp/encode.h>
+#include <webp/mux.h>
 #include <zlib.h>
 
 #include <filesystem>
@@ -177,6 +178,100 @@ Data MakeWebp(int width, int height, bool lossless, bool alpha) {
 TEST(RegionMatchesQt, WebpLossyLosslessAndAlpha) {
   for (const auto& [width, lossless, alpha] : {std::tuple{300, false, false}, {300, false, true}, {300, true, true}, {101, false, false}})
     EXPECT_TRUE(ExpectSameAsQt(DecodeWebp, MakeWebp(width, width * 2 / 3, lossless, alpha), std::to_string(width)));
+}
+
+// --- Animations ---------------------------------------------------------------------
+
+// Colour i of AnimatedGif's table, opaque, as 0xRRGGBBAA.
+std::uint32_t Opaque(int i) { return std::uint32_t(i) << 24 | std::uint32_t(255 - i) << 16 | std::uint32_t(i * 5 & 255) << 8 | 0xFF; }
+
+DecodeOutcome FrameOf(const Data& gif, int frame) { return DecodeGifFrame(gif, {0, 0, 6, 4}, {}, {}, frame); }
+
+TEST(Animation, GifFramesAreDrawnInTurnWithTheirDisposals) {
+  // A 6x4 screen of colour 10; a 3x2 frame of 20 at (1, 1); a 2x2 frame of 30
+  // at the corner whose own corner is transparent.
+  auto frames = [](int disposal) {
+    return testing::AnimatedGif(6, 4, {{0, 0, 6, 4, 10, 10}, {1, 1, 3, 2, 20, 20, disposal}, {0, 0, 2, 2, 30, 30, 0, 31}});
+  };
+  const DecodeOutcome second = FrameOf(frames(0), 1);
+  ASSERT_TRUE(second.Ok()) << second.error;
+  EXPECT_EQ(PixelAt(second.pixels, 1, 1), Opaque(20));
+  EXPECT_EQ(PixelAt(second.pixels, 0, 0), Opaque(10));
+  EXPECT_EQ(PixelAt(second.pixels, 4, 2), Opaque(10));
+  EXPECT_EQ(second.frames, 3);
+  EXPECT_EQ(second.delay_ms, 200);
+
+  const DecodeOutcome kept = FrameOf(frames(1), 2);
+  EXPECT_EQ(PixelAt(kept.pixels, 0, 0), Opaque(10));  // through the transparent corner
+  EXPECT_EQ(PixelAt(kept.pixels, 1, 0), Opaque(30));
+  EXPECT_EQ(PixelAt(kept.pixels, 2, 2), Opaque(20));
+  EXPECT_EQ(kept.delay_ms, 300);
+  EXPECT_EQ(PixelAt(FrameOf(frames(2), 2).pixels, 2, 2), 0u);  // cleared to transparent
+  EXPECT_EQ(PixelAt(FrameOf(frames(3), 2).pixels, 2, 2), Opaque(10));  // restored
+
+  EXPECT_EQ(FrameOf(frames(0), 3).error, "the picture has 3 frames");
+}
+
+TEST(Animation, TheFirstGifFrameIsTheStillPicture) {
+  const Data gif = testing::AnimatedGif(6, 4, {{1, 1, 4, 2, 40, 7, 0, 41}, {0, 0, 6, 4, 50}});
+  const DecodeOutcome first = FrameOf(gif, 0), still = DecodeGif(gif, {0, 0, 6, 4}, {});
+  EXPECT_EQ(first.pixels.rgba, still.pixels.rgba);
+  EXPECT_EQ(first.frames, 2);
+  EXPECT_EQ(first.delay_ms, 70);
+  EXPECT_EQ(still.frames, 0);  // nothing counted unless asked
+}
+
+// An animation libwebp composes: a red canvas, then its left half blue.
+Data AnimatedWebp() {
+  WebPAnimEncoderOptions options;
+  WebPAnimEncoderOptionsInit(&options);
+  WebPAnimEncoder* encoder = WebPAnimEncoderNew(8, 6, &options);
+  WebPConfig config;
+  WebPConfigInit(&config);
+  config.lossless = 1;
+  for (const auto& [left_blue, at_ms] : {std::pair{false, 0}, {true, 150}}) {
+    WebPPicture picture;
+    WebPPictureInit(&picture);
+    picture.width = 8, picture.height = 6, picture.use_argb = 1;
+    WebPPictureAlloc(&picture);
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 8; ++x) picture.argb[y * picture.argb_stride + x] = left_blue && x < 4 ? 0xFF0000FF : 0xFFFF0000;
+    WebPAnimEncoderAdd(encoder, &picture, at_ms, &config);
+    WebPPictureFree(&picture);
+  }
+  WebPAnimEncoderAdd(encoder, nullptr, 400, nullptr);
+  WebPData data;
+  WebPDataInit(&data);
+  WebPAnimEncoderAssemble(encoder, &data);
+  Data bytes(data.bytes, data.bytes + data.size);
+  WebPDataClear(&data);
+  WebPAnimEncoderDelete(encoder);
+  return bytes;
+}
+
+TEST(Animation, WebpFramesComeComposedWithTheirDurations) {
+  const Data webp = AnimatedWebp();
+  const DecodeOutcome first = DecodeWebpFrame(webp, {0, 0, 8, 6}, {}, {}, 0);
+  const DecodeOutcome second = DecodeWebpFrame(webp, {0, 0, 8, 6}, {}, {}, 1);
+  ASSERT_TRUE(second.Ok()) << second.error;
+  EXPECT_EQ(PixelAt(first.pixels, 0, 0), 0xFF0000FFu);
+  EXPECT_EQ(PixelAt(second.pixels, 0, 0), 0x0000FFFFu);
+  EXPECT_EQ(PixelAt(second.pixels, 7, 5), 0xFF0000FFu);
+  EXPECT_EQ(first.delay_ms, 150);
+  EXPECT_EQ(second.delay_ms, 250);
+  EXPECT_EQ(second.frames, 2);
+  EXPECT_EQ(DecodeWebpFrame(webp, {0, 0, 8, 6}, {}, {}, 2).error, "the picture has 2 frames");
+  // A still read gives the first frame, and a placed one the same, fitted.
+  EXPECT_EQ(DecodeWebp(webp, {0, 0, 8, 6}, {}).pixels.rgba, first.pixels.rgba);
+  const Placement fit{PictureSize::Fit, {0, 0, 0, 0}, 4, 3};
+  EXPECT_EQ(PixelAt(DecodeWebpFrame(webp, {}, {}, fit, 1).pixels, 0, 0), 0x0000FFFFu);
+  EXPECT_EQ(PixelAt(DecodeWebpFrame(webp, {}, {}, fit, 1).pixels, 3, 2), 0xFF0000FFu);
+}
+
+TEST(Animation, AStillPictureIsOneFrame) {
+  const Data webp = MakeWebp(20, 10, true, false);
+  EXPECT_EQ(DecodeWebpFrame(webp, {0, 0, 20, 10}, {}, {}, 0).frames, 1);
+  EXPECT_EQ(DecodeWebpFrame(webp, {0, 0, 20, 10}, {}, {}, 1).error, "the picture has 1 frame");
 }
 
 void Put(Data& file, std::size_t at, std::uint32_t value, int bytes = 4) {

@@ -255,14 +255,16 @@ TEST_F(HostileDecoder, EndRunningDecodersEndsAWaitingLoadAtOnce) {
 
 // --- The result pipe's checks ------------------------------------------------------
 
-constexpr std::uint32_t kMagic = 0x33584950;  // "PIX3"
+constexpr std::uint32_t kMagic = 0x34584950;  // "PIX4"
 
 // A result header of kind, width x height (of a 9 x 9 picture, scale 1) and
 // text and note lengths, followed by payload bytes.
 std::string Wire(std::uint32_t magic, std::uint32_t kind, std::uint32_t width, std::uint32_t height,
-                 std::uint32_t text, std::uint32_t note, std::size_t payload) {
+                 std::uint32_t text, std::uint32_t note, std::size_t payload, std::uint32_t frames = 0,
+                 std::uint32_t delay_ms = 0) {
   const bool pixels = kind == 1;
-  const std::uint32_t head[9] = {magic, kind, width, height, pixels ? 9u : 0u, pixels ? 9u : 0u, 1000000, text, note};
+  const std::uint32_t head[11] = {magic, kind,    width, height, pixels ? 9u : 0u, pixels ? 9u : 0u, 1000000,
+                                  frames, delay_ms, text, note};
   return std::string(reinterpret_cast<const char*>(head), sizeof head) + std::string(payload, 'x');
 }
 
@@ -279,6 +281,13 @@ TEST(ParseOutcome, AcceptsPixelsThatFitTheRegionWithTheirTexts) {
   EXPECT_TRUE(out.pixels.rgba.empty());
 }
 
+TEST(ParseOutcome, CarriesAnAnimationsFrameCountAndDelay) {
+  DecodeOutcome out;
+  ASSERT_TRUE(ParseOutcome(Wire(kMagic, 1, 4, 3, 0, 0, 48, 1000, 40), {0, 0, 4, 3}, out));
+  EXPECT_EQ(out.frames, 1000);
+  EXPECT_EQ(out.delay_ms, 40);
+}
+
 TEST(ParseOutcome, RefusesWhatDoesNotAgreeWithItsHeader) {
   const Region region{0, 0, 4, 3};
   const std::pair<const char*, std::string> refused[] = {
@@ -293,7 +302,9 @@ TEST(ParseOutcome, RefusesWhatDoesNotAgreeWithItsHeader) {
       {"reason too long", Wire(kMagic, 2, 0, 0, 4097, 0, 4097)},
       {"an error without a reason", Wire(kMagic, 2, 0, 0, 0, 0, 0)},
       {"an error with a size", Wire(kMagic, 2, 1, 0, 3, 0, 3)},
-      {"cut short in the header", Wire(kMagic, 1, 4, 3, 0, 0, 0).substr(0, 35)}};
+      {"an error with frames", Wire(kMagic, 2, 0, 0, 3, 0, 3, 2)},
+      {"more frames than an animation may have", Wire(kMagic, 1, 4, 3, 0, 0, 48, 1001)},
+      {"cut short in the header", Wire(kMagic, 1, 4, 3, 0, 0, 0).substr(0, 43)}};
   for (const auto& [why, wire] : refused) {
     DecodeOutcome out;
     EXPECT_FALSE(ParseOutcome(wire, region, out)) << why;

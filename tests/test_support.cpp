@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tests/test_support.h"
 
+#include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -101,6 +102,36 @@ bool ExpectSameAsQt(DecodeOutcome (*decode)(Bytes, const Region&, const DecodeLi
 std::uint32_t PixelAt(const RgbaPixels& pixels, int x, int y) {
   const std::uint8_t* p = &pixels.rgba.at(static_cast<std::size_t>(y * pixels.width + x) * 4);
   return std::uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+std::vector<std::uint8_t> AnimatedGif(int width, int height, const std::vector<GifFrame>& frames) {
+  std::vector<std::uint8_t> bytes;
+  int error = 0;
+  GifFileType* gif = EGifOpen(&bytes, [](GifFileType* f, const GifByteType* data, int size) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(f->UserData);
+    out->insert(out->end(), data, data + size);
+    return size;
+  }, &error);
+  EGifSetGifVersion(gif, true);
+  GifColorType colors[256];
+  for (int i = 0; i < 256; ++i) colors[i] = {GifByteType(i), GifByteType(255 - i), GifByteType(i * 5)};
+  ColorMapObject* table = GifMakeMapObject(256, colors);
+  EGifPutScreenDesc(gif, width, height, 8, 0, table);
+  for (const GifFrame& frame : frames) {
+    GraphicsControlBlock control{frame.disposal, false, frame.delay_cs, frame.transparent};
+    GifByteType block[4];
+    EGifGCBToExtension(&control, block);
+    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, block);
+    EGifPutImageDesc(gif, frame.left, frame.top, frame.width, frame.height, false, nullptr);
+    for (int y = 0; y < frame.height; ++y) {
+      std::vector<GifPixelType> line(static_cast<std::size_t>(frame.width), GifPixelType(frame.index));
+      if (y == 0 && frame.transparent >= 0) line[0] = GifPixelType(frame.transparent);
+      EGifPutLine(gif, line.data(), frame.width);
+    }
+  }
+  EGifCloseFile(gif, &error);
+  GifFreeMapObject(table);
+  return bytes;
 }
 
 }  // namespace pixolan::testing
