@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Arbitrary bytes through the in-process decoders into an Encode run in memory.
 // The last byte picks the placement: a region read (half the inputs), fit,
-// fill or a crop, each turned one of the eight ways, EXIF's too.
+// fill or a crop, each turned one of the eight ways, EXIF's too. A GIF or
+// WebP is also read as an animation, at one of its first frames.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     placement.crop = {static_cast<int>(size % 50), static_cast<int>(size % 30), 1 + static_cast<int>(size % 200),
                       1 + static_cast<int>(size % 150)};
   }
-  const pixolan::DecodeOutcome decoded = pixolan::DecodePicture({data, size}, {}, {}, placement);
+  const pixolan::Bytes file{data, size};
+  const pixolan::PictureFormat format = pixolan::SniffFormat(file);
+  const int frame = static_cast<int>(size % 4);
+  if (format == pixolan::PictureFormat::Gif) (void)pixolan::DecodeGifFrame(file, {}, {}, placement, frame);
+  if (format == pixolan::PictureFormat::Webp) (void)pixolan::DecodeWebpFrame(file, {}, {}, placement, frame);
+  const pixolan::DecodeOutcome decoded = pixolan::DecodePicture(file, {}, {}, placement);
   if (!decoded.Ok()) return 0;
 
   pixolan::Viewport viewport;
