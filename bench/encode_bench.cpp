@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "encoder/header_format.h"
-#include "encoder/output_file.h"
+#include "io/output_file.h"
 #include "resources/sample_picture.h"
 
 namespace {

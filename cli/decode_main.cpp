@@ -30,7 +30,6 @@ namespace {
 using namespace pixolan;
 
 constexpr int kRows = 132;
-constexpr Components kMarker{255, 0, 255};  // where left-out samples were
 
 // Grid columns of a viewport: one more than its width in pixels.
 int GridColumns(float outer_width) { return static_cast<int>(outer_width) / kTwipsPerPixel + 1; }
@@ -269,7 +268,7 @@ bool DrawColumns(const ReadHeader& header, const std::vector<std::uint32_t>& val
     put(column, filled[column]++, Widen(depth, values[i]));
   }
   for (int column = 0; column < columns; ++column)
-    for (int row = filled[column]; row < kRows; ++row) put(column, row, kMarker);
+    for (int row = filled[column]; row < kRows; ++row) put(column, row, Unpack(kLeftOutMarker));
   std::cerr << "pixolan-decode: " << name << ": " << grid - values.size()
             << " samples are missing (left out by the key); their places are unknown, so each short column is"
                " drawn from the bottom and the rest of it in magenta\n";

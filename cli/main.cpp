@@ -16,7 +16,7 @@
 #include "io/descriptor.h"
 #include "picture/picture_loader.h"
 #include "resources/sample_picture.h"
-#include "encoder/signal_cleanup.h"
+#include "io/signal_cleanup.h"
 #include "pixolan_version.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "encoder/output_file.h"
+#include "io/output_file.h"
 
 namespace pixolan {
 

@@ -83,7 +83,7 @@ std::string Elements(const std::vector<std::uint32_t>& elements, std::size_t fro
   std::string out;
   for (std::size_t i = from; i < to; ++i) {
     const std::string hex = HexText(elements[i]);
-    const bool removed = !coded && settings.remove && hex == settings.key;
+    const bool removed = !coded && settings.remove && KeyLeavesOut(hex, settings.key);
     matched += removed;
     if (!removed) out += "0x" + hex + (i + 1 < to ? "," : "");
     if ((i - from + 1) % per_line == 0 && i + 1 < to) out += eol;

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "encoder/header_format.h"
-#include "encoder/output_file.h"
+#include "io/output_file.h"
 #include "model/viewport.h"
 
 namespace pixolan {

@@ -10,7 +10,7 @@
 namespace pixolan {
 
 ColorValue EncodedLook(const EncodeSettings& settings, std::uint32_t packed) {
-  if (settings.remove && HexText(packed) == settings.key) return kLeftOutMarker;
+  if (settings.remove && KeyLeavesOut(packed, settings.key)) return kLeftOutMarker;
   const Components k = Widen(settings.depth, packed);
   return MakeColor(k.R, k.G, k.B);
 }
@@ -161,7 +161,7 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
         found.largest = std::max(found.largest, packed);
       }
       found.over_16_bits += packed > 0xFFFF;
-      if (!settings.remove || hex != settings.key) {
+      if (!settings.remove || !KeyLeavesOut(hex, settings.key)) {
         put("0x");
         put(hex);
         if (k < declared) *p++ = ',';

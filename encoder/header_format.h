@@ -25,10 +25,6 @@ enum class Layout {
   Rows,     // the drawing area only, row by row from its top-left pixel: what a panel's window-and-stream write takes
 };
 
-/// Samples the key would leave out show in this colour in the preview: pure
-/// magenta is rare in photos and in pictures drawn for small displays.
-inline constexpr ColorValue kLeftOutMarker = MakeColor(255, 0, 255);
-
 /// A value packed with settings as the display shows it: each field widened
 /// back to 8 bits; kLeftOutMarker where the key leaves it out.
 ColorValue EncodedLook(const EncodeSettings& settings, std::uint32_t packed);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace pixolan {
 
@@ -137,5 +138,14 @@ char* WriteHex(char* out, std::uint32_t v);
 /// Uppercase hexadecimal without prefix or leading zeros; HexText(0) is "0".
 /// A negative value shows as its 32-bit two's complement (-1 is "FFFFFFFF").
 std::string HexText(std::int64_t v);
+
+/// Whether Remove Color's key leaves a sample out: the sample's HexText
+/// equals the key as typed, verbatim ("ff" and "0FF" match nothing).
+inline bool KeyLeavesOut(std::string_view hex_digits, std::string_view key) { return hex_digits == key; }
+inline bool KeyLeavesOut(std::uint32_t packed, std::string_view key) { return KeyLeavesOut(HexText(packed), key); }
+
+/// What the display shows where the key leaves a sample out: pure magenta
+/// is rare in photos and in pictures drawn for small displays.
+inline constexpr ColorValue kLeftOutMarker = MakeColor(255, 0, 255);
 
 }  // namespace pixolan

@@ -13,8 +13,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "encoder/output_file.h"
-#include "encoder/signal_cleanup.h"
+#include "io/output_file.h"
+#include "io/signal_cleanup.h"
 #include "tests/test_support.h"
 
 namespace pixolan {

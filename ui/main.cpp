@@ -8,7 +8,7 @@
 
 #include "picture/picture_loader.h"
 #include "ui/main_window.h"
-#include "encoder/signal_cleanup.h"
+#include "io/signal_cleanup.h"
 #include "io/descriptor.h"
 #include "ui/startup_style.h"
 #include "pixolan_version.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "encoder/signal_cleanup.h"
+#include "io/signal_cleanup.h"
 
 #include <unistd.h>
 

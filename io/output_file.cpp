@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "encoder/output_file.h"
+#include "io/output_file.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-#include "encoder/signal_cleanup.h"
+#include "io/signal_cleanup.h"
 #include "io/descriptor.h"
 
 namespace pixolan {
