@@ -22,8 +22,8 @@ constexpr double kScaleUnit = 1e6;
 
 bool WriteOutcome(int fd, const DecodeOutcome& outcome) {
   const bool ok = outcome.Ok();
-  const std::string_view text = std::string_view(ok ? outcome.warning : outcome.error).substr(0, kMaxErrorBytes);
-  const std::string_view note = std::string_view(outcome.note).substr(0, kMaxErrorBytes);
+  const std::string_view text = std::string_view(ok ? outcome.warning : outcome.error).substr(0, kMaxResultTextBytes);
+  const std::string_view note = std::string_view(outcome.note).substr(0, kMaxResultTextBytes);
   const RgbaPixels& p = outcome.pixels;
   const std::uint32_t head[kHeaderWords] = {kMagic,
                                             ok ? kPixels : kError,
@@ -43,7 +43,7 @@ bool WriteOutcome(int fd, const DecodeOutcome& outcome) {
 
 std::size_t MaxResultBytes(const Region& region) {
   const std::size_t pixels = std::size_t(std::max(region.width, 0)) * std::size_t(std::max(region.height, 0));
-  return kHeaderBytes + pixels * 4 + 2 * kMaxErrorBytes;
+  return kHeaderBytes + pixels * 4 + 2 * kMaxResultTextBytes;
 }
 
 bool ParseOutcome(const std::string& wire, const Region& region, DecodeOutcome& outcome) {
@@ -52,7 +52,7 @@ bool ParseOutcome(const std::string& wire, const Region& region, DecodeOutcome& 
   std::memcpy(head, wire.data(), kHeaderBytes);
   const auto [magic, kind, width, height, picture_width, picture_height, scale, frames, delay_ms, text_size, note_size] =
       head;
-  if (magic != kMagic || text_size > kMaxErrorBytes || note_size > kMaxErrorBytes || frames > kMaxFrames ||
+  if (magic != kMagic || text_size > kMaxResultTextBytes || note_size > kMaxResultTextBytes || frames > kMaxFrames ||
       delay_ms > INT32_MAX)
     return false;
   const std::size_t payload = wire.size() - kHeaderBytes;

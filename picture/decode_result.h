@@ -18,9 +18,6 @@
 
 namespace pixolan {
 
-/// Longest error, warning or note text a decoding process may send.
-inline constexpr std::size_t kMaxErrorBytes = 4096;
-
 /// Writes outcome to fd as above; false with errno set when a write fails.
 bool WriteOutcome(int fd, const DecodeOutcome& outcome);
 

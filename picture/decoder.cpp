@@ -9,24 +9,26 @@
 namespace pixolan {
 namespace {
 
-bool StartsWith(Bytes bytes, std::size_t offset, const char* text, std::size_t length) {
-  return bytes.size() >= offset + length && std::memcmp(bytes.data() + offset, text, length) == 0;
+int HexDigit(char c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
+
+bool Matches(Bytes head, std::string_view signature) {
+  if (signature.empty() || head.size() < signature.size() / 2) return false;
+  for (std::size_t i = 0; i < signature.size() / 2; ++i) {
+    const std::string_view digits = signature.substr(2 * i, 2);
+    if (digits != ".." && head[i] != HexDigit(digits[0]) * 16 + HexDigit(digits[1])) return false;
+  }
+  return true;
 }
 
 int Blend(int over, int under, int alpha) { return (over * alpha + under * (255 - alpha) + 127) / 255; }
 
 }  // namespace
 
-PictureFormat SniffFormat(Bytes head) {
-  if (StartsWith(head, 0, "\x89PNG\r\n\x1a\n", 8)) return PictureFormat::Png;
-  if (StartsWith(head, 0, "\xFF\xD8\xFF", 3)) return PictureFormat::Jpeg;
-  if (StartsWith(head, 0, "BM", 2)) return PictureFormat::Bmp;
-  if (StartsWith(head, 0, "II*\0", 4) || StartsWith(head, 0, "MM\0*", 4) || StartsWith(head, 0, "II+\0", 4) ||
-      StartsWith(head, 0, "MM\0+", 4))
-    return PictureFormat::Tiff;
-  if (StartsWith(head, 0, "GIF87a", 6) || StartsWith(head, 0, "GIF89a", 6)) return PictureFormat::Gif;
-  if (StartsWith(head, 0, "RIFF", 4) && StartsWith(head, 8, "WEBP", 4)) return PictureFormat::Webp;
-  return PictureFormat::Unknown;
+const FormatInfo* FormatOf(Bytes head) {
+  for (const FormatInfo& row : kFormats)
+    for (const std::string_view signature : row.signatures)
+      if (Matches(head, signature)) return &row;
+  return nullptr;
 }
 
 std::string TooLarge(std::int64_t width, std::int64_t height, std::int64_t bytes_needed, const DecodeLimits& limits) {

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "model/placement.h"
+#include "picture/formats.h"
+#include "picture/limits.h"
 #include "model/viewport.h"
 
 namespace pixolan {
@@ -31,7 +33,7 @@ struct RgbaPixels {
 struct DecodeLimits {
   /// What a decoder may need to hold at once, counting what the format forces
   /// it to keep (coefficients, whole interlaced pictures, canvases).
-  std::int64_t max_bytes = std::int64_t{512} * 1024 * 1024;
+  std::int64_t max_bytes = kPictureMemoryBytes;
   /// The file is a private read-only mapping whose pages may be given back.
   bool file_mapped = false;
 };
@@ -57,13 +59,7 @@ struct DecodeOutcome {
 /// The frame index that asks for the picture as a still: its first frame,
 /// nothing past it read or counted.
 inline constexpr int kStillPicture = -1;
-/// Most frames an animation may have: more is refused, not cut short.
-inline constexpr int kMaxFrames = 1000;
 
-enum class PictureFormat { Unknown, Jpeg, Png, Bmp, Tiff, Gif, Webp };
-
-/// The format by the first bytes of the file.
-PictureFormat SniffFormat(Bytes head);
 
 /// Each format's decoder: the region of the picture as stored by default;
 /// otherwise as placement turns and places it (region then only for Actual,

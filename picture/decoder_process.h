@@ -29,8 +29,8 @@ using FrameFunction =
 using PrepareFunction = std::function<void(Bytes, const Region&, const DecodeLimits&)>;
 
 struct ResourceLimits {
-  long long extra_memory_mb = 1536;  // address space on top of what the process maps at the start
-  int cpu_seconds = 15;
+  long long extra_memory_mb = kDecoderAddressSpaceMB;  // on top of what the process maps at the start
+  int cpu_seconds = kDecodeCpuSeconds;
 };
 
 /// Caps this process's address space (not under AddressSanitizer, which

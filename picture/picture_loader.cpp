@@ -89,16 +89,8 @@ std::vector<std::string> DecoderEnvironment() {
 
 /// The program that decodes a picture starting with head.
 std::string ProgramName(Bytes head) {
-  switch (SniffFormat(head)) {
-    case PictureFormat::Jpeg: return "pixolan-picture-decoder-jpeg";
-    case PictureFormat::Png: return "pixolan-picture-decoder-png";
-    case PictureFormat::Bmp: return "pixolan-picture-decoder-bmp";
-    case PictureFormat::Tiff: return "pixolan-picture-decoder-tiff";
-    case PictureFormat::Gif: return "pixolan-picture-decoder-gif";
-    case PictureFormat::Webp: return "pixolan-picture-decoder-webp";
-    case PictureFormat::Unknown: break;
-  }
-  return "pixolan-picture-decoder-qt";
+  const FormatInfo* format = FormatOf(head);
+  return "pixolan-picture-decoder-" + std::string(format ? format->name : "qt");
 }
 
 /// Where the decoding program called name is: beside this program, else in
@@ -288,7 +280,7 @@ LoadResult LoadPictureStream(int fd, const std::string& name, ColorValue backgro
   Fd memory(::memfd_create("pixolan-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING));
   if (memory.Get() < 0) return LoadFailure(name, "no memory file for the picture: " + Errno());
   memory.Lift();
-  constexpr std::size_t kLimit = std::size_t{kAllocationLimitMB} * 1024 * 1024;
+  constexpr std::size_t kLimit = static_cast<std::size_t>(kPictureMemoryBytes);
   char buffer[65536];
   std::size_t total = 0;
   for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
@@ -296,7 +288,7 @@ LoadResult LoadPictureStream(int fd, const std::string& name, ColorValue backgro
     if (n < 0) return LoadFailure(name, Errno());
     total += static_cast<std::size_t>(n);
     if (total > kLimit)
-      return LoadFailure(name, "more than the " + std::to_string(kAllocationLimitMB) + " MB a picture may take");
+      return LoadFailure(name, "more than the " + std::to_string(kPictureMemoryMB) + " MB a picture may take");
     if (!WriteAll(memory.Get(), {buffer, static_cast<std::size_t>(n)}))
       return LoadFailure(name, "no memory file for the picture: " + Errno());
   }

@@ -27,10 +27,6 @@ struct LoadResult {
 /// CouldNotLoad(path, reason) as a result.
 LoadResult LoadFailure(const std::string& path, const std::string& reason);
 
-/// Pictures whose decoded size would exceed this are refused before decoding;
-/// standard input may not hold more than this either.
-inline constexpr int kAllocationLimitMB = 512;
-
 /// The program that decodes. Without a path, the format's own program
 /// (pixolan-picture-decoder-jpeg, -png, -bmp, -tiff, -gif, -webp, or -qt for
 /// any other format, through Qt's readers) is looked for beside the running
@@ -38,7 +34,7 @@ inline constexpr int kAllocationLimitMB = 512;
 struct DecoderProgram {
   std::string path;                    // when set, decodes every format
   std::vector<std::string> arguments;  // passed after the region
-  std::chrono::seconds deadline{15};   // wall-clock time before the process is killed
+  std::chrono::seconds deadline = kDecodeDeadline;  // wall-clock time before the process is killed
 };
 
 /// Decodes the picture file at path, chosen by content, not by suffix.
@@ -61,7 +57,7 @@ inline LoadResult LoadPicture(const std::string& path, ColorValue background, co
 }
 
 /// The same for a picture read from fd (standard input) to its end; more
-/// than kAllocationLimitMB is refused as soon as it has come. name goes
+/// than kPictureMemoryMB is refused as soon as it has come. name goes
 /// into messages.
 LoadResult LoadPictureStream(int fd, const std::string& name, ColorValue background = kDefaultBackground,
                              const Region& region = {}, const DecoderProgram& program = {},

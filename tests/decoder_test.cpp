@@ -46,6 +46,15 @@ TEST(RegionMatchesQt, EveryTestPictureQtReads) {
   EXPECT_EQ(compared, 53);
 }
 
+TEST(Formats, TheReadmeListsTheFormatsDecodedByTheirOwnLibraries) {
+  std::string list;
+  for (std::size_t i = 0; i < std::size(kFormats); ++i)
+    list += std::string(i == 0 ? "" : i + 1 == std::size(kFormats) ? " and " : ", ") + std::string(kFormats[i].label);
+  std::string readme = testing::ReadFile(PIXOLAN_SOURCE_DIR "/README.md");
+  std::replace(readme.begin(), readme.end(), '\n', ' ');
+  EXPECT_NE(readme.find("whatever their suffix: " + list + " by Pixolan's own decoders"), std::string::npos) << list;
+}
+
 // --- JPEG and PNG written here in every kind -------------------------------------
 
 // A JPEG of a fixed plasma as ImageMagick writes it with the options given.
