@@ -33,8 +33,8 @@ EM_JS(void, ShowRunMessage, (const char* text, const char* title, int icon),
 // header is written, in memory that does not grow.
 constexpr int kMostPictures = 16;
 // A placed read's reducer and one band of rows; more would crowd the header out.
-constexpr std::int64_t kPlacingBytes = std::int64_t{4} * 1024 * 1024;
-constexpr std::int64_t kBandBytes = 256 * 1024;
+constexpr std::int64_t kPlacingBytes = std::int64_t{8} * 1024 * 1024;
+constexpr std::int64_t kBandBytes = 1024 * 1024;
 
 struct Page {
   Viewport viewport;
