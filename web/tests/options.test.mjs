@@ -4,11 +4,35 @@
 // the same options, and something other than the plain image.h.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
 import {test} from 'node:test';
 import {Choose, ChooseFromMenu, ChooseHeader, EncodeInPage, EncodeWith, LoadThroughChooser, OpenPage,
         Picture} from './browser.mjs';
 
+// A 24-bit BMP wider than the page reads from a picture at once: each column
+// has its own red and green, each row its blue.
+function WideBmp() {
+  const width = 4500, height = 30, row = width * 3, file = path.join(os.tmpdir(), 'pixolan-wide.bmp');
+  const bmp = Buffer.alloc(54 + row * height);
+  bmp.write('BM', 0);
+  bmp.writeUInt32LE(bmp.length, 2);
+  bmp.writeUInt32LE(54, 10);
+  bmp.writeUInt32LE(40, 14);
+  bmp.writeInt32LE(width, 18);
+  bmp.writeInt32LE(height, 22);
+  bmp.writeUInt16LE(1, 26);
+  bmp.writeUInt16LE(24, 28);
+  for (let y = 0; y < height; ++y)
+    for (let x = 0; x < width; ++x)
+      bmp.set([y * 8, (x >> 8) * 13 & 255, x & 255], 54 + (height - 1 - y) * row + x * 3);
+  fs.writeFileSync(file, bmp);
+  return file;
+}
+
 const kCases = [
+  {what: 'Fit reads a picture wider than a canvas piece', pictures: [WideBmp()], settings: {depth: 16},
+   menu: [['Picture Size', 'Fit']], args: ['--fit']},
   {what: 'Fit shrinks a picture into 132x176', pictures: ['crafted_coord_300x200.bmp'],
    settings: {depth: 16, resolution: '132x176'}, menu: [['Picture Size', 'Fit']], args: ['--fit']},
   {what: 'Fill enlarges a picture with alpha by whole pixels', pictures: ['pngsuite_basn6a08.png'],
@@ -47,7 +71,7 @@ for (const c of kCases) {
   test(c.what, async () => {
     const session = await OpenPage();
     try {
-      const pictures = (c.pictures || []).map(Picture);
+      const pictures = (c.pictures || []).map((name) => (path.isAbsolute(name) ? name : Picture(name)));
       if (pictures.length) assert.equal(await LoadThroughChooser(session.page, pictures), null);
       await Choose(session.page, c.settings || {});
       for (const entry of c.menu || []) await ChooseFromMenu(session.page, ...entry);
