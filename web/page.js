@@ -129,7 +129,8 @@ function Arguments() {
   if ($('hdrSwap').checked) args.push('--swap-bytes');
   if ($('hdrEol').value !== 'crlf') args.push('--eol', $('hdrEol').value);
   if ($('hdrLayout').value !== 'columns') args.push('--layout', $('hdrLayout').value);
-  args.push(...pictures.map((file) => NameOf(file)));
+  // The names only give the arrays theirs: after --, none is read as an option.
+  args.push('--', ...pictures.map((file) => NameOf(file)));
   return args.join('\n');
 }
 
@@ -138,14 +139,14 @@ function HeaderOptionsChanged() {
   $('hdrPictures').value = pictures.length ? pictures.map((file) => NameOf(file)).join(', ') : 'the built-in picture';
 }
 
-// Every picture after the shown one is decoded and placed in turn, and only
-// its packed values kept, as pixolan-encode reads several.
+// Several pictures are placed in turn, the others decoded again, and only
+// their packed values kept, as pixolan-encode reads them.
 async function AddArrays(title) {
   if (pictures.length < 2) return true;
   for (const file of pictures) {
-    const decoded = await Decode(file);
+    const decoded = file === pictures[0] ? {bitmap: shownBitmap} : await Decode(file);
     const refusal = decoded.refusal || Place(decoded.bitmap, 1, NameOf(file));
-    if (decoded.bitmap) decoded.bitmap.close();
+    if (decoded.bitmap && decoded.bitmap !== shownBitmap) decoded.bitmap.close();
     if (refusal) {
       await ShowMessage(refusal, title, 2);
       return false;

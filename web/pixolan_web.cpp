@@ -127,10 +127,6 @@ EMSCRIPTEN_KEEPALIVE const char* PixolanCheckHead(const char* name) {
   return Hand("");
 }
 
-/// The region to read back: what the widest drawing area can show.
-EMSCRIPTEN_KEEPALIVE int PixolanRegionWidth() { return Region{}.width; }
-EMSCRIPTEN_KEEPALIVE int PixolanRegionHeight() { return Region{}.height; }
-
 /// Picture Size as the window's menu orders it: 0 Actual Pixels, 1 Fit, 2 Fill.
 EMSCRIPTEN_KEEPALIVE void PixolanSetPictureSize(int size) {
   ThePage().size = size == 1 ? PictureSize::Fit : size == 2 ? PictureSize::Fill : PictureSize::Actual;
@@ -145,7 +141,7 @@ EMSCRIPTEN_KEEPALIVE void PixolanTurn(int which) {
 
 /// Starts placing a stored width x height picture into the viewport (into 0)
 /// or the next of several pictures (1), as the window places a loaded file.
-/// Returns "" or the reason there is nothing to place, else what to hand
+/// Returns why it cannot be placed, in the desktop's words, or what to hand
 /// over, as "scaled x y width height band": the stored pixels to read.
 /// Scaled, they come as bands of at most band rows (PixolanPlaceRows); else
 /// all at once; then PixolanPlaceFinish.
