@@ -106,3 +106,28 @@ test('options that do not go together are refused in pixolan-encode\'s words, an
     await session.close();
   }
 });
+
+test('sixteen pictures fill one header at the widest resolution and depth, as pixolan-encode writes it; ' +
+     'a seventeenth is refused', async () => {
+  const names = ['bmpsuite_g_pal1.bmp', 'bmpsuite_g_pal4.bmp', 'bmpsuite_g_pal4rle.bmp', 'bmpsuite_g_pal8.bmp',
+                 'bmpsuite_g_pal8os2.bmp', 'bmpsuite_g_pal8rle.bmp', 'bmpsuite_g_pal8topdown.bmp', 'bmpsuite_g_pal8v5.bmp',
+                 'bmpsuite_g_pal8w125.bmp', 'bmpsuite_g_rgb24.bmp', 'bmpsuite_g_rgb32.bmp', 'bmpsuite_g_rgb32bf.bmp',
+                 'crafted_coord_100x60.bmp', 'crafted_coord_128x128.bmp', 'crafted_coord_132x176.bmp',
+                 'crafted_coord_300x200.bmp', 'pngsuite_basn3p08.png'];
+  const session = await OpenPage();
+  try {
+    const pictures = names.map(Picture);
+    assert.equal(await LoadThroughChooser(session.page, pictures.slice(0, 16)), null);
+    // The window's grid holds the most values: 177 columns of 132.
+    await Choose(session.page, {depth: 16, resolution: '132x176'});
+    const {bytes} = await EncodeInPage(session.page, session.downloads);
+    assert.ok(bytes.equals(EncodeWith(pictures.slice(0, 16), Settings({depth: 16, resolution: '132x176'}))));
+    assert.equal(await LoadThroughChooser(session.page, pictures), null);
+    await session.page.click('#btnEncode');
+    const dialog = await session.page.waitForSelector('#message[open]');
+    assert.equal(await dialog.evaluate((e) => e.querySelector('p').textContent),
+                 'a header made here holds at most 16 pictures');
+  } finally {
+    await session.close();
+  }
+});
