@@ -444,7 +444,9 @@ function WireEvents() {
     event.preventDefault();
   });
   document.addEventListener('mousedown', (event) => {
-    if (!menu.contains(event.target) && menu.style.display === 'block') menu.style.display = 'none';
+    if (menu.contains(event.target) || menu.style.display !== 'block') return;
+    for (const open of menu.querySelectorAll('[aria-expanded=true]')) CloseSubmenu(open, false);
+    menu.style.display = 'none';
   });
 
   // The window's shortcuts.
