@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps deps-test configure build web run test test-sanitize fuzz bench bench-compare quality screenshot install package clean
+.PHONY: all deps deps-test configure build web run test test-sanitize fuzz bench bench-compare bench-web quality screenshot install package clean
 
 all: build
 
@@ -74,9 +74,15 @@ bench: build
 	$(BUILD_DIR)/bin/pixolan-bench
 
 # pixolan-encode beside ImageMagick and vipsthumbnail, whole process; writes docs/benchmarks.md.
-bench-compare: build
+bench-compare: build web
 	@scripts/install-deps.sh test imagemagick hyperfine libvips-tools
 	scripts/bench-compare.sh $(BUILD_DIR) docs/benchmarks.md
+
+# The browser page in headless Chromium: opening to the first picture, an
+# Encode, its memory and size; rewrites docs/benchmarks.md's section on it.
+bench-web: web
+	PIXOLAN_PAGE=$(BUILD_DIR)/web/pixolan.html PIXOLAN_PICTURES=tests/data/pictures \
+	  node web/bench/page_bench.mjs --write docs/benchmarks.md
 
 # What the panel shows beside the picture, per depth and dither; writes docs/quality.md.
 quality: build

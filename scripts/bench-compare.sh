@@ -4,7 +4,8 @@
 # (`convert PICTURE H:out.h`), whole process, pair by pair in one run, for every
 # format Pixolan decodes itself; `pixolan-encode --fit` beside vipsthumbnail
 # making a thumbnail of the same size; and the window's start-up to its first
-# paint under Xvfb. Pictures are made once into BUILD_DIR/bench-pictures.
+# paint under Xvfb; the browser page (web/bench/page_bench.mjs). Pictures are
+# made once into BUILD_DIR/bench-pictures.
 #   scripts/bench-compare.sh BUILD_DIR OUT.md
 # PAIRS=fit measures only the fit pairs (OUT.md then holds that table alone).
 set -euo pipefail
@@ -316,5 +317,11 @@ if [[ $pairs == all && -x $window ]]; then
     echo "Window start-up, from starting \`pixolan\` to its first paint under Xvfb (the program quits"
     echo "right after that paint when PIXOLAN_QUIT_AFTER_FIRST_PAINT is set): $(python3 -c "print(f'{$st*1000:.0f}')") ms."
   } >> "$out"
+fi
+# The browser page, when it is built and Chromium can run it (make bench-web alone redoes this section).
+page=$build/web/pixolan.html
+if [[ $pairs == all && -f $page && -x /usr/bin/chromium && -d web/node_modules/puppeteer-core ]]; then
+  echo "Measuring the browser page"
+  PIXOLAN_PAGE=$page PIXOLAN_PICTURES=tests/data/pictures node web/bench/page_bench.mjs --write "$out" >/dev/null
 fi
 echo "wrote $out"

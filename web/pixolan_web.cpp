@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: MIT
 // The browser page's way into the core: a few C functions over the viewport,
 // the probe and the Encode run the desktop programs use. Strings go out as
-// pointers into this module's memory, valid until the next call; the page
-// decodes pictures itself and hands over only the region the viewport shows.
+// pointers into this module's memory, valid until the next call. The page
+// decodes pictures itself and hands over only the stored pixels the
+// placement reads, a band of rows at a time, to the decoders' reducer.
 
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "cli/options.h"
+#include "encoder/firmware_header.h"
 #include "encoder/header_encoder.h"
 #include "picture/decoder.h"
 #include "picture/picture_head.h"
@@ -25,12 +29,26 @@ EM_JS(void, ShowProgress, (int value, int maximum), { Module.onProgress(value, m
 EM_JS(void, ShowRunMessage, (const char* text, const char* title, int icon),
       { Module.onMessage(UTF8ToString(text), UTF8ToString(title), icon); });
 
+// What one header may hold: each picture's values are kept until the
+// header is written, in memory that does not grow.
+constexpr int kMostPictures = 16;
+// A placed read's reducer and one band of rows; more would crowd the header out.
+constexpr std::int64_t kPlacingBytes = std::int64_t{8} * 1024 * 1024;
+constexpr std::int64_t kBandBytes = 1024 * 1024;
+
 struct Page {
   Viewport viewport;
-  std::vector<std::uint8_t> buffer;  // bytes the page writes in: a file's head or a region's RGBA
+  Viewport staging;                  // each picture of several, placed in turn for its array
+  PictureSize size = PictureSize::Actual;
+  Orientation orientation;           // the window's turns and flips, kept across pictures
+  PlacedRead placed;                 // the read under way
+  Viewport* placing = nullptr;       // where it goes
+  CommandLine command;               // the last Encode's options
+  std::vector<NamedArray> arrays;    // several pictures' values, in the header's order
+  std::vector<std::uint8_t> buffer;  // bytes the page writes in: a file's head, a region or rows as RGBA
   std::vector<std::uint8_t> shown;   // the drawing area as RGBA
   std::string text;                  // the last string handed out
-  std::string header;                // the last Encode's image.h
+  std::string header;                // the last Encode's header
 };
 
 Page& ThePage() {
@@ -61,8 +79,19 @@ class PageRunHost : public RunHost {
   int maximum_ = 100;
 };
 
-EncodeSettings Settings(int depth_option, int remove, const char* key) {
-  return {DepthAtOption(depth_option), remove != 0, key};
+EncodeSettings Settings(int depth_option, int remove, const char* key, int dither) {
+  return {DepthAtOption(depth_option), remove != 0, key, kDitherModes[dither].mode};
+}
+
+// Arguments one to a line, as pixolan-encode would be given them.
+std::vector<std::string> Lines(const char* text) {
+  std::vector<std::string> lines;
+  for (std::string_view rest = text; !rest.empty();) {
+    const std::size_t end = rest.find('\n');
+    lines.emplace_back(rest.substr(0, end));
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+  }
+  return lines;
 }
 
 }  // namespace
@@ -98,17 +127,73 @@ EMSCRIPTEN_KEEPALIVE const char* PixolanCheckHead(const char* name) {
   return Hand("");
 }
 
-/// The region to read back: what the widest drawing area can show.
-EMSCRIPTEN_KEEPALIVE int PixolanRegionWidth() { return Region{}.width; }
-EMSCRIPTEN_KEEPALIVE int PixolanRegionHeight() { return Region{}.height; }
+/// Picture Size as the window's menu orders it: 0 Actual Pixels, 1 Fit, 2 Fill.
+EMSCRIPTEN_KEEPALIVE void PixolanSetPictureSize(int size) {
+  ThePage().size = size == 1 ? PictureSize::Fit : size == 2 ? PictureSize::Fill : PictureSize::Actual;
+}
 
-/// The buffer's straight RGBA, width x height, composited over the
-/// background as every decoder's pixels are, becomes the picture.
-EMSCRIPTEN_KEEPALIVE void PixolanSetPicture(int width, int height) {
+/// Rotate Left, Rotate Right, Flip Horizontally, Flip Vertically (0 to 3), after the turns before.
+EMSCRIPTEN_KEEPALIVE void PixolanTurn(int which) {
+  Orientation& o = ThePage().orientation;
+  o = which == 0 ? o.RotatedClockwise(270) : which == 1 ? o.RotatedClockwise(90)
+                                         : which == 2 ? o.FlippedHorizontally() : o.FlippedVertically();
+}
+
+/// Starts placing a stored width x height picture into the viewport (into 0)
+/// or the next of several pictures (1), as the window places a loaded file.
+/// Returns why it cannot be placed, in the desktop's words, or what to hand
+/// over, as "scaled x y width height band": the stored pixels to read.
+/// Scaled, they come as bands of at most band rows (PixolanPlaceRows); else
+/// all at once; then PixolanPlaceFinish.
+EMSCRIPTEN_KEEPALIVE const char* PixolanPlaceBegin(int width, int height, int into, const char* name) {
   Page& page = ThePage();
-  RgbaPixels pixels{width, height, std::move(page.buffer)};
-  page.viewport.SetPicture(Composite(pixels, page.viewport.GetBackground()));
+  page.placing = into ? &page.staging : &page.viewport;
+  page.staging.SetOuterWidth(page.viewport.OuterWidth());
+  Placement placement;
+  placement.size = page.size;
+  placement.orientation = page.orientation;
+  if (placement.size != PictureSize::Actual) {
+    placement.area_width = page.viewport.DrawingWidth();
+    placement.area_height = page.viewport.DrawingHeight();
+  }
+  page.placed = PlacedRead();
+  if (std::string refusal = PlanPlacement(placement, Region{}, width, height, {}, page.placed.plan); !refusal.empty())
+    return Hand(CouldNotLoad(name, refusal));
+  const PlacementPlan& plan = page.placed.plan;
+  const Region read = ClipRegion(plan.stored_source, width, height);
+  const std::int64_t row_bytes = std::int64_t{read.width} * 4;
+  const std::int64_t band = std::max<std::int64_t>(1, kBandBytes / std::max<std::int64_t>(row_bytes, 1));
+  if (plan.scaled) {
+    const std::int64_t bytes = page.placed.BytesNeeded(read.width) + band * row_bytes;
+    if (bytes > kPlacingBytes) {
+      const DecodeLimits limits{kPlacingBytes};
+      return Hand(CouldNotLoad(name, TooLarge(width, height, bytes, limits)));
+    }
+    page.placed.Start(read, read.width, read.height);
+  }
+  return Hand(std::to_string(plan.scaled) + " " + std::to_string(read.x) + " " + std::to_string(read.y) + " " +
+              std::to_string(read.width) + " " + std::to_string(read.height) + " " + std::to_string(band));
+}
+
+/// The buffer's rows first to first + count of the read, straight RGBA, to the reducer.
+EMSCRIPTEN_KEEPALIVE void PixolanPlaceRows(int first, int count) {
+  Page& page = ThePage();
+  const std::size_t row_bytes = page.placed.row.size();
+  for (int i = 0; i < count; ++i) page.placed.reducer->AddRow(first + i, page.buffer.data() + i * row_bytes);
+}
+
+/// The placed picture, composited over the background as every decoder's
+/// pixels are, becomes the viewport's (or the next array's); unscaled, from
+/// the buffer's straight RGBA of the whole read.
+EMSCRIPTEN_KEEPALIVE void PixolanPlaceFinish(int width, int height) {
+  Page& page = ThePage();
+  RgbaPixels pixels;
+  if (!page.placed.reducer) pixels = {width, height, std::move(page.buffer)};
+  const DecodeOutcome outcome = page.placed.Finish(std::move(pixels));
+  page.placing->SetPicture(Composite(outcome.pixels, page.viewport.GetBackground()));
+  page.placed = PlacedRead();
   page.buffer.clear();
+  page.buffer.shrink_to_fit();
 }
 
 EMSCRIPTEN_KEEPALIVE void PixolanSetResolution(int option) {
@@ -119,9 +204,10 @@ EMSCRIPTEN_KEEPALIVE int PixolanDrawingWidth() { return ThePage().viewport.Drawi
 EMSCRIPTEN_KEEPALIVE int PixolanDrawingHeight() { return ThePage().viewport.DrawingHeight(); }
 
 /// The drawing area as RGBA, as loaded or (preview) as the display shows it encoded.
-EMSCRIPTEN_KEEPALIVE const std::uint8_t* PixolanRender(int preview, int depth_option, int remove, const char* key) {
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* PixolanRender(int preview, int depth_option, int remove, const char* key,
+                                                        int dither) {
   Page& page = ThePage();
-  const EncodeSettings settings = Settings(depth_option, remove, key);
+  const EncodeSettings settings = Settings(depth_option, remove, key, dither);
   const int width = page.viewport.DrawingWidth(), height = page.viewport.DrawingHeight();
   page.shown.resize(static_cast<std::size_t>(width) * height * 4);
   std::uint8_t* out = page.shown.data();
@@ -156,24 +242,56 @@ EMSCRIPTEN_KEEPALIVE const char* PixolanKeyAt(int column, int row, int depth_opt
   return Hand(HexText(PackColor(DepthAtOption(depth_option), c)));
 }
 
-/// One Encode run; the text stays in memory for PixolanHeader. Progress and
-/// the completion message go to the page as the run reports them.
-EMSCRIPTEN_KEEPALIVE int PixolanEncode(int depth_option, int remove, const char* key) {
+/// Reads an Encode's options, pixolan-encode's arguments one to a line
+/// (the pictures' names among them); "" or why they do not go together.
+/// Several pictures' arrays are then added one by one before PixolanEncode.
+EMSCRIPTEN_KEEPALIVE const char* PixolanConfigure(const char* arguments) {
   Page& page = ThePage();
-  const EncodeJob job{Settings(depth_option, remove, key), {}, "image.h", [&page](std::string_view text) {
+  ParsedCommandLine parsed = ParseCommandLine(Lines(arguments));
+  page.arrays.clear();
+  if (parsed.error.empty() && parsed.command_line.pictures.size() > kMostPictures)
+    parsed.error = "a header made here holds at most " + std::to_string(kMostPictures) + " pictures";
+  page.command = std::move(parsed.command_line);
+  return Hand(parsed.error);
+}
+
+/// The picture placed last (into 1) is the next of several arrays.
+EMSCRIPTEN_KEEPALIVE void PixolanAddArray() {
+  Page& page = ThePage();
+  const CommandLine& cl = page.command;
+  page.arrays.push_back({cl.names[page.arrays.size()], PackedArray(page.staging, cl.settings, cl.header)});
+}
+
+/// One Encode run with the options read last; the text stays in memory for
+/// PixolanHeader. Progress and the completion message go to the page as the
+/// run reports them. A firmware header is written as pixolan-encode writes it.
+EMSCRIPTEN_KEEPALIVE int PixolanEncode() {
+  Page& page = ThePage();
+  const CommandLine& cl = page.command;
+  PageRunHost host;
+  if (FirmwareForm(cl)) {
+    if (page.arrays.empty()) page.arrays.push_back({cl.names[0], PackedArray(page.viewport, cl.settings, cl.header)});
+    page.header = FormatFirmware(page.arrays, page.viewport, cl.settings, cl.header, cl.output).header;
+    page.arrays.clear();
+    host.SetProgressMaximum(static_cast<int>(page.viewport.OuterWidth()));
+    host.SetProgressValue(host.ProgressMaximum());
+    host.ShowMessage("Generated: " + cl.output, kGeneratedTitle, MessageIcon::Exclamation);
+    return 1;
+  }
+  const EncodeJob job{cl.settings, cl.header, cl.output, [&page](std::string_view text) {
                         page.header.assign(text);
                         return SaveResult{};
                       }};
-  PageRunHost host;
   return HeaderEncoder().Run(page.viewport, job, host) ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE const char* PixolanHeader() { return ThePage().header.data(); }
 EMSCRIPTEN_KEEPALIVE int PixolanHeaderSize() { return static_cast<int>(ThePage().header.size()); }
 
-/// Texts the window shows, by name: "title", "about-title", "about", "load-failed-title".
+/// Texts the window shows, by name: "title", "about-title", "about", "failed-title", "load-failed-title".
 EMSCRIPTEN_KEEPALIVE const char* PixolanText(const char* which) {
   const std::string name = which;
+  if (name == "failed-title") return kFailedTitle;
   if (name == "title") return kWindowTitle;
   if (name == "about-title") return kAboutTitle;
   if (name == "about") return kAboutText;

@@ -63,8 +63,9 @@ export async function DismissMessage(page) {
   await page.waitForSelector('#message:not([open])');
 }
 
-// Loads a picture through Load Picture's file chooser; resolves when the
-// viewport shows it, or with the message when it was refused.
+// Loads a picture (or several: the first is shown) through Load Picture's
+// file chooser; resolves when the viewport shows it, or with the message
+// when it was refused.
 export async function LoadThroughChooser(page, file) {
   const [chooser] = await Promise.all([page.waitForFileChooser(), page.click('#btnLoadPicture')]);
   const loaded = page.evaluate(() => new Promise((resolve) => {
@@ -72,24 +73,24 @@ export async function LoadThroughChooser(page, file) {
     const dialog = document.getElementById('message');
     new MutationObserver(() => dialog.open && resolve(dialog.textContent)).observe(dialog, {attributes: true});
   }));
-  await chooser.accept([file]);
+  await chooser.accept(Array.isArray(file) ? file : [file]);
   return loaded;
 }
 
-// Waits for image.h to be downloaded and returns its bytes; the folder is
-// emptied for the next.
-export async function TakeDownload(downloads) {
-  const file = path.join(downloads, 'image.h');
+// Waits for the header (image.h unless named) to be downloaded and returns
+// its bytes; the folder is emptied for the next.
+export async function TakeDownload(downloads, name = 'image.h') {
+  const file = path.join(downloads, name);
   for (let tries = 0; tries < 500; ++tries) {
     const names = fs.readdirSync(downloads);
-    if (names.includes('image.h') && !names.some((n) => n.endsWith('.crdownload'))) {
+    if (names.includes(name) && !names.some((n) => n.endsWith('.crdownload'))) {
       const bytes = fs.readFileSync(file);
       fs.rmSync(file);
       return bytes;
     }
     await new Promise((resolve) => setTimeout(resolve, 20));
   }
-  throw new Error('image.h was not downloaded');
+  throw new Error(`${name} was not downloaded`);
 }
 
 // Sets the page's controls by clicking them, as a user would.
@@ -104,13 +105,59 @@ export async function Choose(page, {depth = 8, resolution = '132x132', key = nul
   if (checked !== (key !== null)) await page.click('#rcorChkBox');
 }
 
-// Encode in the page: the downloaded image.h, and the completion message.
-export async function EncodeInPage(page, downloads) {
+// Encode in the page: the downloaded header, and the completion message.
+export async function EncodeInPage(page, downloads, name = 'image.h') {
   await page.click('#btnEncode');
-  const bytes = await TakeDownload(downloads);
+  const bytes = await TakeDownload(downloads, name);
   const message = await WaitForMessage(page);
   await DismissMessage(page);
   return {bytes, message};
+}
+
+// Chooses an entry of the viewport's context menu with the mouse, as a
+// user would: a caption, or a submenu's caption and one of its entries.
+export async function ChooseFromMenu(page, ...captions) {
+  const box = await (await page.$('#pic')).boundingBox();
+  await page.mouse.click(box.x + 20, box.y + 20, {button: 'right'});
+  let menu = '#viewportMenu';
+  for (const caption of captions) {
+    const [item] = await page.$$(`xpath/.//*[@id="${menu.slice(1)}"]/*[starts-with(@role, "menuitem")]` +
+                                 `[normalize-space(text())="${caption}"]`);
+    if (!item) throw new Error(`no menu entry ${caption}`);
+    await item.click();
+    menu = '#' + (await item.evaluate((e) => e.getAttribute('aria-controls')));
+  }
+}
+
+// Sets the header panel's controls by clicking and typing, opening it first.
+export async function ChooseHeader(page, {file, name, type, memory, section, eol, layout, guard, isStatic, swap}) {
+  if (!await page.$eval('#headerPanel', (e) => e.open)) await page.click('#headerPanel summary');
+  for (const [id, text] of [['#hdrFile', file], ['#hdrName', name]]) {
+    if (text === undefined) continue;
+    await page.click(id, {clickCount: 3});
+    await page.keyboard.type(text);
+  }
+  for (const [id, value] of [['#hdrType', type], ['#hdrMemory', memory], ['#hdrEol', eol], ['#hdrLayout', layout]])
+    if (value !== undefined) await page.select(id, value);
+  if (section !== undefined) {
+    await page.click('#hdrSection', {clickCount: 3});
+    await page.keyboard.type(section);
+  }
+  for (const [id, on] of [['#hdrGuard', guard], ['#hdrStatic', isStatic], ['#hdrSwap', swap]])
+    if (on !== undefined && on !== await page.$eval(id, (e) => e.checked)) await page.click(id);
+}
+
+// What pixolan-encode writes for the same pictures and arguments, as the
+// file named output (its name gives the guard).
+export function EncodeWith(pictures, args, output = 'image.h') {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'pixolan-encode-'));
+  try {
+    execFileSync(kEncode, [...pictures, ...args, '-o', path.join(folder, output)],
+                 {stdio: ['ignore', 'ignore', 'ignore']});
+    return fs.readFileSync(path.join(folder, output));
+  } finally {
+    fs.rmSync(folder, {recursive: true, force: true});
+  }
 }
 
 // What pixolan-encode writes for the same picture and settings.

@@ -2,7 +2,7 @@
 // Every control by keyboard, in the window's tab order and with its shortcuts.
 import assert from 'node:assert/strict';
 import {after, before, test} from 'node:test';
-import {DismissMessage, OpenPage, TakeDownload, WaitForMessage} from './browser.mjs';
+import {DismissMessage, EncodeWith, OpenPage, TakeDownload, WaitForMessage} from './browser.mjs';
 
 let session;
 before(async () => { session = await OpenPage(); });
@@ -50,7 +50,7 @@ test('Enter on Encode downloads image.h and Enter dismisses the completion messa
   await session.page.focus('#btnEncode');
   await Press('Enter');
   const bytes = await TakeDownload(session.downloads);
-  assert.match(bytes.toString('latin1'), /^unsigned char const Photos\[17556\]=\{0x3F,/);
+  assert.ok(bytes.equals(EncodeWith([], ['--remove', 'C0'])));
   // The key C0 taken above is ticked: pure red leaves the test card.
   assert.deepEqual(await WaitForMessage(session.page), {
     title: 'Image file generated.',
@@ -103,4 +103,87 @@ test('F2 and the context menu key turn Show as Encoded on and off', async () => 
   await Press('Enter');
   assert.equal(await checked(), 'false');
   assert.equal(await Focused(), 'pic');
+});
+
+// The focused control as a screen reader names it: role and accessible name.
+async function FocusedName() {
+  const focused = await session.page.evaluateHandle(() => document.activeElement);
+  const node = await session.page.accessibility.snapshot({root: focused, interestingOnly: false});
+  return `${node.role}:${node.name}`;
+}
+
+test('the viewport menu\'s Dither and Picture Size open with the arrow keys; entries are named by their captions',
+     async () => {
+  await session.page.focus('#pic');
+  await session.page.keyboard.down('Shift');
+  await Press('F10');
+  await session.page.keyboard.up('Shift');
+  const names = [await FocusedName()];
+  for (const key of ['ArrowDown', 'ArrowDown', 'ArrowRight', 'ArrowDown', 'ArrowDown', 'ArrowLeft', 'ArrowDown',
+                     'ArrowRight', 'ArrowDown', 'ArrowLeft', 'ArrowDown', 'ArrowDown', 'ArrowDown', 'ArrowDown']) {
+    await Press(key);
+    names.push(await FocusedName());
+  }
+  assert.deepEqual(names, ['menuitemcheckbox:Show as Encoded F2', 'menuitem:Use This Color as Key', 'menuitem:Dither',
+                           'menuitemradio:None', 'menuitemradio:Ordered', 'menuitemradio:Error Diffusion',
+                           'menuitem:Dither', 'menuitem:Picture Size', 'menuitemradio:Actual Pixels',
+                           'menuitemradio:Fit', 'menuitem:Picture Size', 'menuitem:Rotate Left',
+                           'menuitem:Rotate Right', 'menuitem:Flip Horizontally', 'menuitem:Flip Vertically']);
+  // Placing waits for a loaded picture, as in the window.
+  for (const key of ['ArrowUp', 'ArrowUp', 'ArrowUp', 'ArrowUp', 'ArrowRight', 'ArrowDown', 'Enter']) await Press(key);
+  assert.equal(await session.page.$eval('#sizeMenu [aria-checked=true]', (e) => e.textContent), 'Actual Pixels');
+  for (const key of ['ArrowLeft', 'ArrowUp', 'ArrowRight', 'ArrowDown', 'Enter']) await Press(key);
+  assert.equal(await session.page.$eval('#ditherMenu [aria-checked=true]', (e) => e.textContent), 'Ordered');
+  assert.equal(await Focused(), 'pic');
+  assert.equal(await session.page.$eval('#viewportMenu', (e) => e.style.display), 'none');
+});
+
+test('the Header Options panel by keyboard: Tab reaches each control, named by its caption; Ctrl+E writes ' +
+     'what pixolan-encode does with them', async () => {
+  await session.page.focus('#rcorChkBox');
+  await Press('Tab');
+  assert.equal(await FocusedName(), 'DisclosureTriangle:Header Options');
+  await Press('Enter');
+  const names = [];
+  const Next = async () => {
+    await Press('Tab');
+    names.push(await FocusedName());
+  };
+  const Type = async (text) => {
+    await session.page.keyboard.down('Control');
+    await Press('a');
+    await session.page.keyboard.up('Control');
+    await session.page.keyboard.type(text);
+  };
+  await Next();
+  await Type('pic.h');
+  await Next();
+  await Type('pic');
+  await Next();
+  await Press('ArrowDown');  // stdint
+  await Next();
+  await Press('ArrowDown');
+  await Press('ArrowDown');  // a linker section, whose name is typed next
+  await Next();
+  await Type('.rodata');
+  await Next();
+  await Press('ArrowDown');  // LF
+  await Next();
+  await Next();
+  await Press('Space');
+  await Next();
+  await Next();
+  assert.deepEqual(names, ['textbox:File name', 'textbox:Array name', 'combobox:Element type', 'combobox:Memory',
+                           'textbox:Section', 'combobox:Line ends', 'combobox:Layout',
+                           'checkbox:Include guard and size defines', 'checkbox:Static',
+                           'checkbox:Swap bytes (16 bits: low byte first)']);
+  await session.page.keyboard.down('Control');
+  await Press('e');
+  await session.page.keyboard.up('Control');
+  const bytes = await TakeDownload(session.downloads, 'pic.h');
+  // The key C0 and Ordered, chosen above, still hold.
+  assert.ok(bytes.equals(EncodeWith([], ['--remove', 'C0', '--dither', 'ordered', '--name', 'pic', '--type', 'stdint',
+                                         '--section', '.rodata', '--eol', 'lf', '--guard'], 'pic.h')));
+  assert.equal((await WaitForMessage(session.page)).text.split('\n')[0], 'Generated: pic.h');
+  await Press('Enter');
 });

@@ -24,12 +24,13 @@ test('a picture chosen in the file chooser is shown from the top-left corner, pi
   assert.equal(await ProbeHex(127, 100), '40647F');
 });
 
-// Drops and pastes carry a File, as the desktop's file manager hands one over.
-async function Deliver(eventName, file) {
-  const bytes = fs.readFileSync(file).toString('base64');
+// Drops and pastes carry Files, as the desktop's file manager hands them over.
+async function Deliver(eventName, ...files) {
+  const bytes = files.map((file) => fs.readFileSync(file).toString('base64'));
   await session.page.evaluate((eventName, bytes, name) => {
     const data = new DataTransfer();
-    data.items.add(new File([Uint8Array.from(atob(bytes), (c) => c.charCodeAt(0))], name, {type: 'image/bmp'}));
+    bytes.forEach((b, i) => data.items.add(new File([Uint8Array.from(atob(b), (c) => c.charCodeAt(0))], `${i}${name}`,
+                                                    {type: 'image/bmp'})));
     const event = eventName === 'paste' ? new ClipboardEvent('paste', {clipboardData: data, bubbles: true})
                                         : new DragEvent('drop', {dataTransfer: data, bubbles: true, cancelable: true});
     document.getElementById('pic').dispatchEvent(event);
@@ -37,19 +38,21 @@ async function Deliver(eventName, file) {
   await session.page.waitForFunction(() => true);
 }
 
-test('a picture dropped on the page is loaded', async () => {
+test('pictures dropped on the page are loaded: the first is shown, all go into the header', async () => {
   const loaded = session.page.evaluate(() => new Promise((r) => document.addEventListener('pixolan-loaded', r)));
-  await Deliver('drop', Picture('crafted_coord_100x60.bmp'));
+  await Deliver('drop', Picture('crafted_coord_100x60.bmp'), Picture('crafted_coord_128x128.bmp'));
   await loaded;
   assert.equal(await ProbeHex(99, 59), '403B63');
   assert.equal(await ProbeHex(100, 59), 'FFFFFF');  // the background beyond the picture
+  assert.equal(await Value(session.page, '#hdrPictures'), '0coord.bmp, 1coord.bmp');
 });
 
-test('a pasted picture is loaded', async () => {
+test('a pasted picture is loaded, alone', async () => {
   const loaded = session.page.evaluate(() => new Promise((r) => document.addEventListener('pixolan-loaded', r)));
   await Deliver('paste', Picture('crafted_coord_128x128.bmp'));
   await loaded;
   assert.equal(await ProbeHex(127, 127), '407F7F');
+  assert.equal(await Value(session.page, '#hdrPictures'), '0coord.bmp');
 });
 
 test('a picture whose header claims more than the limit is refused before decoding', async () => {

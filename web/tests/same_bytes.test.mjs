@@ -5,9 +5,11 @@
 // difference is measured in the 16-bit file's fields and bounded.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
 import {after, before, test} from 'node:test';
-import {DismissMessage, EncodeInPage, EncodeOnDesktop, LoadThroughChooser, OpenPage, Picture, kPictures,
-        Choose} from './browser.mjs';
+import {ChooseFromMenu, DismissMessage, EncodeInPage, EncodeOnDesktop, EncodeWith, LoadThroughChooser, OpenPage,
+        Picture, kPictures, Choose} from './browser.mjs';
 
 const kRuns = [
   {depth: 8, resolution: '132x132'}, {depth: 12, resolution: '132x132'}, {depth: 16, resolution: '132x132'},
@@ -102,4 +104,45 @@ test('every picture the browser reads encodes to the bytes pixolan-encode writes
   }
   t.diagnostic(`read by the browser: ${read.length}; not: ${refused.join(' ')}`);
   assert.ok(read.length >= 30, `only ${read.length} pictures read`);
+});
+
+// A JPEG made by the browser: a gradient with sharp-edged discs on it.
+async function MadeJpeg(width, height) {
+  const data = await session.page.evaluate(async (width, height) => {
+    const canvas = new OffscreenCanvas(width, height);
+    const ctx = canvas.getContext('2d');
+    const gradient = ctx.createRadialGradient(width / 3, height / 3, 10, width / 2, height / 2, width / 1.5);
+    gradient.addColorStop(0, '#ffe080');
+    gradient.addColorStop(0.5, '#c03050');
+    gradient.addColorStop(1, '#102060');
+    ctx.fillStyle = gradient;
+    ctx.fillRect(0, 0, width, height);
+    for (let i = 0; i < 60; ++i) {
+      ctx.fillStyle = `hsl(${i * 37 % 360},70%,${30 + i % 50}%)`;
+      ctx.beginPath();
+      ctx.arc(i * 53 * width / 900 % width, i * 97 * height / 700 % height, width / 30, 0, 7);
+      ctx.fill();
+    }
+    const bytes = new Uint8Array(await (await canvas.convertToBlob({type: 'image/jpeg', quality: 0.9})).arrayBuffer());
+    let text = '';
+    for (const byte of bytes) text += String.fromCharCode(byte);
+    return btoa(text);
+  }, width, height);
+  const file = path.join(os.tmpdir(), `pixolan-made-${width}x${height}.jpg`);
+  fs.writeFileSync(file, Buffer.from(data, 'base64'));
+  return file;
+}
+
+test('a JPEG that Fit shrinks to well under half differs a bounded amount: pixolan-encode decodes it at a ' +
+     'smaller scale', async (t) => {
+  await ChooseFromMenu(session.page, 'Picture Size', 'Fit');
+  for (const [width, height, bound] of [[400, 300, 6], [900, 700, 16]]) {
+    const file = await MadeJpeg(width, height);
+    assert.equal(await LoadThroughChooser(session.page, file), null);
+    await Choose(session.page, {depth: 16});
+    const {bytes} = await EncodeInPage(session.page, session.downloads);
+    const d = FieldDifference(bytes, EncodeWith([file], ['--fit', '--depth', '16']));
+    t.diagnostic(`${width} x ${height}: ${d.differing} of ${d.samples} samples differ, by at most ${d.largest} levels`);
+    assert.ok(d.differing > 0 && d.largest <= bound, `${d.largest} levels off, more than ${bound}`);
+  }
 });
