@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// What a decoding process sends back on its result pipe: a fixed header of
+// What a decoding process sends back on its result pipe
+// (docs/decoder-protocol.md): a fixed header of
 // 32-bit words in this machine's order,
 //   magic "PIX4", kind, width, height, picture width, picture height, scale in
 //   millionths, frames, delay in milliseconds, text length, note length,

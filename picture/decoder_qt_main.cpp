@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // pixolan-picture-decoder-qt: decodes one picture of any other format through
-// Qt's image readers, sandboxed like pixolan-picture-decoder. Kept apart so
+// Qt's image readers, sandboxed like pixolan-picture-decoder-FORMAT. Kept apart so
 // that the common formats never load Qt.
 
 #include <QBuffer>

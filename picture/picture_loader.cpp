@@ -162,7 +162,7 @@ std::string TimeReason(std::chrono::seconds deadline) {
 
 /// The picture (a regular file open at picture_fd) decoded by a process of
 /// its own, composited over background.
-LoadResult DecodeInProcess(int picture_fd, const std::string& name, ColorValue background, const Region& asked,
+LoadResult RunDecodingProgram(int picture_fd, const std::string& name, ColorValue background, const Region& asked,
                            const DecoderProgram& program, const Placement& placement, int frame = kStillPicture) {
   std::uint8_t head[16] = {};
   const ssize_t head_size = ::pread(picture_fd, head, sizeof head, 0);
@@ -270,7 +270,7 @@ LoadResult LoadPicture(const std::string& path, ColorValue background, const Reg
   if (::fstat(file.Get(), &st) != 0) return LoadFailure(path, Errno());
   if (!S_ISREG(st.st_mode)) return LoadFailure(path, "not a regular file");
   if (st.st_size == 0) return LoadFailure(path, "the file is empty");
-  return DecodeInProcess(file.Get(), path, background, region, program, placement, frame);
+  return RunDecodingProgram(file.Get(), path, background, region, program, placement, frame);
 }
 
 LoadResult LoadPictureStream(int fd, const std::string& name, ColorValue background, const Region& region,
@@ -294,7 +294,7 @@ LoadResult LoadPictureStream(int fd, const std::string& name, ColorValue backgro
   }
   if (total == 0) return LoadFailure(name, "the file is empty");
   ::fcntl(memory.Get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
-  return DecodeInProcess(memory.Get(), name, background, region, program, placement);
+  return RunDecodingProgram(memory.Get(), name, background, region, program, placement);
 }
 
 void EndRunningDecoders() {

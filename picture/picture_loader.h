@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // Loading picture files into the viewport's picture. Every picture is
-// decoded in a separate, sandboxed process (see decoder_process.h): nothing
-// of a picture is ever decoded in the calling process.
+// decoded in a separate, sandboxed process (docs/decoder-protocol.md):
+// nothing of a picture is ever decoded in the calling process.
 
 #include <chrono>
 #include <string>
