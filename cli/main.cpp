@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // pixolan-encode: the window's Encode run, without the window.
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -75,6 +76,11 @@ int main(int argc, char** argv) {
   }
 
   PrintError(BeforeRunText(cl));
+  // A picture piped in without "-" would silently give the test card.
+  struct stat in {};
+  if (!cl.picture && ::fstat(STDIN_FILENO, &in) == 0 && (S_ISFIFO(in.st_mode) || S_ISREG(in.st_mode)))
+    PrintError("pixolan-encode: warning: no PICTURE given, so the built-in test card is encoded; "
+               "to encode standard input, give - as the PICTURE\n");
   CommandLineReport report;
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);

@@ -32,7 +32,7 @@ TEST(PixolanEncode, DefaultsWriteTheSamplePictureAsAlways) {
   EXPECT_EQ(dir.Entries(), Names{"image.h"});
 }
 
-TEST(PixolanEncode, StandardInputGivesWhatThePathGives) {
+TEST(PixolanEncode, StandardInputIsReadWhenAskedForAndOnlyThen) {
   TempDir dir;
   WriteFile(dir / "picture.ppm", testing::Ppm(200, 150, [](int x, int y) { return MakeColor(x % 251, x % 13 * 19, y); }));
   const auto by_path = RunCommand(kEncode + (dir / "picture.ppm") + " --depth 16 -o -");
@@ -40,6 +40,12 @@ TEST(PixolanEncode, StandardInputGivesWhatThePathGives) {
   // Pixel (0, 127) is R 0, G 0, B 127: 0xF in RGB565.
   EXPECT_TRUE(by_stdin.out.starts_with("unsigned int const Photos[17556]={0x7FF,0x7FF,0x7FF,0x7FF,0x7FF,0xF,")) << by_stdin.err;
   EXPECT_EQ(by_stdin.out, by_path.out);
+  // Piped in without "-": the test card, and a word about it.
+  const auto forgotten = RunCommand(kEncode + "--depth 16 -o - <" + (dir / "picture.ppm"));
+  EXPECT_EQ(forgotten.out, RunCommand(kEncode + "--depth 16 -o -").out);
+  EXPECT_EQ(forgotten.err, "pixolan-encode: warning: no PICTURE given, so the built-in test card is encoded; "
+                           "to encode standard input, give - as the PICTURE\n");
+  EXPECT_EQ(RunCommand(kEncode + "--depth 16 -o -").err, "");
 }
 
 // RunCommand sends standard error to a file, where a decoder may not write.

@@ -52,7 +52,8 @@ Ran RunCommand(const std::string& command) {
   char err_path[] = "/tmp/pixolan-stderr-XXXXXX";
   ::close(::mkstemp(err_path));
   Ran ran{-1, {}, {}};
-  FILE* pipe = ::popen((command + " 2>" + err_path).c_str(), "r");
+  // Standard input is empty unless the command line says otherwise.
+  FILE* pipe = ::popen(("exec </dev/null; " + command + " 2>" + err_path).c_str(), "r");
   char buffer[65536];
   for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) ran.out.append(buffer, n);
   const int status = pipe ? ::pclose(pipe) : -1;
