@@ -22,6 +22,7 @@
 #include <cmath>
 
 #include "resources/sample_picture.h"
+#include "pixolan_version.h"
 #include "tests/test_support.h"
 #include "ui/main_window.h"
 #include "ui/picture_box.h"
@@ -131,6 +132,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(Option("16-bit")->parentWidget(), Child("Frame1"));
     QCOMPARE(Option("132x176")->parentWidget(), Child("Frame2"));
     QCOMPARE(QList<int>({Px(7), Px(8), Px(22), Px(23)}), QList<int>({0, 1, 1, 2}));
+  }
+
+  void aboutByItsMnemonicNamesTheVersionBuilt() {
+    QTest::keyClick(window_.get(), Qt::Key_A, Qt::AltModifier);
+    QTRY_COMPARE(shown_.size(), std::size_t{1});
+    QCOMPARE(shown_[0].icon, MessageIcon::Information);
+    QCOMPARE(shown_[0].title, QStringLiteral("About Pixolan"));
+    QCOMPARE(shown_[0].text, QStringLiteral("Pixolan ver.: " PIXOLAN_VERSION_SHORT "\r\nAuthor: The Pixolan developers\r\n"
+                                            "E-mail: pixolan@example.org\r\nURL: https://pixolan.example.org/"));
   }
 
   void tabEntersEachOptionGroupAtItsCheckedOption() {
