@@ -9,10 +9,15 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-cpack --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log"; fail cpack; }
+env -u SOURCE_DATE_EPOCH cpack --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log"; fail cpack; }
 debs=("$tmp"/out/pixolan_*.deb)
 [[ -f ${debs[0]} ]] || fail "no pixolan_*.deb in the cpack output"
 deb=${debs[0]}
+
+# Made again a second later, the package is the same bytes.
+sleep 1
+env -u SOURCE_DATE_EPOCH cpack --config "$build/CPackConfig.cmake" -B "$tmp/again" >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log"; fail cpack; }
+cmp -s "$deb" "$tmp"/again/pixolan_*.deb || fail "a second package of the same build differs from the first"
 
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
