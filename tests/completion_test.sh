@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Bash completes pixolan-encode's and pixolan-decode's options, their values
-# and the right kind of file:  completion_test.sh COMPLETIONS_DIR
+# and the right kind of file, and offers what the programs take:
+#   completion_test.sh COMPLETIONS_DIR [BIN_DIR]
 set -uo pipefail
+bin=${2:-}
 source /usr/share/bash-completion/bash_completion
 source "$1/pixolan-encode"
 source "$1/pixolan-decode"
@@ -39,4 +41,21 @@ expect "pixolan-decode " "image.h"
 expect "pixolan-decode image.h -o " "logo.png"
 expect "pixolan-decode --depth 1" "12 16"
 expect "pixolan-decode --s" "--swap-bytes"
+# What is offered is what the programs take: every option --help lists
+# (--output being -o's long name), no other, and every value offered for an
+# option is accepted.
+for program in pixolan-encode pixolan-decode; do
+  [[ -n $bin && -x $bin/$program ]] || continue
+  from_help=$("$bin/$program" --help | grep -E '^ +-' | sed -E 's/^ +//; s/  .*//' |
+    grep -oE '(^|[ ,])--?[a-z][a-z0-9-]*' | tr -d ' ,' | sort -u | paste -sd ' ')
+  offered=$(awk "/compgen -W '-/ { on = 1 } on { print } on && /-- \"[$]cur\"/ { on = 0 }" "$1/$program" |
+    grep -oE -- "(^|[ '])--?[a-z][a-z0-9-]*" | tr -d " '" | grep -vx -- '--output' | sort -u | paste -sd ' ')
+  [[ $offered == "$from_help" ]] || { echo "$program: completion offers '$offered', --help lists '$from_help'"; failures=$((failures + 1)); }
+  while read -r option values; do
+    for value in $values; do
+      "$bin/$program" "$option" "$value" --help logo.png >/dev/null 2>&1 ||
+        { echo "$program refuses $option $value, which the completion offers"; failures=$((failures + 1)); }
+    done
+  done < <(sed -nE "s/^ *(--[a-z-]+)[)] COMPREPLY=[(][$][(]compgen -W '([^']*)'.*/\1 \2/p" "$1/$program")
+done
 exit $((failures > 0))
