@@ -15,12 +15,6 @@ ColorValue EncodedLook(const EncodeSettings& settings, std::uint32_t packed) {
   return MakeColor(k.R, k.G, k.B);
 }
 
-std::int64_t DeclaredCount(float outer_width, float outer_height) {
-  const auto columns = static_cast<std::int64_t>(outer_width / kTwipsPerPixel) + 1;
-  const auto rows = static_cast<std::int64_t>(outer_height / kTwipsPerPixel);
-  return columns * rows;
-}
-
 std::string FormatHeader(const Viewport& viewport, const EncodeSettings& settings,
                          const ColumnDone& column_done) {
   return FormatHeader(viewport, settings, HeaderOptions{}, nullptr, column_done);

@@ -74,10 +74,6 @@ struct HeaderStats {
   std::uint32_t largest = 0;      // largest value written or left out
 };
 
-/// Grid points one run visits, which is also the declared array length:
-/// (W / 15 + 1) columns of H / 15 rows.
-std::int64_t DeclaredCount(float outer_width, float outer_height);
-
 /// Called after each column with the x of the next column, in twips.
 using ColumnDone = std::function<void(float next_x)>;
 
