@@ -25,14 +25,6 @@ int Read(GifFileType* gif, GifByteType* buffer, int size) {
   return static_cast<int>(count);
 }
 
-struct Session {
-  GifFileType* gif = nullptr;
-  ~Session() {
-    int ignored = 0;
-    if (gif) DGifCloseFile(gif, &ignored);
-  }
-};
-
 std::string Failure(int code) {
   const char* text = GifErrorString(code);
   return text ? text : "giflib failed with error " + std::to_string(code);
@@ -99,6 +91,33 @@ Next NextImage(GifFileType* gif, FrameControl& control) {
     }
   }
 }
+
+// The file opened and read up to its first frame's descriptor.
+struct Session {
+  MemoryFile memory;
+  GifFileType* gif = nullptr;
+  FrameControl control;  // the first frame's
+
+  Session() = default;
+  Session(const Session&) = delete;
+  ~Session() {
+    int ignored = 0;
+    if (gif) DGifCloseFile(gif, &ignored);
+  }
+  /// Why there is no first frame; empty when there is.
+  std::string Open(Bytes file) {
+    memory = {file};
+    int error = 0;
+    gif = DGifOpen(&memory, Read, &error);
+    if (!gif) return Failure(error);
+    switch (NextImage(gif, control)) {
+      case Next::Image: return "";
+      case Next::End: return "the file holds no picture";
+      case Next::Error: break;
+    }
+    return Failure(gif->Error);
+  }
+};
 
 // Passes over a frame's coded data without decoding it.
 bool SkipImage(GifFileType* gif) {
@@ -215,21 +234,11 @@ DecodeOutcome DecodeScaled(GifFileType* gif, const Palette& palette, std::uint32
 }  // namespace
 
 DecodeOutcome DecodeGif(Bytes file, const Region& asked, const DecodeLimits& limits, const Placement& placement) {
-  MemoryFile memory{file};
-  Session session;
-  int error = 0;
-  session.gif = DGifOpen(&memory, Read, &error);
-  if (!session.gif) return {{}, Failure(error)};
-  GifFileType* gif = session.gif;
-
   // The first frame and the transparency its graphic control block sets.
-  FrameControl control;
-  switch (NextImage(gif, control)) {
-    case Next::Image: break;
-    case Next::End: return {{}, "the file holds no picture"};
-    case Next::Error: return {{}, Failure(gif->Error)};
-  }
-  const int transparent = control.transparent;
+  Session session;
+  if (std::string failure = session.Open(file); !failure.empty()) return {{}, failure};
+  GifFileType* gif = session.gif;
+  const int transparent = session.control.transparent;
   const GifImageDesc& frame = gif->Image;
 
   const auto [screen_width, screen_height] = Screen(gif);
@@ -311,15 +320,10 @@ DecodeOutcome DecodeGif(Bytes file, const Region& asked, const DecodeLimits& lim
 
 DecodeOutcome DecodeGifFrame(Bytes file, const Region& asked, const DecodeLimits& limits, const Placement& placement,
                              int wanted) {
-  MemoryFile memory{file};
   Session session;
-  int error = 0;
-  session.gif = DGifOpen(&memory, Read, &error);
-  if (!session.gif) return {{}, Failure(error)};
+  if (std::string failure = session.Open(file); !failure.empty()) return {{}, failure};
   GifFileType* gif = session.gif;
-  FrameControl control;
-  const Next first = NextImage(gif, control);
-  if (first != Next::Image) return {{}, first == Next::End ? "the file holds no picture" : Failure(gif->Error)};
+  FrameControl control = session.control;
 
   // The first frame is the still picture; later ones are drawn over it in
   // turn, each frame's disposal applied before the next, as browsers do.
