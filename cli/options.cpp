@@ -234,7 +234,7 @@ const Option<Parsing> kOptions[] = {
        p.cl.header.section = o.value;
        return Declaring(p);
      }},
-    {{"swap-bytes", 0, nullptr, "16 bits only: low byte first in each value (0xF800 is 0xF8)"},
+    {{"swap-bytes", 0, nullptr, "16 bits only: each value's bytes exchanged (0xF800 is 0xF8): high byte first in memory"},
      [](Parsing& p, const GivenOption&) {
        p.cl.header.swap_bytes = true;
        return Declaring(p);

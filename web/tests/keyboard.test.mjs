@@ -176,7 +176,7 @@ test('the Header Options panel by keyboard: Tab reaches each control, named by i
   assert.deepEqual(names, ['textbox:File name', 'textbox:Array name', 'combobox:Element type', 'combobox:Memory',
                            'textbox:Section', 'combobox:Line ends', 'combobox:Layout',
                            'checkbox:Include guard and size defines', 'checkbox:Static',
-                           'checkbox:Swap bytes (16 bits: low byte first)']);
+                           'checkbox:Swap bytes (16 bits: high byte first in memory)']);
   await session.page.keyboard.down('Control');
   await Press('e');
   await session.page.keyboard.up('Control');
