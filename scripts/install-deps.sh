@@ -19,7 +19,7 @@ test_packages=(
   acl
   imagemagick python3-numpy
   scdoc dpkg-dev file lintian appstream desktop-file-utils man-db bash-completion
-  emscripten chromium nodejs npm
+  emscripten chromium firefox-esr nodejs npm
 )
 
 group=${1:-run}

@@ -13,25 +13,36 @@ export const kEncode = process.env.PIXOLAN_ENCODE;
 export const kPictures = process.env.PIXOLAN_PICTURES;
 export const kSource = process.env.PIXOLAN_SOURCE;
 export const kPageUrl = pathToFileURL(kPage ?? '').href;
+export const kFirefox = process.env.PIXOLAN_FIREFOX || '/usr/bin/firefox-esr';
 
 export function Picture(name) { return path.join(kPictures, name); }
 
 // A browser with one page on pixolan.html; every request the page makes is
-// kept in requests, and downloads land in a folder of their own.
-export async function OpenPage({width = 444, height = 184} = {}) {
-  const browser = await puppeteer.launch({
-    executablePath: process.env.PIXOLAN_CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--font-render-hinting=none', '--hide-scrollbars',
-           '--force-device-scale-factor=1'],
-  });
+// kept in requests, and downloads land in a folder of their own. Debian's
+// Chromium unless firefox is asked for (Debian's Firefox ESR, through
+// WebDriver BiDi).
+export async function OpenPage({width = 444, height = 184, firefox = false} = {}) {
+  const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'pixolan-page-'));
+  const browser = firefox
+    ? await puppeteer.launch({
+        browser: 'firefox', executablePath: kFirefox, headless: true,
+        extraPrefsFirefox: {'browser.download.dir': downloads, 'browser.download.folderList': 2,
+                            'browser.download.useDownloadDir': true,
+                            'browser.download.always_ask_before_handling_new_types': false}})
+    : await puppeteer.launch({
+        executablePath: process.env.PIXOLAN_CHROMIUM || '/usr/bin/chromium',
+        headless: true,
+        args: ['--no-sandbox', '--disable-gpu', '--font-render-hinting=none', '--hide-scrollbars',
+               '--force-device-scale-factor=1'],
+      });
   const page = await browser.newPage();
   await page.setViewport({width, height, deviceScaleFactor: 1});
   const requests = [];
   page.on('request', (request) => requests.push(request.url()));
-  const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'pixolan-page-'));
-  const session = await browser.target().createCDPSession();
-  await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads, eventsEnabled: true});
+  if (!firefox) {
+    const session = await browser.target().createCDPSession();
+    await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads, eventsEnabled: true});
+  }
   await page.goto(kPageUrl);
   await page.waitForSelector('html[data-ready=true]');
   const close = async () => {
@@ -83,7 +94,7 @@ export async function TakeDownload(downloads, name = 'image.h') {
   const file = path.join(downloads, name);
   for (let tries = 0; tries < 500; ++tries) {
     const names = fs.readdirSync(downloads);
-    if (names.includes(name) && !names.some((n) => n.endsWith('.crdownload'))) {
+    if (names.includes(name) && !names.some((n) => n.endsWith('.crdownload') || n.endsWith('.part'))) {
       const bytes = fs.readFileSync(file);
       fs.rmSync(file);
       return bytes;
