@@ -354,8 +354,8 @@ class MainWindowTest : public QObject {
     auto drop = [&](QMimeData* data) {
       QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
       QApplication::sendEvent(window_.get(), &enter);
-      QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-      QApplication::sendEvent(window_.get(), &drop);
+      QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(window_.get(), &dropped);
       return enter.isAccepted();
     };
     QMimeData data;
