@@ -2,7 +2,8 @@
 # The two everyday commands: `make run` and `make test`.
 # Both install missing Debian packages first, then configure and build.
 PRESET ?= default
-BUILD_DIR := build
+# Where CMakePresets.json builds the preset: build, or build-PRESET.
+BUILD_DIR := $(if $(filter default,$(PRESET)),build,build-$(PRESET))
 JOBS ?= $(shell nproc)
 
 FUZZ_SECONDS ?= 600
@@ -96,4 +97,4 @@ package: deps-test build
 	cd $(BUILD_DIR) && cpack
 
 clean:
-	rm -rf $(BUILD_DIR) build-sanitize build-fuzz
+	rm -rf build build-ci build-sanitize build-fuzz
