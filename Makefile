@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc)
 
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps deps-test configure build web run test test-sanitize fuzz format bench bench-compare quality screenshot install package clean
+.PHONY: all deps deps-test configure build web run test test-sanitize fuzz tidy format bench bench-compare quality screenshot install package clean
 
 all: build
 
@@ -70,6 +70,11 @@ fuzz:
 	  build-fuzz/bin/$(FUZZ_TARGET)_fuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2560 -malloc_limit_mb=1024 \
 	  -timeout=10 -artifact_prefix=$(fuzz_crashes_$(FUZZ_TARGET)) build-fuzz/corpus-$(FUZZ_TARGET) \
 	  $(fuzz_seeds_$(FUZZ_TARGET))
+
+# clang-tidy's checks (.clang-tidy) over every source of ours the build
+# compiles, with gcc's flags: the gcc-only warnings are no error to clang.
+tidy: deps-test build
+	run-clang-tidy-14 -p $(BUILD_DIR) -quiet -j $(JOBS) -extra-arg=-Wno-unknown-warning-option '^$(CURDIR)/(bench|cli|encoder|fuzz|io|model|picture|resources|tests|ui)/'
 
 # Lays the sources out as .clang-format says; the format test checks them.
 format:
