@@ -2,12 +2,13 @@
 # The two everyday commands: `make run` and `make test`.
 # Both install missing Debian packages first, then configure and build.
 PRESET ?= default
-BUILD_DIR := build
+# Where CMakePresets.json builds the preset: build, or build-PRESET.
+BUILD_DIR := $(if $(filter default,$(PRESET)),build,build-$(PRESET))
 JOBS ?= $(shell nproc)
 
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps deps-test configure build web run test test-sanitize fuzz bench bench-compare bench-web quality screenshot install package clean
+.PHONY: all deps deps-test configure build web run test test-sanitize fuzz tidy format bench bench-compare bench-web quality screenshot install package clean
 
 all: build
 
@@ -70,6 +71,16 @@ fuzz:
 	  -timeout=10 -artifact_prefix=$(fuzz_crashes_$(FUZZ_TARGET)) build-fuzz/corpus-$(FUZZ_TARGET) \
 	  $(fuzz_seeds_$(FUZZ_TARGET))
 
+# clang-tidy's checks (.clang-tidy) over every source of ours the build
+# compiles, with gcc's flags: the gcc-only warnings are no error to clang.
+tidy: deps-test build
+	run-clang-tidy-14 -p $(BUILD_DIR) -quiet -j $(JOBS) -extra-arg=-Wno-unknown-warning-option '^$(CURDIR)/(bench|cli|encoder|fuzz|io|model|picture|resources|tests|ui)/'
+
+# Lays the sources out as .clang-format says; the format test checks them.
+format:
+	@scripts/install-deps.sh run clang-format-14
+	scripts/format.sh apply
+
 bench: build
 	$(BUILD_DIR)/bin/pixolan-bench
 
@@ -102,4 +113,4 @@ package: deps-test build
 	cd $(BUILD_DIR) && cpack
 
 clean:
-	rm -rf $(BUILD_DIR) build-sanitize build-fuzz
+	rm -rf build build-ci build-sanitize build-fuzz

@@ -64,6 +64,7 @@ ScannedArguments ScanArguments(std::span<const OptionSpec> table, const std::vec
     if (code == -1) break;
     const std::string last = argv[optind - 1];
     if (code == 1) {
+      // NOLINTNEXTLINE(clang-analyzer-cplusplus.StringChecker): getopt_long sets optarg for an operand
       scanned.operands.push_back(optarg);
       continue;
     }

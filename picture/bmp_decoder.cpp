@@ -168,7 +168,7 @@ struct Target {
   int x = 0, y = 0;
   RgbaPixels pixels;
 
-  Target(const Layout& layout, const Region& region) : layout(layout), x(region.x), y(region.y) {
+  Target(const Layout& file_layout, const Region& region) : layout(file_layout), x(region.x), y(region.y) {
     const Region kept = ClipRegion(region, layout.width, layout.height);
     pixels.width = kept.width;
     pixels.height = kept.height;

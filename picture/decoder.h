@@ -43,8 +43,8 @@ struct DecodeLimits {
 /// part (the data ends early) comes with a warning saying how far it got.
 struct DecodeOutcome {
   DecodeOutcome() = default;
-  DecodeOutcome(RgbaPixels pixels, std::string error, std::string warning = {})
-      : pixels(std::move(pixels)), error(std::move(error)), warning(std::move(warning)) {}
+  DecodeOutcome(RgbaPixels decoded, std::string reason, std::string partial = {})
+      : pixels(std::move(decoded)), error(std::move(reason)), warning(std::move(partial)) {}
 
   RgbaPixels pixels;
   std::string error;

@@ -55,7 +55,10 @@ int Map(thandle_t handle, void** base, toff_t* size) {
 }
 void Unmap(thandle_t, void*, toff_t) {}
 
-int OnError(TIFF*, void* user_data, const char* module, const char* format, va_list args) {
+// Marked printf-like, so that clang's -Wformat-nonliteral lets libtiff's
+// format through to vsnprintf.
+[[gnu::format(printf, 4, 0)]] int OnError(TIFF*, void* user_data, const char* module, const char* format,
+                                          va_list args) {
   auto* file = static_cast<MemoryFile*>(user_data);
   if (file->error.empty()) {
     char text[512];

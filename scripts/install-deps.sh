@@ -15,6 +15,7 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
+  clang-format-14 clang-tidy-14
   gcc-avr avr-libc binutils-avr clang-14 simavr gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-newlib
   acl
   imagemagick python3-numpy

@@ -302,9 +302,9 @@ TEST_P(RowLayout, PlainDoubleLoopAndDecoderDrawThePlacedPicture) {
 INSTANTIATE_TEST_SUITE_P(EveryPackingResolutionAndTurn, RowLayout,
                          ::testing::Combine(::testing::Values("rrggggbb", "low444", "rgb565", "rgb444", "rgb332"),
                                             ::testing::Values("132x132", "132x176"), ::testing::Values(0, 90, 180, 270)),
-                         [](const auto& info) {
-                           return std::get<0>(info.param) + "_" + std::get<1>(info.param).substr(4) + "_turned_" +
-                                  std::to_string(std::get<2>(info.param));
+                         [](const auto& test) {
+                           return std::get<0>(test.param) + "_" + std::get<1>(test.param).substr(4) + "_turned_" +
+                                  std::to_string(std::get<2>(test.param));
                          });
 
 class RoundTrip : public ::testing::TestWithParam<std::string> {};
@@ -329,7 +329,7 @@ TEST_P(RoundTrip, DecodedPictureIsWhatTheDisplayShows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryDepth, RoundTrip, ::testing::Values("8", "12", "16", "16 swapped"),
-                         [](const auto& info) { return "Bits" + std::to_string(info.index); });
+                         [](const auto& test) { return "Bits" + std::to_string(test.index); });
 
 TEST(PixolanDecode, UnreadableHeaderNamesLineAndColumn) {
   TempDir dir;

@@ -113,11 +113,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Form{kCoord + " --compress rle --progmem --depth 16", "Photos_at(at)"},
                       Form{kCoord + " --compress rle --progmem --type stdint --depth 12", "Photos_at(at)"},
                       Form{kTwo, "Photos[1][at]"}, Form{kTwo + " --progmem --depth 16 --guard", "Photos[1](at)"}),
-    [](const ::testing::TestParamInfo<Form>& info) {
-      std::string name = info.param.options.substr(info.param.options.find(".bmp") + 4);
+    [](const ::testing::TestParamInfo<Form>& test) {
+      std::string name = test.param.options.substr(test.param.options.find(".bmp") + 4);
       name = std::regex_replace(name, std::regex(kSmall), "two_pictures");
       name = std::regex_replace(name, std::regex("[^A-Za-z0-9]+"), "_");
-      return std::to_string(info.index) + name;
+      return std::to_string(test.index) + name;
     });
 
 // --- A firmware in the simulator -------------------------------------------------

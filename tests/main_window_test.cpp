@@ -364,8 +364,8 @@ class MainWindowTest : public QObject {
     auto drop = [&](QMimeData* data) {
       QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
       QApplication::sendEvent(window_.get(), &enter);
-      QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-      QApplication::sendEvent(window_.get(), &drop);
+      QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(window_.get(), &dropped);
       return enter.isAccepted();
     };
     QMimeData data;
@@ -523,9 +523,9 @@ class MainWindowTest : public QObject {
         {dir_->filePath(QStringLiteral("saved.h")), Qt::CTRL | Qt::SHIFT | Qt::Key_E}};
     QSignalSpy finished(window_.get(), &frmMain::loadFinished);
     for (const auto& [typed, keys] : steps) {
-      QTimer::singleShot(0, [typed] {
+      QTimer::singleShot(0, [text = typed] {  // clang before 16 captures no structured binding
         auto* name = QApplication::activeModalWidget()->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        name->setText(typed);  // pasted: typing would pop up the completer
+        name->setText(text);  // pasted: typing would pop up the completer
         QTest::keyClick(name, Qt::Key_Return);
       });
       QTest::keyClick(window_.get(), keys.key(), keys.keyboardModifiers());
