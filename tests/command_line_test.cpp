@@ -125,6 +125,8 @@ TEST(PixolanEncode, GuardsAreNeverReservedAndDoubtfulOptionsAreWarnedAbout) {
   TempDir dir;
   ASSERT_EQ(RunCommand(kEncode + "--guard -o " + (dir / "_my__logo.h")).status, 0);
   EXPECT_NE(testing::ReadFile(dir / "_my__logo.h").find("#ifndef MY_LOGO_H\r\n"), std::string::npos);
+  ASSERT_EQ(RunCommand(kEncode + "--guard -o " + (dir / "3d.h")).status, 0);
+  EXPECT_NE(testing::ReadFile(dir / "3d.h").find("\n#ifndef H_3D_H\r\n"), std::string::npos);
   EXPECT_NE(RunCommand(kEncode + "--depth 16 --swap-bytes -o -").err.find("warning: --swap-bytes with unsigned int"), std::string::npos);
   EXPECT_EQ(RunCommand(kEncode + "--depth 16 --swap-bytes --type stdint -o -").err, "");
   EXPECT_EQ(RunCommand(kEncode + kCoord + " --offset 300,0 -o -").err,
@@ -335,7 +337,8 @@ TEST(PixolanDecode, UnreadableHeaderNamesLineAndColumn) {
   TempDir dir;
   for (const auto& [text, error] : std::vector<std::pair<std::string, std::string>>{
            {"/* by hand */\r\nunsigned char const Photos[3]={0x1,\r\n  0xG};\r\n", ":3:3: expected a number such as 0x1F or 31\n"},
-           {"unsigned char const Photos[3]={0x1,0x100};\n", ":1:36: 0x100 is not a sample at 8 bits\n"}}) {
+           {"unsigned char const Photos[3]={0x1,0x100};\n", ":1:36: 0x100 is not a sample at 8 bits\n"},
+           {"unsigned char const Photos[1]={0xFFFFFFFF};\n", ":1:32: 0xFFFFFFFF is not a sample at 8 bits\n"}}) {
     WriteFile(dir / "a.h", text);
     const auto decoded = RunCommand(kDecode + (dir / "a.h") + " -o " + (dir / "a.png"));
     EXPECT_EQ(decoded.status, 1);

@@ -388,6 +388,12 @@ TEST(Placed, ExifOrientationOnlyWhenAskedFor) {
   }
 }
 
+TEST(Placed, ExifOrientationsOneToEightAreTakenAndOthersMeanAsStored) {
+  const std::string jpeg = testing::ReadFile(PIXOLAN_TESTDATA_DIR "/libjpegturbo_testorig.jpg");
+  EXPECT_EQ(ExifOrientation(WithExifOrientation("jpg", jpeg, 8)), 8);
+  EXPECT_EQ(ExifOrientation(WithExifOrientation("jpg", jpeg, 9)), 1);
+}
+
 // --- Headers that lie, limits, and the libraries' words --------------------------------
 
 // The 16-bit height and width at offset (JPEG's order: height first).

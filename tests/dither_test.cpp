@@ -124,6 +124,9 @@ TEST(Dither, OrderedFollowsTheBayerPattern) {
   EXPECT_EQ(BayerThreshold(1, 0), 32);
   EXPECT_EQ(BayerThreshold(3, 1), 24);
   EXPECT_EQ(BayerThreshold(9, 8), BayerThreshold(1, 0));  // tiles every 8 pixels
+  // Red 2 lies about 1/150 of the way to the first level: under even the lowest threshold's 1/128.
+  EXPECT_EQ(PackPixels(Filled(8, 8, [](int, int) { return 0x000002; }), ColorDepth::Depth8, DitherMode::Ordered),
+            std::vector<std::uint32_t>(64, 0));
 }
 
 // Worked by hand for grey 128 at 8 bits: red and blue between levels 1 and

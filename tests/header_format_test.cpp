@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <regex>
 
+#include "encoder/firmware_header.h"
 #include "encoder/header_format.h"
 
 // Each case names only the options it changes; the rest keep their defaults.
@@ -123,6 +124,19 @@ TEST(KeyWarning, NamesTheFormThatWouldMatch) {
   EXPECT_EQ(KeyWarning(ColorDepth::Depth12, "white"),
             "key 'white' can never match at 12 bits; keys are written like 79EF0 (white), with no bits beyond it");
   for (const char* key : {"79EF0", "0", "F0"}) EXPECT_EQ(KeyWarning(ColorDepth::Depth12, key), "") << key;
+}
+
+// Two equal values already repeat (control 128 + n - 2); other values go as
+// they are (control n - 1); values low byte first.
+TEST(Rle, PairsAreRepeatsAndSinglesGoAsTheyAre) {
+  EXPECT_EQ(RleEncode({5, 5, 7, 0x1234, 0x1234, 0x1234}, 2), (std::vector<std::uint8_t>{128, 5, 0, 0, 7, 0, 129, 0x34, 0x12}));
+}
+
+TEST(FirmwareHeader, CodedBytesGoThirtyTwoToALine) {
+  const std::string header = FormatFirmware({{"Logo", PackedArray(Viewport(), {}, {})}}, Viewport(), {}, {.compress = true}).header;
+  const std::size_t first = header.find("={", header.find("const Logo[")) + 2;
+  const std::string line = header.substr(first, header.find("\r\n", first) - first);
+  EXPECT_EQ(std::count(line.begin(), line.end(), ','), 32) << line;
 }
 
 TEST(ReportText, FlashSizesFollowTheTypeAndCutValuesAreNamed) {

@@ -58,6 +58,11 @@ TEST(HexText, UppercaseWithoutPaddingOrPrefix) {
   EXPECT_EQ(HexText(0) + " " + HexText(0xABCDEF) + " " + HexText(0x10000000) + " " + HexText(-256), "0 ABCDEF 10000000 FFFFFF00");
 }
 
+// The window's options are 8, 12 and 16 bits; anything else gives the last.
+TEST(DepthAtOption, AnIndexBeyondTheWindowsOptionsIsSixteenBits) {
+  EXPECT_EQ(DepthAtOption(3), ColorDepth::Depth16);
+}
+
 constexpr float Twips(int pixels) { return static_cast<float>(pixels * 15); }
 
 // Pixel (x, y) = MakeColor(x, y, 0x40), like the crafted coordinate pictures.
@@ -94,6 +99,11 @@ TEST(Viewport, SwitchingWidthNeverMovesOrRescalesThePicture) {
   EXPECT_EQ(v.GetPicture().width, 172);
   EXPECT_EQ(v.GetPicture().height, 128);
   EXPECT_EQ(v.GetPicture().At(171, 127), MakeColor(171, 127, 0x40));
+}
+
+TEST(Viewport, ARegionThatMissesThePictureKeepsNothing) {
+  const Region kept = ClipRegion({100, 5, 20, 20}, 100, 60);
+  EXPECT_EQ(std::tie(kept.x, kept.y, kept.width, kept.height), std::make_tuple(0, 0, 0, 0));
 }
 
 TEST(Viewport, UncoveredPixelsShowTheBackground) {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "io/descriptor.h"
 #include "io/output_file.h"
 #include "io/signal_cleanup.h"
 #include "tests/test_support.h"
@@ -40,6 +41,18 @@ std::string InChild(const std::function<std::string()>& body) {
   const ssize_t n = ::read(report[0], text, sizeof text);
   ::close(report[0]);
   return std::string(text, n > 0 ? n : 0);
+}
+
+TEST(ReadAll, TakesAsMuchAsItsLimitAndRefusesOneByteMore) {
+  TempDir dir;
+  WriteFile(dir / "five", "12345");
+  const int fd = ::open((dir / "five").c_str(), O_RDONLY | O_CLOEXEC);
+  std::string whole, cut;
+  EXPECT_EQ(ReadAll(fd, 5, whole), 0);
+  EXPECT_EQ(whole, "12345");
+  ::lseek(fd, 0, SEEK_SET);
+  EXPECT_EQ(ReadAll(fd, 4, cut), EFBIG);
+  ::close(fd);
 }
 
 TEST(SaveFileLinks, TheLinkStaysAndWhatItLeadsToIsWrittenLoopsAreNamed) {

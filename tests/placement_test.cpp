@@ -56,12 +56,14 @@ TEST(Orientation, ATurnedRegionIsARectangleOfTheStoredPicture) {
 }
 
 TEST(Orientation, TravelsAsOneWordToTheDecodingProgram) {
-  Placement p{PictureSize::Crop, {1, 2, 30, 40}, 172, 128, Orientation{}.RotatedClockwise(270), true};
+  // 4096 pixels: the widest area the decoding programs take.
+  Placement p{PictureSize::Crop, {1, 2, 30, 40}, 4096, 128, Orientation{}.RotatedClockwise(270), true};
   const std::optional<Placement> back = ParsePlacement(PlacementText(p));
   ASSERT_TRUE(back);
   EXPECT_EQ(PlacementText(*back), PlacementText(p));
   EXPECT_EQ(back->orientation, p.orientation);
-  for (const char* wrong : {"fit:0x128:0,0,0,0:-", "stretch:172x128:0,0,0,0:-", "fit:172x128:0,0,0,0:-trailing"})
+  for (const char* wrong : {"fit:0x128:0,0,0,0:-", "stretch:172x128:0,0,0,0:-", "fit:172x128:0,0,0,0:-trailing",
+                            "fit:4097x128:0,0,0,0:-"})
     EXPECT_FALSE(ParsePlacement(wrong)) << wrong;
 }
 
