@@ -3,7 +3,6 @@
 // are refused before memory is spent, the libraries' fatal words win over
 // their warnings, and alpha is blended exactly.
 
-#include <gif_lib.h>
 #include <gmock/gmock.h>
 #include <png.h>
 #include <webp/encode.h>
@@ -134,34 +133,9 @@ struct Gif {
 // One frame of index (7x + 3y) mod colours, written by giflib. Colour i of the
 // global table is (i, 255 - i, 5i); the local table's red runs backwards.
 Data MakeGif(const Gif& g) {
-  Data bytes;
-  int error = 0;
-  GifFileType* gif = EGifOpen(&bytes, [](GifFileType* f, const GifByteType* data, int size) {
-    static_cast<Data*>(f->UserData)->insert(static_cast<Data*>(f->UserData)->end(), data, data + size);
-    return size;
-  }, &error);
-  EGifSetGifVersion(gif, true);
-  GifColorType colors[2][256];
-  for (int i = 0; i < 256; ++i)
-    for (int local : {0, 1}) colors[local][i] = {GifByteType(local ? 255 - i : i), GifByteType(255 - i), GifByteType(i * 5)};
-  ColorMapObject *global = g.global_table ? GifMakeMapObject(256, colors[0]) : nullptr,
-                 *local = g.local_table ? GifMakeMapObject(16, colors[1]) : nullptr;
-  EGifPutScreenDesc(gif, g.screen_width, g.screen_height, 8, g.background, global);
-  GraphicsControlBlock control{0, false, 0, g.transparent};
-  GifByteType block[4];
-  EGifGCBToExtension(&control, block);
-  EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, block);
-  EGifPutImageDesc(gif, g.left, g.top, g.width, g.height, g.interlaced, local);
-  std::vector<GifPixelType> line(static_cast<std::size_t>(g.width));
-  for (const auto& [start, step] : g.interlaced ? std::vector<std::pair<int, int>>{{0, 8}, {4, 8}, {2, 4}, {1, 2}}
-                                                : std::vector<std::pair<int, int>>{{0, 1}})
-    for (int y = start; y < g.height; y += step) {
-      for (int x = 0; x < g.width; ++x) line[x] = GifPixelType((x * 7 + y * 3) % (g.local_table ? 16 : 256));
-      EGifPutLine(gif, line.data(), g.width);
-    }
-  EGifCloseFile(gif, &error);
-  GifFreeMapObject(global), GifFreeMapObject(local);
-  return bytes;
+  return testing::AnimatedGif(g.screen_width, g.screen_height,
+                              {{g.left, g.top, g.width, g.height, -1, 0, 0, g.transparent, g.interlaced, g.local_table}},
+                              g.background, g.global_table);
 }
 
 TEST(RegionMatchesQt, GifFirstFrameDrawnOnItsScreen) {

@@ -105,7 +105,8 @@ std::uint32_t PixelAt(const RgbaPixels& pixels, int x, int y) {
   return std::uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3];
 }
 
-std::vector<std::uint8_t> AnimatedGif(int width, int height, const std::vector<GifFrame>& frames) {
+std::vector<std::uint8_t> AnimatedGif(int width, int height, const std::vector<GifFrame>& frames, int background,
+                                      bool global_table) {
   std::vector<std::uint8_t> bytes;
   int error = 0;
   GifFileType* gif = EGifOpen(&bytes, [](GifFileType* f, const GifByteType* data, int size) {
@@ -114,24 +115,31 @@ std::vector<std::uint8_t> AnimatedGif(int width, int height, const std::vector<G
     return size;
   }, &error);
   EGifSetGifVersion(gif, true);
-  GifColorType colors[256];
-  for (int i = 0; i < 256; ++i) colors[i] = {GifByteType(i), GifByteType(255 - i), GifByteType(i * 5)};
-  ColorMapObject* table = GifMakeMapObject(256, colors);
-  EGifPutScreenDesc(gif, width, height, 8, 0, table);
+  GifColorType colors[2][256];
+  for (int i = 0; i < 256; ++i)
+    for (int local : {0, 1}) colors[local][i] = {GifByteType(local ? 255 - i : i), GifByteType(255 - i), GifByteType(i * 5)};
+  ColorMapObject *global = global_table ? GifMakeMapObject(256, colors[0]) : nullptr,
+                 *local = GifMakeMapObject(16, colors[1]);
+  EGifPutScreenDesc(gif, width, height, 8, background, global);
   for (const GifFrame& frame : frames) {
     GraphicsControlBlock control{frame.disposal, false, frame.delay_cs, frame.transparent};
     GifByteType block[4];
     EGifGCBToExtension(&control, block);
     EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, block);
-    EGifPutImageDesc(gif, frame.left, frame.top, frame.width, frame.height, false, nullptr);
-    for (int y = 0; y < frame.height; ++y) {
-      std::vector<GifPixelType> line(static_cast<std::size_t>(frame.width), GifPixelType(frame.index));
-      if (y == 0 && frame.transparent >= 0) line[0] = GifPixelType(frame.transparent);
-      EGifPutLine(gif, line.data(), frame.width);
-    }
+    EGifPutImageDesc(gif, frame.left, frame.top, frame.width, frame.height, frame.interlaced,
+                     frame.local_table ? local : nullptr);
+    std::vector<GifPixelType> line(static_cast<std::size_t>(frame.width));
+    for (const auto& [start, step] : frame.interlaced ? std::vector<std::pair<int, int>>{{0, 8}, {4, 8}, {2, 4}, {1, 2}}
+                                                      : std::vector<std::pair<int, int>>{{0, 1}})
+      for (int y = start; y < frame.height; y += step) {
+        for (int x = 0; x < frame.width; ++x)
+          line[x] = GifPixelType(frame.index >= 0 ? frame.index : (x * 7 + y * 3) % (frame.local_table ? 16 : 256));
+        if (y == 0 && frame.transparent >= 0) line[0] = GifPixelType(frame.transparent);
+        EGifPutLine(gif, line.data(), frame.width);
+      }
   }
   EGifCloseFile(gif, &error);
-  GifFreeMapObject(table);
+  GifFreeMapObject(global), GifFreeMapObject(local);
   return bytes;
 }
 

@@ -50,17 +50,22 @@ std::string Ppm(int width, int height, const std::function<ColorValue(int x, int
 bool ExpectSameAsQt(DecodeOutcome (*decode)(Bytes, const Region&, const DecodeLimits&, const Placement&),
                     const std::vector<std::uint8_t>& bytes, const std::string& name);
 
-/// One frame of an animated GIF: a rectangle of one colour index, its top
-/// left pixel the transparent index when there is one.
+/// One frame of a GIF: a rectangle of one colour index (or, for index -1,
+/// of index (7x + 3y) mod the table's size), its top left pixel the
+/// transparent index when there is one.
 struct GifFrame {
   int left, top, width, height, index;
   int delay_cs = 10;
   int disposal = 0;  // 2: cleared afterwards, 3: what it covered restored
   int transparent = -1;
+  bool interlaced = false;
+  bool local_table = false;  // of 16 colours, red running backwards
 };
 
-/// An animated GIF written by giflib; colour i of its table is (i, 255 - i, 5i).
-std::vector<std::uint8_t> AnimatedGif(int width, int height, const std::vector<GifFrame>& frames);
+/// A GIF written by giflib on a width x height screen; colour i of the global
+/// table (left out if asked) is (i, 255 - i, 5i).
+std::vector<std::uint8_t> AnimatedGif(int width, int height, const std::vector<GifFrame>& frames, int background = 0,
+                                      bool global_table = true);
 
 /// Pixel (x, y) of a decoded region as 0xRRGGBBAA.
 std::uint32_t PixelAt(const RgbaPixels& pixels, int x, int y);
