@@ -65,7 +65,8 @@ BENCHMARK(BM_PackDrawingArea)->ArgName("dither")->DenseRange(0, 2);
 void BM_EncodeToFile(benchmark::State& state) {
   const Viewport viewport = WideSampleViewport();
   const EncodeSettings settings{static_cast<ColorDepth>(state.range(0)), false, "FFFF"};
-  const std::string path = (std::filesystem::temp_directory_path() / ("pixolan-bench-" + std::to_string(::getpid()) + ".h")).string();
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("pixolan-bench-" + std::to_string(::getpid()) + ".h")).string();
   for (auto _ : state) {
     if (!SaveFile(path, FormatHeader(viewport, settings)).Ok()) state.SkipWithError("could not write");
   }

@@ -130,8 +130,9 @@ bool WriteLosslessWebp(int width, int height, std::FILE* out) {
 
 int main(int argc, char** argv) {
   if (argc != 5) {
-    std::fprintf(stderr, "usage: pixolan-huge-picture adam7-png|progressive-jpeg|interlaced-gif|lossless-webp "
-                         "WIDTH HEIGHT OUT\n");
+    std::fprintf(stderr,
+                 "usage: pixolan-huge-picture adam7-png|progressive-jpeg|interlaced-gif|lossless-webp "
+                 "WIDTH HEIGHT OUT\n");
     return 2;
   }
   const std::string kind = argv[1];

@@ -119,14 +119,14 @@ std::optional<ColorDepth> DepthOf(const ReadHeader& header) {
 
 int ColumnsOf(const ReadHeader& header) {
   const std::int64_t wide = std::int64_t{GridColumns(kWideWidthTwips)} * kRows;
-  return GridColumns(header.declared.value_or(static_cast<std::int64_t>(header.elements.size())) == wide ? kWideWidthTwips
-                                                                                                       : kNarrowWidthTwips);
+  return GridColumns(header.declared.value_or(static_cast<std::int64_t>(header.elements.size())) == wide
+                         ? kWideWidthTwips
+                         : kNarrowWidthTwips);
 }
 
 std::string Describe(const HeaderElement& e, const std::string& name) {
   return name + ":" + std::to_string(e.line) + ":" + std::to_string(e.column) + ": ";
 }
-
 
 // A whole header from its file, or from standard input for "-"; the reason
 // when it cannot be read.
@@ -162,7 +162,8 @@ std::optional<Description> ReadDescription(const std::string& text) {
   std::istringstream fields(text.substr(start + std::strlen(kDescriptionStart), text.find("*/", start) - start));
   std::map<std::string, std::string> said;
   for (std::string field; fields >> field;)
-    if (const std::size_t eq = field.find('='); eq != std::string::npos) said[field.substr(0, eq)] = field.substr(eq + 1);
+    if (const std::size_t eq = field.find('='); eq != std::string::npos)
+      said[field.substr(0, eq)] = field.substr(eq + 1);
   const std::optional<ColorDepth> depth = PixelNamed(said["pixel"]);
   int width = 0, height = 0;
   if (!depth || std::sscanf(said["size"].c_str(), "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0)
@@ -253,7 +254,8 @@ bool DrawColumns(const ReadHeader& header, const std::vector<std::uint32_t>& val
     drawn.rgb[at + 2] = static_cast<std::uint8_t>(c.B);
   };
   if (values.size() == grid) {
-    for (std::size_t i = 0; i < grid; ++i) put(static_cast<int>(i / kRows), static_cast<int>(i % kRows), Widen(depth, values[i]));
+    for (std::size_t i = 0; i < grid; ++i)
+      put(static_cast<int>(i / kRows), static_cast<int>(i % kRows), Widen(depth, values[i]));
     return true;
   }
   std::vector<int> filled(columns, 0);
@@ -261,8 +263,9 @@ bool DrawColumns(const ReadHeader& header, const std::vector<std::uint32_t>& val
     const HeaderElement& e = header.elements[i];
     const int column = e.line - header.brace_line;
     if (column >= columns || filled[column] >= kRows) {
-      std::cerr << "pixolan-decode: " << Describe(e, name) << "with samples left out, each line must hold one column of at most "
-                << kRows << " samples, in " << columns << " lines\n";
+      std::cerr << "pixolan-decode: " << Describe(e, name)
+                << "with samples left out, each line must hold one column of at most " << kRows << " samples, in "
+                << columns << " lines\n";
       return false;
     }
     put(column, filled[column]++, Widen(depth, values[i]));

@@ -196,7 +196,8 @@ HeaderReadResult ParseHeader(std::string_view text) {
   }
   in.Advance();
   if (!in.SkipBlank(true, error)) return result;
-  if (!in.AtEnd()) error = in.Here() + "expected only comments and preprocessor lines after '};', found " + Shown(in.Peek());
+  if (!in.AtEnd())
+    error = in.Here() + "expected only comments and preprocessor lines after '};', found " + Shown(in.Peek());
   return result;
 }
 
@@ -205,7 +206,8 @@ std::size_t DefinitionOf(std::string_view text, const std::string& name) {
   for (std::size_t at = text.find(opening); at != std::string_view::npos; at = text.find(opening, at + 1)) {
     if (at > 0 && IsWordChar(text[at - 1])) continue;  // the end of a longer name
     const std::size_t end = text.find_first_of(";{", at);
-    if (end != std::string_view::npos && text[end] == '{' && text.substr(at, end - at).find('=') != std::string_view::npos)
+    if (end != std::string_view::npos && text[end] == '{' &&
+        text.substr(at, end - at).find('=') != std::string_view::npos)
       return at;
   }
   return std::string_view::npos;

@@ -18,9 +18,9 @@ struct HeaderElement {
 };
 
 struct ReadHeader {
-  std::string type;                     // the words before the array's name: "static const uint16_t"
+  std::string type;                      // the words before the array's name: "static const uint16_t"
   std::optional<std::int64_t> declared;  // the length in [], when there is one
-  int brace_line = 0;                   // the line of "{": column blocks start there
+  int brace_line = 0;                    // the line of "{": column blocks start there
   std::vector<HeaderElement> elements;
 };
 

@@ -79,8 +79,9 @@ int main(int argc, char** argv) {
   // A picture piped in without "-" would silently give the test card.
   struct stat in {};
   if (!cl.picture && ::fstat(STDIN_FILENO, &in) == 0 && (S_ISFIFO(in.st_mode) || S_ISREG(in.st_mode)))
-    PrintError("pixolan-encode: warning: no PICTURE given, so the built-in test card is encoded; "
-               "to encode standard input, give - as the PICTURE\n");
+    PrintError(
+        "pixolan-encode: warning: no PICTURE given, so the built-in test card is encoded; "
+        "to encode standard input, give - as the PICTURE\n");
   CommandLineReport report;
   Viewport viewport;
   viewport.SetOuterWidth(cl.outer_width);
@@ -93,9 +94,9 @@ int main(int argc, char** argv) {
     }
     const Region region = VisibleRegion(cl, viewport);
     const Placement placement = PlacementFor(cl, viewport);
-    loaded = *picture == "-" ? LoadPictureStream(STDIN_FILENO, "standard input", viewport.GetBackground(), region, {},
-                                                 placement)
-                             : LoadPicture(*picture, viewport.GetBackground(), region, {}, placement, frame);
+    loaded = *picture == "-"
+                 ? LoadPictureStream(STDIN_FILENO, "standard input", viewport.GetBackground(), region, {}, placement)
+                 : LoadPicture(*picture, viewport.GetBackground(), region, {}, placement, frame);
     if (!loaded.Ok()) {
       PrintError("pixolan-encode: " + loaded.error + '\n');
       return false;
@@ -120,7 +121,8 @@ int main(int argc, char** argv) {
       // Each frame is decoded by a run of its own, which also counts them.
       for (int frame = 0; frame == 0 || frame < loaded.frames; ++frame) {
         if (!load(cl.picture, frame)) return 1;
-        arrays.push_back({cl.header.name + "_frame" + std::to_string(frame), PackedArray(viewport, cl.settings, cl.header)});
+        arrays.push_back(
+            {cl.header.name + "_frame" + std::to_string(frame), PackedArray(viewport, cl.settings, cl.header)});
         delays_ms.push_back(loaded.delay_ms);
       }
     }

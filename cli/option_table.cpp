@@ -29,7 +29,8 @@ std::string LongOptionError(std::span<const OptionSpec> table, const std::string
     return std::string("--") + matches[0]->name + " takes no value";
   if (matches.size() > 1) {
     std::string candidates;
-    for (const OptionSpec* spec : matches) candidates += std::string(candidates.empty() ? "" : ", ") + "--" + spec->name;
+    for (const OptionSpec* spec : matches)
+      candidates += std::string(candidates.empty() ? "" : ", ") + "--" + spec->name;
     return "ambiguous option '" + NameOf(typed) + "': " + candidates + "?";
   }
   return "unknown option '" + NameOf(typed) + "'";
@@ -77,7 +78,8 @@ ScannedArguments ScanArguments(std::span<const OptionSpec> table, const std::vec
     std::size_t row = 0;
     while (row < table.size() && CodeOf(table[row], row) != wanted) ++row;
     const OptionSpec& spec = table[row];
-    const std::string typed = last.starts_with("--") ? "--" + std::string(spec.name) : "-" + std::string(1, spec.short_name);
+    const std::string typed =
+        last.starts_with("--") ? "--" + std::string(spec.name) : "-" + std::string(1, spec.short_name);
     if (code == ':') {
       scanned.error = typed + " " + (spec.missing ? spec.missing : "needs a value");
       return scanned;
@@ -94,7 +96,8 @@ std::string OptionHelp(std::span<const OptionSpec> table) {
   for (const OptionSpec& spec : table) {
     if (!spec.help) continue;
     // "-o FILE" but "--help": a flag is listed by its long name.
-    std::string term = spec.short_name && spec.value ? "-" + std::string(1, spec.short_name) : "--" + std::string(spec.name);
+    std::string term =
+        spec.short_name && spec.value ? "-" + std::string(1, spec.short_name) : "--" + std::string(spec.name);
     if (spec.value) term += std::string(" ") + spec.value;
     help += "  " + term + std::string(term.size() < kColumn ? kColumn - term.size() : 1, ' ') + spec.help + "\n";
   }

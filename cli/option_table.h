@@ -12,10 +12,10 @@
 namespace pixolan {
 
 struct OptionSpec {
-  const char* name;        // long name without dashes: "depth"
-  char short_name = 0;     // 'o' for -o; 0 for none
-  const char* value = nullptr;  // the value's name in --help ("D"); nullptr for a flag
-  const char* help = nullptr;   // the --help text; nullptr keeps the option out of --help
+  const char* name;               // long name without dashes: "depth"
+  char short_name = 0;            // 'o' for -o; 0 for none
+  const char* value = nullptr;    // the value's name in --help ("D"); nullptr for a flag
+  const char* help = nullptr;     // the --help text; nullptr keeps the option out of --help
   const char* missing = nullptr;  // what to say when the value is missing: "needs 8, 12 or 16"
 };
 

@@ -23,24 +23,122 @@ bool IsIdentifier(const std::string& text) {
 
 // Words C (C23) or C++ (C++23) keep for themselves: an array so named cannot compile.
 bool IsKeyword(const std::string& word) {
-  static const std::set<std::string, std::less<>> kKeywords = {
-      "alignas", "alignof", "and", "and_eq", "asm", "auto", "bitand", "bitor", "bool", "break", "case", "catch",
-      "char", "char8_t", "char16_t", "char32_t", "class", "co_await", "co_return", "co_yield", "compl", "concept",
-      "const", "consteval", "constexpr", "constinit", "const_cast", "continue", "decltype", "default", "delete", "do",
-      "double", "dynamic_cast", "else", "enum", "explicit", "export", "extern", "false", "float", "for", "friend",
-      "goto", "if", "inline", "int", "long", "mutable", "namespace", "new", "noexcept", "not", "not_eq", "nullptr",
-      "operator", "or", "or_eq", "private", "protected", "public", "register", "reinterpret_cast", "requires",
-      "restrict", "return", "short", "signed", "sizeof", "static", "static_assert", "static_cast", "struct", "switch",
-      "template", "this", "thread_local", "throw", "true", "try", "typedef", "typeid", "typename", "typeof",
-      "typeof_unqual", "union", "unsigned", "using", "virtual", "void", "volatile", "wchar_t", "while", "xor",
-      "xor_eq", "_Alignas", "_Alignof", "_Atomic", "_BitInt", "_Bool", "_Complex", "_Decimal128", "_Decimal32",
-      "_Decimal64", "_Generic", "_Imaginary", "_Noreturn", "_Static_assert", "_Thread_local"};
+  static const std::set<std::string, std::less<>> kKeywords = {"alignas",
+                                                               "alignof",
+                                                               "and",
+                                                               "and_eq",
+                                                               "asm",
+                                                               "auto",
+                                                               "bitand",
+                                                               "bitor",
+                                                               "bool",
+                                                               "break",
+                                                               "case",
+                                                               "catch",
+                                                               "char",
+                                                               "char8_t",
+                                                               "char16_t",
+                                                               "char32_t",
+                                                               "class",
+                                                               "co_await",
+                                                               "co_return",
+                                                               "co_yield",
+                                                               "compl",
+                                                               "concept",
+                                                               "const",
+                                                               "consteval",
+                                                               "constexpr",
+                                                               "constinit",
+                                                               "const_cast",
+                                                               "continue",
+                                                               "decltype",
+                                                               "default",
+                                                               "delete",
+                                                               "do",
+                                                               "double",
+                                                               "dynamic_cast",
+                                                               "else",
+                                                               "enum",
+                                                               "explicit",
+                                                               "export",
+                                                               "extern",
+                                                               "false",
+                                                               "float",
+                                                               "for",
+                                                               "friend",
+                                                               "goto",
+                                                               "if",
+                                                               "inline",
+                                                               "int",
+                                                               "long",
+                                                               "mutable",
+                                                               "namespace",
+                                                               "new",
+                                                               "noexcept",
+                                                               "not",
+                                                               "not_eq",
+                                                               "nullptr",
+                                                               "operator",
+                                                               "or",
+                                                               "or_eq",
+                                                               "private",
+                                                               "protected",
+                                                               "public",
+                                                               "register",
+                                                               "reinterpret_cast",
+                                                               "requires",
+                                                               "restrict",
+                                                               "return",
+                                                               "short",
+                                                               "signed",
+                                                               "sizeof",
+                                                               "static",
+                                                               "static_assert",
+                                                               "static_cast",
+                                                               "struct",
+                                                               "switch",
+                                                               "template",
+                                                               "this",
+                                                               "thread_local",
+                                                               "throw",
+                                                               "true",
+                                                               "try",
+                                                               "typedef",
+                                                               "typeid",
+                                                               "typename",
+                                                               "typeof",
+                                                               "typeof_unqual",
+                                                               "union",
+                                                               "unsigned",
+                                                               "using",
+                                                               "virtual",
+                                                               "void",
+                                                               "volatile",
+                                                               "wchar_t",
+                                                               "while",
+                                                               "xor",
+                                                               "xor_eq",
+                                                               "_Alignas",
+                                                               "_Alignof",
+                                                               "_Atomic",
+                                                               "_BitInt",
+                                                               "_Bool",
+                                                               "_Complex",
+                                                               "_Decimal128",
+                                                               "_Decimal32",
+                                                               "_Decimal64",
+                                                               "_Generic",
+                                                               "_Imaginary",
+                                                               "_Noreturn",
+                                                               "_Static_assert",
+                                                               "_Thread_local"};
   return kKeywords.contains(word);
 }
 
 // Reserved to the compiler and its library everywhere: __x and _X.
 bool IsReserved(const std::string& name) {
-  return name.find("__") != std::string::npos || (name.size() > 1 && name[0] == '_' && std::isupper(static_cast<unsigned char>(name[1])));
+  return name.find("__") != std::string::npos ||
+         (name.size() > 1 && name[0] == '_' && std::isupper(static_cast<unsigned char>(name[1])));
 }
 
 // "image.h" gives IMAGE_H; standard output has no name, so the array's is
@@ -64,8 +162,8 @@ struct Parsing {
   bool declaration_options = false;  // any of them asks for a firmware file
   std::optional<ColorDepth> pixel;   // --pixel, checked against --depth at the end
   bool depth_given = false;
-  std::vector<std::string> sizes;    // --fit, --fill, --crop as given: at most one
-  bool turned = false;               // --rotate, --flip or --exif-orientation given
+  std::vector<std::string> sizes;  // --fit, --fill, --crop as given: at most one
+  bool turned = false;             // --rotate, --flip or --exif-orientation given
 };
 
 std::string Sized(Parsing& p, const GivenOption& o, PictureSize size) {
@@ -132,7 +230,8 @@ const Option<Parsing> kOptions[] = {
        p.cl.settings.dither = *mode;
        return "";
      }},
-    {{"offset", 0, "X,Y", "encode the picture from pixel X,Y instead of 0,0", "needs X,Y: two pixel numbers, 0 or more, such as 40,16"},
+    {{"offset", 0, "X,Y", "encode the picture from pixel X,Y instead of 0,0",
+      "needs X,Y: two pixel numbers, 0 or more, such as 40,16"},
      [](Parsing& p, const GivenOption& o) -> std::string {
        const std::string& v = o.value;
        const char* last = v.data() + v.size();
@@ -195,7 +294,8 @@ const Option<Parsing> kOptions[] = {
        p.cl.header.declaration_only = true;
        return Declaring(p);
      }},
-    {{"name", 0, "IDENT", "the array's name (default Photos)", "needs a C identifier (letters, digits, _; not a digit first)"},
+    {{"name", 0, "IDENT", "the array's name (default Photos)",
+      "needs a C identifier (letters, digits, _; not a digit first)"},
      [](Parsing& p, const GivenOption& o) -> std::string {
        if (!IsIdentifier(o.value)) return "--name needs a C identifier (letters, digits, _; not a digit first)";
        if (IsKeyword(o.value)) return "--name '" + o.value + "' is a C or C++ keyword: choose another name";
@@ -234,7 +334,8 @@ const Option<Parsing> kOptions[] = {
        p.cl.header.section = o.value;
        return Declaring(p);
      }},
-    {{"swap-bytes", 0, nullptr, "16 bits only: each value's bytes exchanged (0xF800 is 0xF8): high byte first in memory"},
+    {{"swap-bytes", 0, nullptr,
+      "16 bits only: each value's bytes exchanged (0xF800 is 0xF8): high byte first in memory"},
      [](Parsing& p, const GivenOption&) {
        p.cl.header.swap_bytes = true;
        return Declaring(p);
@@ -343,11 +444,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     return fail("--format bin writes values only: no --source, --guard, --progmem, --section or --remove");
   if (std::count(cl.pictures.begin(), cl.pictures.end(), "-") > (cl.pictures.size() > 1 ? 0 : 1))
     return fail("standard input can be one picture only, given alone");
-  if (cl.source && cl.header.is_static) return fail("--static and --source exclude each other: a static array is defined in every file");
+  if (cl.source && cl.header.is_static)
+    return fail("--static and --source exclude each other: a static array is defined in every file");
   if (cl.source && cl.output == "-") return fail("--source needs -o FILE: the source includes the header by its name");
-  if (cl.header.progmem && !cl.header.section.empty()) return fail("--progmem and --section cannot both place the array");
+  if (cl.header.progmem && !cl.header.section.empty())
+    return fail("--progmem and --section cannot both place the array");
   // Only two-byte values have bytes to exchange.
-  if (cl.header.swap_bytes && InfoOf(cl.settings.depth).stdint_bytes != 2) return fail("--swap-bytes needs --depth 16 or --pixel rgb444");
+  if (cl.header.swap_bytes && InfoOf(cl.settings.depth).stdint_bytes != 2)
+    return fail("--swap-bytes needs --depth 16 or --pixel rgb444");
   if ((cl.offset_x || cl.offset_y) && !cl.picture) return fail("--offset needs a PICTURE");
   if (p.sizes.size() > 1) return fail(p.sizes[0] + " and " + p.sizes[1] + " cannot both place the picture");
   if (!p.sizes.empty() && !cl.picture) return fail(p.sizes[0] + " needs a PICTURE");
@@ -377,7 +481,8 @@ std::vector<std::string> ArrayNames(const std::vector<std::string>& paths, const
     if (name.back() == '_') name.pop_back();
     if (IsKeyword(name)) name += "_picture";
     std::string unique = name;
-    for (int n = 2; unique == table || std::find(names.begin(), names.end(), unique) != names.end(); ++n) unique = name + "_" + std::to_string(n);
+    for (int n = 2; unique == table || std::find(names.begin(), names.end(), unique) != names.end(); ++n)
+      unique = name + "_" + std::to_string(n);
     names.push_back(unique);
   }
   return names;

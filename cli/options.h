@@ -19,14 +19,14 @@ struct CommandLine {
   bool binary = false;                 // --format bin: the packed values as bytes
   bool frames = false;                 // every frame of the picture, with their delays
   float outer_width = kNarrowWidthTwips;
-  EncodeSettings settings;             // the window's initial settings
-  HeaderOptions header;                // the window's declaration unless asked
-  int offset_x = 0;                    // picture pixel at the drawing area's top left
+  EncodeSettings settings;  // the window's initial settings
+  HeaderOptions header;     // the window's declaration unless asked
+  int offset_x = 0;         // picture pixel at the drawing area's top left
   int offset_y = 0;
-  Placement placement;                 // fit, fill or crop, turns and flips
-  bool report = false;                 // element count and flash sizes on stderr
-  std::string output = "image.h";      // "-" is standard output
-  std::optional<std::string> source;   // --source: the C file that defines the array
+  Placement placement;                // fit, fill or crop, turns and flips
+  bool report = false;                // element count and flash sizes on stderr
+  std::string output = "image.h";     // "-" is standard output
+  std::optional<std::string> source;  // --source: the C file that defines the array
   bool help = false;
   bool version = false;
 };

@@ -12,7 +12,8 @@ SaveResult SaveOutput(const std::string& output, std::string_view content) {
 }
 
 bool IsSameFile(const std::string& picture, const std::string& output) {
-  struct stat in {}, out {};
+  struct stat in {
+  }, out{};
   if (output == "-" || ::stat(output.c_str(), &out) != 0) return false;
   if ((picture == "-" ? ::fstat(STDIN_FILENO, &in) : ::stat(picture.c_str(), &in)) != 0) return false;
   return S_ISREG(in.st_mode) && in.st_dev == out.st_dev && in.st_ino == out.st_ino;

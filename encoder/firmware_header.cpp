@@ -92,8 +92,8 @@ std::string Elements(const std::vector<std::uint32_t>& elements, std::size_t fro
 }
 
 // The part's declaration up to "={" or ";".
-std::string Declaration(const std::string& type, const std::string& name, std::size_t size, const HeaderOptions& options,
-                        bool definition) {
+std::string Declaration(const std::string& type, const std::string& name, std::size_t size,
+                        const HeaderOptions& options, bool definition) {
   std::string out = options.is_static ? "static " : "";
   if (!definition) out += "extern ";
   out += type + " const " + name + "[" + std::to_string(size) + "]";
@@ -113,7 +113,8 @@ std::string Accessor(const Written& w, const std::string& type, int avr_bytes, c
       const std::string start = std::to_string(k * w.part_size) + "u";
       const std::string index = k == 0 ? "i" : "(i - " + start + ")";
       const std::string value = element(w.PartName(k), index);
-      if (k + 1 < w.Parts()) out += "  if (i < " + std::to_string((k + 1) * w.part_size) + "u) return " + value + ";" + eol;
+      if (k + 1 < w.Parts())
+        out += "  if (i < " + std::to_string((k + 1) * w.part_size) + "u) return " + value + ";" + eol;
       else out += "  return " + value + ";" + eol;
     }
     return out;
@@ -198,10 +199,11 @@ FirmwareText FormatFirmware(const std::vector<NamedArray>& arrays, const Viewpor
   const std::string value_type = ElementType(depth, options.form);
   const std::string type = coded ? ElementType(ColorDepth::Depth8, options.form) : value_type;
   const int avr_bytes = AvrElementBytes(depth, options.form, coded);
-  const std::size_t per_line = coded ? 32
-                                     : static_cast<std::size_t>(options.layout == Layout::Rows
-                                                                    ? viewport.DrawingWidth()
-                                                                    : static_cast<int>(viewport.OuterHeight() / kTwipsPerPixel));
+  const std::size_t per_line =
+      coded ? 32
+            : static_cast<std::size_t>(options.layout == Layout::Rows
+                                           ? viewport.DrawingWidth()
+                                           : static_cast<int>(viewport.OuterHeight() / kTwipsPerPixel));
   const bool frames = !delays_ms.empty();
   const bool several = arrays.size() > 1 || frames;
   // Split only where the parts are read from program memory: elsewhere an
@@ -282,9 +284,11 @@ FirmwareText FormatFirmware(const std::vector<NamedArray>& arrays, const Viewpor
     h += "#define " + Upper(table) + (frames ? "_FRAMES " : "_PICTURES ") + std::to_string(written.size()) + eol;
     const bool accessors = options.progmem || coded;
     std::string entries;
-    for (const Written& w : written) entries += (accessors ? w.name + "_at" : w.name) + (&w == &written.back() ? "" : ",");
-    const std::string declarator = accessors ? type + " (*const " + table + "[" + std::to_string(written.size()) + "])(uint32_t)"
-                                             : type + " const* const " + table + "[" + std::to_string(written.size()) + "]";
+    for (const Written& w : written)
+      entries += (accessors ? w.name + "_at" : w.name) + (&w == &written.back() ? "" : ",");
+    const std::string declarator =
+        accessors ? type + " (*const " + table + "[" + std::to_string(written.size()) + "])(uint32_t)"
+                  : type + " const* const " + table + "[" + std::to_string(written.size()) + "]";
     const std::string storage = options.is_static ? "static " : "";
     if (options.declaration_only) {
       h += "extern " + declarator + ";" + eol;
@@ -296,8 +300,8 @@ FirmwareText FormatFirmware(const std::vector<NamedArray>& arrays, const Viewpor
       const int longest = *std::max_element(delays_ms.begin(), delays_ms.end());
       std::string delays;
       for (const int d : delays_ms) delays += (delays.empty() ? "" : ",") + std::to_string(d);
-      const std::string delay_declarator = std::string(longest > 0xFFFF ? "uint32_t" : "uint16_t") + " const " +
-                                           table + "_delays_ms[" + std::to_string(delays_ms.size()) + "]";
+      const std::string delay_declarator = std::string(longest > 0xFFFF ? "uint32_t" : "uint16_t") + " const " + table +
+                                           "_delays_ms[" + std::to_string(delays_ms.size()) + "]";
       if (options.declaration_only) {
         h += "extern " + delay_declarator + ";" + eol;
         src += delay_declarator + "={" + delays + "};" + eol;
@@ -330,26 +334,34 @@ std::string TargetReport(const FirmwareStats& stats, ColorDepth depth, const Hea
   const std::int64_t per_element = AvrElementBytes(depth, options.form, coded);
   const std::int64_t elements = coded ? stats.coded_bytes : stats.values.declared;
   const std::int64_t avr = elements * per_element;
-  const std::int64_t arm = coded ? stats.coded_bytes
-                                 : stats.values.declared * (options.form == ElementForm::Legacy && !InfoOf(depth).legacy_bytes
-                                                                ? 4 : per_element);
+  const std::int64_t arm =
+      coded ? stats.coded_bytes
+            : stats.values.declared *
+                  (options.form == ElementForm::Legacy && !InfoOf(depth).legacy_bytes ? 4 : per_element);
   std::string out;
   if (coded)
     out += "compressed: " + std::to_string(stats.coded_bytes) + " bytes for " + std::to_string(stats.values.declared) +
            " values\n";
   out += "host, ARM Cortex-M: " + std::to_string(arm) + " bytes of flash: fits\n";
   if (!options.final_break && options.guard.empty())
-    out += "clang, C with -pedantic: no line break at the end, as the window writes the file: does not compile with "
-           "-Werror (any declaration option, --eol crlf say, adds one)\n";
+    out +=
+        "clang, C with -pedantic: no line break at the end, as the window writes the file: does not compile with "
+        "-Werror (any declaration option, --eol crlf say, adds one)\n";
   // The legacy wide type is 16 bits on AVR: a larger value does not compile under -Werror.
-  const bool cut = !coded && options.form == ElementForm::Legacy && !InfoOf(depth).legacy_bytes && stats.values.over_16_bits > 0;
-  struct Avr { const char* name; std::int64_t flash, ram; bool far; };
+  const bool cut =
+      !coded && options.form == ElementForm::Legacy && !InfoOf(depth).legacy_bytes && stats.values.over_16_bits > 0;
+  struct Avr {
+    const char* name;
+    std::int64_t flash, ram;
+    bool far;
+  };
   // What a small program and the C library leave of flash and RAM.
   constexpr std::int64_t kProgramFlash = 2048, kProgramRam = 256;
   for (const Avr& mcu : {Avr{"atmega328p", 32768, 2048, false}, Avr{"atmega2560", 262144, 8192, true}}) {
     out += std::string(mcu.name) + ": ";
     if (cut) {
-      out += "a 16-bit int cuts " + std::to_string(stats.values.over_16_bits) + " values: does not compile (use --type stdint)\n";
+      out += "a 16-bit int cuts " + std::to_string(stats.values.over_16_bits) +
+             " values: does not compile (use --type stdint)\n";
     } else if (!options.progmem) {
       const std::int64_t largest = avr / std::max<std::int64_t>(stats.pictures, 1);
       if (largest > kAvrObjectBytes)
@@ -357,14 +369,16 @@ std::string TargetReport(const FirmwareStats& stats, ColorDepth depth, const Hea
                ": does not compile (use --progmem)\n";
       else
         out += std::to_string(avr) + " bytes copied to RAM without --progmem" +
-               (avr + kProgramRam <= mcu.ram ? std::string(": fits\n")
-                                             : ", more than its " + std::to_string(mcu.ram / 1024) + " KB of RAM: does not fit\n");
+               (avr + kProgramRam <= mcu.ram
+                    ? std::string(": fits\n")
+                    : ", more than its " + std::to_string(mcu.ram / 1024) + " KB of RAM: does not fit\n");
     } else {
       out += std::to_string(avr) + " bytes of program memory";
       if (stats.parts > 1)
         out += std::string(" in ") + std::to_string(stats.parts) + " parts" + (mcu.far ? " read by far address" : "");
-      out += avr + kProgramFlash <= mcu.flash ? ": fits\n"
-                                              : ", more than its " + std::to_string(mcu.flash / 1024) + " KB of flash: does not fit\n";
+      out += avr + kProgramFlash <= mcu.flash
+                 ? ": fits\n"
+                 : ", more than its " + std::to_string(mcu.flash / 1024) + " KB of flash: does not fit\n";
     }
   }
   return out;

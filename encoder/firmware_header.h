@@ -46,10 +46,10 @@ int AvrElementBytes(ColorDepth depth, ElementForm form, bool coded);
 
 /// What a firmware header holds, for --report.
 struct FirmwareStats {
-  HeaderStats values;          // of every picture together
+  HeaderStats values;  // of every picture together
   std::int64_t pictures = 0;
   std::int64_t coded_bytes = 0;  // all run-length coded streams; 0 uncoded
-  int parts = 1;               // of the largest array, for AVR
+  int parts = 1;                 // of the largest array, for AVR
 };
 
 struct FirmwareText {

@@ -33,7 +33,8 @@ bool HeaderEncoder::Run(const Viewport& viewport, const EncodeJob& job, RunHost&
                " bits, so nothing was left out.";
   else if (settings.remove)
     message += "\n" + std::to_string(stats.matched) +
-               (stats.matched == 1 ? " sample matched the key and was left out." : " samples matched the key and were left out.");
+               (stats.matched == 1 ? " sample matched the key and was left out."
+                                   : " samples matched the key and were left out.");
   host.ShowMessage(message, kGeneratedTitle, MessageIcon::Exclamation);
   if (stats_out) *stats_out = stats;
   return true;

@@ -53,7 +53,7 @@ using SaveFunction = std::function<SaveResult(std::string_view text)>;
 struct EncodeJob {
   EncodeSettings settings;
   HeaderOptions options;
-  std::string path;   // named in the messages
+  std::string path;  // named in the messages
   SaveFunction save;
 };
 

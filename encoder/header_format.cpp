@@ -15,8 +15,7 @@ ColorValue EncodedLook(const EncodeSettings& settings, std::uint32_t packed) {
   return MakeColor(k.R, k.G, k.B);
 }
 
-std::string FormatHeader(const Viewport& viewport, const EncodeSettings& settings,
-                         const ColumnDone& column_done) {
+std::string FormatHeader(const Viewport& viewport, const EncodeSettings& settings, const ColumnDone& column_done) {
   return FormatHeader(viewport, settings, HeaderOptions{}, nullptr, column_done);
 }
 
@@ -36,14 +35,16 @@ struct Shape {
 
 Shape ShapeOf(const Viewport& viewport, Layout layout) {
   if (layout == Layout::Rows) return {viewport.DrawingHeight(), viewport.DrawingWidth()};
-  return {static_cast<int>(viewport.OuterWidth() / kTwipsPerPixel) + 1, static_cast<int>(viewport.OuterHeight() / kTwipsPerPixel)};
+  return {static_cast<int>(viewport.OuterWidth() / kTwipsPerPixel) + 1,
+          static_cast<int>(viewport.OuterHeight() / kTwipsPerPixel)};
 }
 
 }  // namespace
 
 // "depth=16 pixel=rgb565 layout=rows size=128x128 bytes=swapped elements=16384":
 // what pixolan-decode needs to draw the array without being told.
-std::string DescriptionFields(const Viewport& viewport, ColorDepth depth, const HeaderOptions& options, std::int64_t count) {
+std::string DescriptionFields(const Viewport& viewport, ColorDepth depth, const HeaderOptions& options,
+                              std::int64_t count) {
   const Shape shape = ShapeOf(viewport, options.layout);
   const bool rows = options.layout == Layout::Rows;
   const std::string size = rows ? std::to_string(shape.per_line) + "x" + std::to_string(shape.lines)
@@ -67,8 +68,10 @@ std::string ArrayDefines(const Viewport& viewport, const HeaderOptions& options,
     out += prefix + "_X " + std::to_string(kFramePixels) + eol;
     out += prefix + "_Y " + std::to_string(kFramePixels) + eol;
   } else {
-    out += "/* columns from the left, each from the bottom up: element x * COLUMN_SAMPLES + (COLUMN_SAMPLES - y)"
-           " is drawing-area pixel x, y (row 0 is not sampled) */" + eol;
+    out +=
+        "/* columns from the left, each from the bottom up: element x * COLUMN_SAMPLES + (COLUMN_SAMPLES - y)"
+        " is drawing-area pixel x, y (row 0 is not sampled) */" +
+        eol;
     out += prefix + "_ROW_ORDER 0" + eol;
     out += prefix + "_COLUMNS " + std::to_string(shape.lines) + eol;
     out += prefix + "_COLUMN_SAMPLES " + std::to_string(shape.per_line) + eol;
@@ -103,7 +106,8 @@ std::string Opening(const Viewport& viewport, ColorDepth depth, const HeaderOpti
 }  // namespace
 
 // The array's values in the order written, bytes swapped as asked.
-std::vector<std::uint32_t> PackedArray(const Viewport& viewport, const EncodeSettings& settings, const HeaderOptions& options) {
+std::vector<std::uint32_t> PackedArray(const Viewport& viewport, const EncodeSettings& settings,
+                                       const HeaderOptions& options) {
   std::vector<std::uint32_t> values = PackDrawingArea(viewport, settings.depth, settings.dither).values;
   if (options.layout == Layout::Columns) {
     // The grid's samples: the drawing area's where they fall in it, the
@@ -134,7 +138,8 @@ std::string FormatHeader(const Viewport& viewport, const EncodeSettings& setting
 
   // Tokens are at most "0x" + 8 digits + ",", lines end in CR LF: write into
   // a buffer of that worst case and trim it at the end.
-  std::string out(opening.size() + 64 + values.size() * (3 + kMaxHexDigits) + static_cast<std::size_t>(shape.lines) * 2, '\0');
+  std::string out(opening.size() + 64 + values.size() * (3 + kMaxHexDigits) + static_cast<std::size_t>(shape.lines) * 2,
+                  '\0');
   char* p = out.data();
   auto put = [&p](std::string_view text) { p = std::copy(text.begin(), text.end(), p); };
   put(opening);
@@ -233,10 +238,10 @@ std::string ReportText(const HeaderStats& stats, ColorDepth depth, ElementForm f
   if (int_sized && stats.over_16_bits > 0)
     out += "a 16-bit int would cut " + std::to_string(stats.over_16_bits) + " values, the largest 0x" +
            HexText(stats.largest) + " to 0x" + HexText(stats.largest & 0xFFFF) + "; use --type stdint\n";
-  else
-    out += "a 16-bit int cuts no value\n";
+  else out += "a 16-bit int cuts no value\n";
   // Where int is 16 bits, size_t usually is too: no object exceeds 32767 bytes.
-  if (!split && stats.declared * (int_sized ? 2 : fixed) > 32767) out += "too large for one object where int is 16 bits (AVR)\n";
+  if (!split && stats.declared * (int_sized ? 2 : fixed) > 32767)
+    out += "too large for one object where int is 16 bits (AVR)\n";
   return out;
 }
 

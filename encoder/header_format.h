@@ -14,7 +14,7 @@ namespace pixolan {
 
 struct EncodeSettings {
   ColorDepth depth = ColorDepth::Depth8;
-  bool remove = false;     // leave out samples whose packed digits equal key
+  bool remove = false;       // leave out samples whose packed digits equal key
   std::string key = "FFFF";  // bare hex digits, compared verbatim, after dithering
   DitherMode dither = DitherMode::None;
 };
@@ -32,19 +32,19 @@ ColorValue EncodedLook(const EncodeSettings& settings, std::uint32_t packed);
 /// How the array is declared. The defaults give the file the window writes;
 /// everything else is for firmware projects that need another spelling.
 struct HeaderOptions {
-  std::string name = "Photos";                 // a C identifier
+  std::string name = "Photos";  // a C identifier
   ElementForm form = ElementForm::Legacy;
-  bool is_static = false;                      // static: includable from several files
-  std::string guard;                           // include guard macro, with size defines; empty: none
-  bool progmem = false;                        // AVR program memory (avr/pgmspace.h)
-  std::string section;                         // linker section; empty: none
-  bool swap_bytes = false;                     // Depth16: low byte first in the value
-  bool lf = false;                             // LF line breaks instead of CR LF
-  bool final_break = false;                    // end with a line break, as C compilers expect
+  bool is_static = false;    // static: includable from several files
+  std::string guard;         // include guard macro, with size defines; empty: none
+  bool progmem = false;      // AVR program memory (avr/pgmspace.h)
+  std::string section;       // linker section; empty: none
+  bool swap_bytes = false;   // Depth16: low byte first in the value
+  bool lf = false;           // LF line breaks instead of CR LF
+  bool final_break = false;  // end with a line break, as C compilers expect
   Layout layout = Layout::Columns;
-  bool describe = false;                       // a first line saying depth, layout, byte order and size
-  bool declaration_only = false;               // an extern declaration; the definition goes to a source file
-  bool compress = false;                       // run-length coded (encoder/firmware_header.h)
+  bool describe = false;          // a first line saying depth, layout, byte order and size
+  bool declaration_only = false;  // an extern declaration; the definition goes to a source file
+  bool compress = false;          // run-length coded (encoder/firmware_header.h)
 };
 
 /// text in capitals, as an array name is in its defines (PHOTOS_WIDTH).
@@ -52,7 +52,8 @@ std::string Upper(std::string text);
 
 /// The description line for an array of count elements, without its end:
 /// "/* pixolan: depth=16 ... elements=N" (the caller adds fields and " */").
-std::string DescriptionFields(const Viewport& viewport, ColorDepth depth, const HeaderOptions& options, std::int64_t count);
+std::string DescriptionFields(const Viewport& viewport, ColorDepth depth, const HeaderOptions& options,
+                              std::int64_t count);
 
 /// The --guard defines that describe array name: NAME_WIDTH, _HEIGHT, _COUNT, the order.
 std::string ArrayDefines(const Viewport& viewport, const HeaderOptions& options, const std::string& name,
@@ -87,8 +88,7 @@ using ColumnDone = std::function<void(float next_x)>;
 ///
 /// The trailing comment holds the number of samples considered for removal
 /// (0 when nothing is removed).
-std::string FormatHeader(const Viewport& viewport, const EncodeSettings& settings,
-                         const ColumnDone& column_done = {});
+std::string FormatHeader(const Viewport& viewport, const EncodeSettings& settings, const ColumnDone& column_done = {});
 
 /// The same with the declaration spelled as options say; stats, when given,
 /// receives what was written.

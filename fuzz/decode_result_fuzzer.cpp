@@ -19,8 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto& pixels = outcome.pixels;
   const bool fits = pixels.width <= region.width && pixels.height <= region.height &&
                     pixels.rgba.size() == std::size_t(pixels.width) * pixels.height * 4;
-  const bool reason = !outcome.error.empty() && outcome.error.size() <= pixolan::kMaxResultTextBytes && pixels.rgba.empty();
+  const bool reason =
+      !outcome.error.empty() && outcome.error.size() <= pixolan::kMaxResultTextBytes && pixels.rgba.empty();
   if (outcome.error.empty() ? !fits : !reason) __builtin_trap();
-  if (outcome.note.size() > pixolan::kMaxResultTextBytes || outcome.warning.size() > pixolan::kMaxResultTextBytes) __builtin_trap();
+  if (outcome.note.size() > pixolan::kMaxResultTextBytes || outcome.warning.size() > pixolan::kMaxResultTextBytes)
+    __builtin_trap();
   return 0;
 }

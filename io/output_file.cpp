@@ -64,7 +64,7 @@ std::optional<int> DescriptorOf(const std::string& path) {
 }
 
 struct Destination {
-  std::string path;              // not a symbolic link; may not exist yet
+  std::string path;               // not a symbolic link; may not exist yet
   std::optional<int> descriptor;  // set when the path names an open descriptor
   int error = 0;
 };
@@ -115,7 +115,8 @@ std::string OtherLinksWarning(const std::string& path, const std::string& target
   std::sort(names.begin(), names.end());
   const std::size_t others = old.st_nlink - 1;
   const std::size_t elsewhere = others > names.size() ? others - names.size() : 0;
-  if (elsewhere > 0) names.push_back(std::to_string(elsewhere) + (elsewhere == 1 ? " link" : " links") + " in other directories");
+  if (elsewhere > 0)
+    names.push_back(std::to_string(elsewhere) + (elsewhere == 1 ? " link" : " links") + " in other directories");
   std::string list;
   for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
   return path + " had other hard links, which still hold the earlier content: " + list + ".";
@@ -262,7 +263,8 @@ SaveResult ReplaceRegularFile(const std::string& path, const std::string& target
   result.warning = attributes_warning;
   if (!group_kept)
     result.warning += (result.warning.empty() ? "" : "\n") + path + " was written without its group (" +
-                      std::to_string(old->st_gid) + "), which only its members may give; the new group may do no more than others.";
+                      std::to_string(old->st_gid) +
+                      "), which only its members may give; the new group may do no more than others.";
   if (old && old->st_nlink > 1)
     result.warning += (result.warning.empty() ? "" : "\n") + OtherLinksWarning(path, target, *old);
   return result;

@@ -49,13 +49,13 @@ enum class FieldRule {
 
 /// Everything that differs between the depths, in one row per depth.
 struct DepthInfo {
-  ColorDepth depth;          // also the window's option index
-  int bits;                  // as the user names the depth
-  const char* caption;       // the window's option
-  const char* pixel;         // as --pixel names the packing
-  const char* legacy_type;   // ElementForm::Legacy
-  int legacy_bytes;          // 0: as large as the target's int
-  const char* stdint_type;   // ElementForm::Stdint; 12-bit values exceed 16 bits
+  ColorDepth depth;         // also the window's option index
+  int bits;                 // as the user names the depth
+  const char* caption;      // the window's option
+  const char* pixel;        // as --pixel names the packing
+  const char* legacy_type;  // ElementForm::Legacy
+  int legacy_bytes;         // 0: as large as the target's int
+  const char* stdint_type;  // ElementForm::Stdint; 12-bit values exceed 16 bits
   int stdint_bytes;
   PackedField red, green, blue;
   FieldRule rule;
@@ -65,11 +65,66 @@ struct DepthInfo {
 /// 15-18, G 9-12, B 4-7), 16-bit RGB565; then 0xRGB of the high nibbles and
 /// RRRGGGBB of the high bits.
 inline constexpr DepthInfo kDepths[] = {
-    {ColorDepth::Depth8, 8, "8-bit", "rrggggbb", "unsigned char", 1, "uint8_t", 1, {2, 6}, {4, 2}, {2, 0}, FieldRule::Scaled},
-    {ColorDepth::Depth12, 12, "12-bit", "low444", "unsigned int", 0, "uint32_t", 4, {4, 15}, {4, 9}, {4, 4}, FieldRule::LowBits},
-    {ColorDepth::Depth16, 16, "16-bit", "rgb565", "unsigned int", 0, "uint16_t", 2, {5, 11}, {6, 5}, {5, 0}, FieldRule::Scaled},
-    {ColorDepth::Rgb444, 12, "12-bit", "rgb444", "unsigned int", 0, "uint16_t", 2, {4, 8}, {4, 4}, {4, 0}, FieldRule::HighBits},
-    {ColorDepth::Rgb332, 8, "8-bit", "rgb332", "unsigned char", 1, "uint8_t", 1, {3, 5}, {3, 2}, {2, 0}, FieldRule::HighBits},
+    {ColorDepth::Depth8,
+     8,
+     "8-bit",
+     "rrggggbb",
+     "unsigned char",
+     1,
+     "uint8_t",
+     1,
+     {2, 6},
+     {4, 2},
+     {2, 0},
+     FieldRule::Scaled},
+    {ColorDepth::Depth12,
+     12,
+     "12-bit",
+     "low444",
+     "unsigned int",
+     0,
+     "uint32_t",
+     4,
+     {4, 15},
+     {4, 9},
+     {4, 4},
+     FieldRule::LowBits},
+    {ColorDepth::Depth16,
+     16,
+     "16-bit",
+     "rgb565",
+     "unsigned int",
+     0,
+     "uint16_t",
+     2,
+     {5, 11},
+     {6, 5},
+     {5, 0},
+     FieldRule::Scaled},
+    {ColorDepth::Rgb444,
+     12,
+     "12-bit",
+     "rgb444",
+     "unsigned int",
+     0,
+     "uint16_t",
+     2,
+     {4, 8},
+     {4, 4},
+     {4, 0},
+     FieldRule::HighBits},
+    {ColorDepth::Rgb332,
+     8,
+     "8-bit",
+     "rgb332",
+     "unsigned char",
+     1,
+     "uint8_t",
+     1,
+     {3, 5},
+     {3, 2},
+     {2, 0},
+     FieldRule::HighBits},
 };
 
 /// The row of a depth.

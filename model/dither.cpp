@@ -110,8 +110,7 @@ std::vector<std::uint32_t> Ordered(const Pixels& pixels, ColorDepth depth) {
       const int threshold = BayerThreshold(column, row);
       const std::array<std::int32_t, 3> target = LinearComponents(pixels.At(column, row));
       std::uint32_t packed = 0;
-      for (int c = 0; c < 3; ++c)
-        packed += fields[c].levels.Thresholded(target[c], threshold) << fields[c].place.shift;
+      for (int c = 0; c < 3; ++c) packed += fields[c].levels.Thresholded(target[c], threshold) << fields[c].place.shift;
       out[static_cast<std::size_t>(row) * pixels.width + column] = packed;
     }
   return out;
@@ -165,12 +164,9 @@ std::vector<std::uint32_t> Diffused(const Pixels& pixels, ColorDepth depth) {
 template <typename Pixels>
 std::vector<std::uint32_t> Packed(const Pixels& pixels, ColorDepth depth, DitherMode mode) {
   switch (mode) {
-    case DitherMode::Ordered:
-      return Ordered(pixels, depth);
-    case DitherMode::Diffusion:
-      return Diffused(pixels, depth);
-    case DitherMode::None:
-      break;
+    case DitherMode::Ordered: return Ordered(pixels, depth);
+    case DitherMode::Diffusion: return Diffused(pixels, depth);
+    case DitherMode::None: break;
   }
   std::vector<std::uint32_t> out;
   out.reserve(static_cast<std::size_t>(pixels.width) * pixels.height);

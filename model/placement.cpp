@@ -150,15 +150,16 @@ std::pair<int, int> StoredPixel(const Orientation& o, int u, int v, int stored_w
 }
 
 Region StoredRegion(const Orientation& o, const Region& turned, int stored_width, int stored_height) {
-  const Region kept = ClipRegion(turned, o.transpose ? stored_height : stored_width,
-                                 o.transpose ? stored_width : stored_height);
+  const Region kept =
+      ClipRegion(turned, o.transpose ? stored_height : stored_width, o.transpose ? stored_width : stored_height);
   if (kept.width == 0) return kept;
   const auto [x0, y0] = StoredPixel(o, kept.x, kept.y, stored_width, stored_height);
   const auto [x1, y1] = StoredPixel(o, kept.x + kept.width - 1, kept.y + kept.height - 1, stored_width, stored_height);
   return {std::min(x0, x1), std::min(y0, y1), std::abs(x1 - x0) + 1, std::abs(y1 - y0) + 1};
 }
 
-std::vector<std::uint8_t> TurnedRgba(const std::vector<std::uint8_t>& rgba, int width, int height, const Orientation& o) {
+std::vector<std::uint8_t> TurnedRgba(const std::vector<std::uint8_t>& rgba, int width, int height,
+                                     const Orientation& o) {
   if (o.IsIdentity()) return rgba;
   std::vector<std::uint8_t> out(rgba.size());
   const int turned_width = o.transpose ? height : width, turned_height = o.transpose ? width : height;
@@ -178,8 +179,8 @@ constexpr const char* kSizeNames[] = {"actual", "fit", "fill", "crop"};
 std::string PlacementText(const Placement& p) {
   char text[160];
   const Orientation& o = p.orientation;
-  std::snprintf(text, sizeof text, "%s:%dx%d:%d,%d,%d,%d:%s%s%s%s-", kSizeNames[static_cast<int>(p.size)],
-                p.area_width, p.area_height, p.crop.x, p.crop.y, p.crop.width, p.crop.height, o.transpose ? "t" : "",
+  std::snprintf(text, sizeof text, "%s:%dx%d:%d,%d,%d,%d:%s%s%s%s-", kSizeNames[static_cast<int>(p.size)], p.area_width,
+                p.area_height, p.crop.x, p.crop.y, p.crop.width, p.crop.height, o.transpose ? "t" : "",
                 o.mirror_x ? "x" : "", o.mirror_y ? "y" : "", p.exif_orientation ? "e" : "");
   return text;
 }
@@ -188,12 +189,12 @@ std::optional<Placement> ParsePlacement(const std::string& text) {
   char size[8] = {}, turn[8] = {};
   Placement p;
   int consumed = 0;
-  if (std::sscanf(text.c_str(), "%7[a-z]:%dx%d:%d,%d,%d,%d:%7[txye-]%n", size, &p.area_width, &p.area_height,
-                  &p.crop.x, &p.crop.y, &p.crop.width, &p.crop.height, turn, &consumed) != 8 ||
+  if (std::sscanf(text.c_str(), "%7[a-z]:%dx%d:%d,%d,%d,%d:%7[txye-]%n", size, &p.area_width, &p.area_height, &p.crop.x,
+                  &p.crop.y, &p.crop.width, &p.crop.height, turn, &consumed) != 8 ||
       consumed != static_cast<int>(text.size()))
     return std::nullopt;
-  const auto name = std::find_if(std::begin(kSizeNames), std::end(kSizeNames),
-                                 [&](const char* n) { return std::string(n) == size; });
+  const auto name =
+      std::find_if(std::begin(kSizeNames), std::end(kSizeNames), [&](const char* n) { return std::string(n) == size; });
   if (name == std::end(kSizeNames) || p.area_width <= 0 || p.area_height <= 0 || p.area_width > 4096 ||
       p.area_height > 4096)
     return std::nullopt;
@@ -206,8 +207,8 @@ std::optional<Placement> ParsePlacement(const std::string& text) {
 
 double PlacementPlan::ShrinkOnLoad() const {
   if (nearest || stored_source.width == 0 || stored_source.height == 0) return 1;
-  return std::min({1.0, 2.0 * StoredPlacedWidth() / stored_source.width,
-                   2.0 * StoredPlacedHeight() / stored_source.height});
+  return std::min(
+      {1.0, 2.0 * StoredPlacedWidth() / stored_source.width, 2.0 * StoredPlacedHeight() / stored_source.height});
 }
 
 std::string PlanPlacement(const Placement& placement, const Region& region, int stored_width, int stored_height,
@@ -250,8 +251,7 @@ std::string PlanPlacement(const Placement& placement, const Region& region, int 
       if (source.width == 0)
         return "the crop " + std::to_string(placement.crop.x) + "," + std::to_string(placement.crop.y) + "," +
                std::to_string(placement.crop.width) + "," + std::to_string(placement.crop.height) +
-               " lies outside the " + std::to_string(turned_width) + " x " + std::to_string(turned_height) +
-               " picture";
+               " lies outside the " + std::to_string(turned_width) + " x " + std::to_string(turned_height) + " picture";
     }
     const double s = std::min(double(aw) / source.width, double(ah) / source.height);
     if (s >= 1) {  // the largest whole enlargement that fits
@@ -369,10 +369,10 @@ std::vector<std::uint8_t> PictureReducer::Finish() {
   const int rw = reduced_width_, rh = reduced_height_;
 
   // Columns, then rows, in reduced pixels.
-  const std::vector<Taps> across = Weights(pw, rw, (source_x_ - first_column_) / box_x_, source_width_ / box_x_ / pw,
-                                           plan_.nearest);
-  const std::vector<Taps> down = Weights(ph, rh, (source_y_ - first_row_) / box_y_, source_height_ / box_y_ / ph,
-                                         plan_.nearest);
+  const std::vector<Taps> across =
+      Weights(pw, rw, (source_x_ - first_column_) / box_x_, source_width_ / box_x_ / pw, plan_.nearest);
+  const std::vector<Taps> down =
+      Weights(ph, rh, (source_y_ - first_row_) / box_y_, source_height_ / box_y_ / ph, plan_.nearest);
   std::vector<float> wide(static_cast<std::size_t>(pw) * rh * 4);
   for (int y = 0; y < rh; ++y)
     for (int x = 0; x < pw; ++x) {

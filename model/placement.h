@@ -47,7 +47,8 @@ std::pair<int, int> StoredPixel(const Orientation& o, int u, int v, int stored_w
 Region StoredRegion(const Orientation& o, const Region& turned, int stored_width, int stored_height);
 
 /// Straight RGBA pixels of a stored width x height picture, turned.
-std::vector<std::uint8_t> TurnedRgba(const std::vector<std::uint8_t>& rgba, int width, int height, const Orientation& o);
+std::vector<std::uint8_t> TurnedRgba(const std::vector<std::uint8_t>& rgba, int width, int height,
+                                     const Orientation& o);
 
 /// How much of the picture goes into the drawing area, and how.
 enum class PictureSize {
@@ -59,7 +60,7 @@ enum class PictureSize {
 
 struct Placement {
   PictureSize size = PictureSize::Actual;
-  Region crop{0, 0, 0, 0};  // Crop only: in pixels of the turned picture
+  Region crop{0, 0, 0, 0};            // Crop only: in pixels of the turned picture
   int area_width = kMaxVisibleWidth;  // the drawing area Fit, Fill and Crop place into
   int area_height = kMaxVisibleHeight;
   Orientation orientation{};  // after the EXIF orientation, when that is followed
@@ -77,13 +78,13 @@ std::optional<Placement> ParsePlacement(const std::string& text);
 struct PlacementPlan {
   Orientation orientation;  // the whole turn, EXIF's included
   int stored_width = 0, stored_height = 0;
-  bool scaled = false;      // false: a region read of stored_source, then turned
-  Region source;            // in turned pixels: the part of the picture placed
-  Region stored_source;     // the same part in stored pixels
+  bool scaled = false;                      // false: a region read of stored_source, then turned
+  Region source;                            // in turned pixels: the part of the picture placed
+  Region stored_source;                     // the same part in stored pixels
   int placed_width = 0, placed_height = 0;  // source scaled, turned
-  int left = 0, top = 0;    // placed picture's corner in the area; negative when cut off
+  int left = 0, top = 0;                    // placed picture's corner in the area; negative when cut off
   int area_width = 0, area_height = 0;
-  bool nearest = false;     // enlarged by a whole number: pixels repeated
+  bool nearest = false;  // enlarged by a whole number: pixels repeated
 
   double Scale() const { return source.width > 0 ? double(placed_width) / source.width : 1.0; }
   /// The placed size along the stored picture's columns and rows.
@@ -132,7 +133,7 @@ class PictureReducer {
   int first_column_, columns_, first_row_, rows_;
   int box_x_, box_y_;
   int reduced_width_, reduced_height_;
-  std::vector<float> sums_;     // one box row: premultiplied linear red, green, blue, and alpha
+  std::vector<float> sums_;  // one box row: premultiplied linear red, green, blue, and alpha
   // reduced_width_ x reduced_height_, the same four in 16-bit units: plenty
   // for an 8-bit result, at half the memory of floats.
   std::vector<std::uint16_t> reduced_;

@@ -30,17 +30,11 @@ Picture Crop(const Picture& picture, const Region& region) {
   return out;
 }
 
-void Viewport::SetPicture(const Picture& picture) {
-  picture_ = Crop(picture, Region{});
-}
+void Viewport::SetPicture(const Picture& picture) { picture_ = Crop(picture, Region{}); }
 
-int Viewport::DrawingWidth() const {
-  return static_cast<int>(outer_width_ / kTwipsPerPixel) - 2 * kFramePixels;
-}
+int Viewport::DrawingWidth() const { return static_cast<int>(outer_width_ / kTwipsPerPixel) - 2 * kFramePixels; }
 
-int Viewport::DrawingHeight() const {
-  return static_cast<int>(OuterHeight() / kTwipsPerPixel) - 2 * kFramePixels;
-}
+int Viewport::DrawingHeight() const { return static_cast<int>(OuterHeight() / kTwipsPerPixel) - 2 * kFramePixels; }
 
 ColorValue Viewport::VisibleColor(int column, int row) const {
   if (column < picture_.width && row < picture_.height) return picture_.At(column, row);

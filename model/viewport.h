@@ -13,7 +13,7 @@
 namespace pixolan {
 
 inline constexpr int kTwipsPerPixel = 15;
-inline constexpr int kFramePixels = 2;  // border on every side of the drawing area
+inline constexpr int kFramePixels = 2;            // border on every side of the drawing area
 inline constexpr float kNarrowWidthTwips = 1980;  // 132 pixels
 inline constexpr float kWideWidthTwips = 2640;    // 176 pixels
 inline constexpr float kOuterHeightTwips = 1980;  // 132 pixels

@@ -104,7 +104,9 @@ std::string ReadLayout(Bytes file, Layout& layout) {
   if (planes != 1) return Unreadable(std::to_string(planes) + " colour planes");
   if ((compression == kRle8 && bits != 8) || (compression == kRle4 && bits != 4) ||
       (compression == kBitFields && bits != 16 && bits != 32))
-    return Unreadable(std::string(compression == kBitFields ? "bit fields" : compression == kRle8 ? "RLE8" : "RLE4") +
+    return Unreadable(std::string(compression == kBitFields ? "bit fields"
+                                  : compression == kRle8    ? "RLE8"
+                                                            : "RLE4") +
                       " at " + std::to_string(bits) + " bits per pixel");
   if (width <= 0) return Unreadable("a width of " + std::to_string(width) + " pixels");
   if (height == 0 || height == INT32_MIN) return Unreadable("a height of " + std::to_string(height) + " pixels");
@@ -224,7 +226,10 @@ void ReadRows(Bytes file, Target& target) {
 class RleDecoder {
  public:
   RleDecoder(Bytes file, Target& target)
-      : file_(file), at_(target.layout.data_at), target_(target), layout_(target.layout),
+      : file_(file),
+        at_(target.layout.data_at),
+        target_(target),
+        layout_(target.layout),
         line_((layout_.width + 3) / 4 * 4) {}
 
   /// False when the file ends inside a literal stretch of an RLE8 stream.
@@ -243,7 +248,7 @@ class RleDecoder {
           x = 0;
           ++y;
           p = (h - y - 1) * line_;
-        } else if (b == 2) {  // delta
+        } else if (b == 2) {      // delta
           std::uint8_t step = 0;  // a delta cut off by the end reuses what it has
           Next(step);
           x += step;
@@ -374,9 +379,10 @@ DecodeOutcome DecodeBmp(Bytes file, const Region& asked, const DecodeLimits& lim
     // A truncated file still shows what it holds, but one without a single
     // whole row is a header lying about the picture.
     if (layout.data_at + stride > size)
-      return {{}, "the file is too short for the picture it claims: " + std::to_string(layout.width) + " x " +
-                      std::to_string(layout.height) + " pixels need " + std::to_string(stride * layout.height) +
-                      " bytes of pixel data, the file has " + std::to_string(size) + " bytes in all"};
+      return {{},
+              "the file is too short for the picture it claims: " + std::to_string(layout.width) + " x " +
+                  std::to_string(layout.height) + " pixels need " + std::to_string(stride * layout.height) +
+                  " bytes of pixel data, the file has " + std::to_string(size) + " bytes in all"};
   }
 
   PlacedRead placed;

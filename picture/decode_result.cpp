@@ -50,8 +50,8 @@ bool ParseOutcome(const std::string& wire, const Region& region, DecodeOutcome& 
   std::uint32_t head[kHeaderWords];
   if (wire.size() < kHeaderBytes) return false;
   std::memcpy(head, wire.data(), kHeaderBytes);
-  const auto [magic, kind, width, height, picture_width, picture_height, scale, frames, delay_ms, text_size, note_size] =
-      head;
+  const auto [magic, kind, width, height, picture_width, picture_height, scale, frames, delay_ms, text_size,
+              note_size] = head;
   if (magic != kMagic || text_size > kMaxResultTextBytes || note_size > kMaxResultTextBytes || frames > kMaxFrames ||
       delay_ms > INT32_MAX)
     return false;
@@ -73,8 +73,11 @@ bool ParseOutcome(const std::string& wire, const Region& region, DecodeOutcome& 
   const std::size_t pixel_bytes = std::size_t(width) * height * 4;
   if (body.size() != pixel_bytes + text_size) return false;
   outcome.error.clear();
-  outcome.pixels = {int(width), int(height), {body.begin(), body.begin() + std::ptrdiff_t(pixel_bytes)},
-                    int(picture_width), int(picture_height)};
+  outcome.pixels = {int(width),
+                    int(height),
+                    {body.begin(), body.begin() + std::ptrdiff_t(pixel_bytes)},
+                    int(picture_width),
+                    int(picture_height)};
   outcome.warning = body.substr(pixel_bytes);
   outcome.note = note;
   outcome.scale = scale / kScaleUnit;

@@ -34,8 +34,8 @@ const FormatInfo* FormatOf(Bytes head) {
 std::string TooLarge(std::int64_t width, std::int64_t height, std::int64_t bytes_needed, const DecodeLimits& limits) {
   constexpr std::int64_t kMB = 1024 * 1024;
   return "the picture is " + std::to_string(width) + " x " + std::to_string(height) + " pixels and would need " +
-         std::to_string((bytes_needed + kMB - 1) / kMB) + " MB, more than the " + std::to_string(limits.max_bytes / kMB) +
-         " MB a picture may take";
+         std::to_string((bytes_needed + kMB - 1) / kMB) + " MB, more than the " +
+         std::to_string(limits.max_bytes / kMB) + " MB a picture may take";
 }
 
 std::string CouldNotLoad(const std::string& name, const std::string& reason) {
@@ -51,8 +51,7 @@ RgbaPixels RegionPixels(const Region& region, std::int64_t picture_width, std::i
 
 std::string PlacedRead::Plan(Bytes file, const Placement& placement, const Region& region, std::int64_t width,
                              std::int64_t height) {
-  const Orientation exif =
-      placement.exif_orientation ? Orientation::FromExif(ExifOrientation(file)) : Orientation{};
+  const Orientation exif = placement.exif_orientation ? Orientation::FromExif(ExifOrientation(file)) : Orientation{};
   return PlanPlacement(placement, region, static_cast<int>(width), static_cast<int>(height), exif, plan);
 }
 

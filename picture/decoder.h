@@ -60,7 +60,6 @@ struct DecodeOutcome {
 /// nothing past it read or counted.
 inline constexpr int kStillPicture = -1;
 
-
 /// Each format's decoder: the region of the picture as stored by default;
 /// otherwise as placement turns and places it (region then only for Actual,
 /// in pixels of the turned picture).

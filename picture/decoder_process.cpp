@@ -106,8 +106,8 @@ void AnswerDescriptorStat(int, siginfo_t* info, void* context) {
 // The reader sees a short result as no result: nothing to do when this fails.
 void SendResult(const DecodeOutcome& outcome) { (void)WriteOutcome(kResultFd, outcome); }
 
-DecodeOutcome DecodeGuarded(const DecodeFunction& decode, const FrameFunction& frames, Bytes file,
-                            const Region& region, const Placement& placement, int frame) {
+DecodeOutcome DecodeGuarded(const DecodeFunction& decode, const FrameFunction& frames, Bytes file, const Region& region,
+                            const Placement& placement, int frame) {
   try {
     DecodeLimits limits;
     limits.file_mapped = true;
@@ -179,15 +179,31 @@ std::string InstallSyscallFilter() {
   for (int call : {SCMP_SYS(write), SCMP_SYS(writev), SCMP_SYS(pipe), SCMP_SYS(pipe2)}) allow(call);
 #endif
   allow(SCMP_SYS(tgkill), FirstArgumentIs(::getpid()));  // raise() and abort() on ourselves
-  for (int call : {SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(brk), SCMP_SYS(madvise), SCMP_SYS(futex), SCMP_SYS(exit), SCMP_SYS(exit_group), SCMP_SYS(rt_sigreturn),
-                   SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigaction), SCMP_SYS(sigaltstack), SCMP_SYS(getpid),
-                   SCMP_SYS(gettid), SCMP_SYS(clock_gettime), SCMP_SYS(gettimeofday), SCMP_SYS(getrandom),
-                   SCMP_SYS(sched_yield), SCMP_SYS(close)})
+  for (int call :
+       {SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(brk), SCMP_SYS(madvise), SCMP_SYS(futex), SCMP_SYS(exit),
+        SCMP_SYS(exit_group), SCMP_SYS(rt_sigreturn), SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigaction),
+        SCMP_SYS(sigaltstack), SCMP_SYS(getpid), SCMP_SYS(gettid), SCMP_SYS(clock_gettime), SCMP_SYS(gettimeofday),
+        SCMP_SYS(getrandom), SCMP_SYS(sched_yield), SCMP_SYS(close)})
     allow(call);
-  for (int call : {SCMP_SYS(execve), SCMP_SYS(execveat), SCMP_SYS(fork), SCMP_SYS(vfork), SCMP_SYS(clone),
-                   SCMP_SYS(clone3), SCMP_SYS(socket), SCMP_SYS(socketpair), SCMP_SYS(connect), SCMP_SYS(bind),
-                   SCMP_SYS(listen), SCMP_SYS(accept), SCMP_SYS(accept4), SCMP_SYS(sendto), SCMP_SYS(sendmsg),
-                   SCMP_SYS(kill), SCMP_SYS(tkill), SCMP_SYS(ptrace), SCMP_SYS(process_vm_readv),
+  for (int call : {SCMP_SYS(execve),
+                   SCMP_SYS(execveat),
+                   SCMP_SYS(fork),
+                   SCMP_SYS(vfork),
+                   SCMP_SYS(clone),
+                   SCMP_SYS(clone3),
+                   SCMP_SYS(socket),
+                   SCMP_SYS(socketpair),
+                   SCMP_SYS(connect),
+                   SCMP_SYS(bind),
+                   SCMP_SYS(listen),
+                   SCMP_SYS(accept),
+                   SCMP_SYS(accept4),
+                   SCMP_SYS(sendto),
+                   SCMP_SYS(sendmsg),
+                   SCMP_SYS(kill),
+                   SCMP_SYS(tkill),
+                   SCMP_SYS(ptrace),
+                   SCMP_SYS(process_vm_readv),
                    SCMP_SYS(process_vm_writev)})
     kill(call);
   if (failed == 0) failed = ::seccomp_load(ctx);
@@ -215,8 +231,9 @@ int RunDecoder(int argc, char** argv, const DecodeFunction& decode, const Prepar
   Region region;
   if (argc < 5 || !ParseInt(argv[1], region.x) || !ParseInt(argv[2], region.y) || !ParseInt(argv[3], region.width) ||
       !ParseInt(argv[4], region.height)) {
-    (void)WriteAll(STDERR_FILENO,
-                   "usage: pixolan-picture-decoder-FORMAT [--frame N] [--place PLACEMENT] X Y WIDTH HEIGHT <picture >result\n");
+    (void)WriteAll(
+        STDERR_FILENO,
+        "usage: pixolan-picture-decoder-FORMAT [--frame N] [--place PLACEMENT] X Y WIDTH HEIGHT <picture >result\n");
     return 2;
   }
   struct stat st {};

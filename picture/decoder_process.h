@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The decoding process's side: limits, system-call filter, one decode, one
-// result. docs/decoder-protocol.md describes both sides in full. Programs built on RunDecoder are started by picture_loader with
+// result. docs/decoder-protocol.md describes both sides in full. Programs built on RunDecoder are started by
+// picture_loader with
 //   PROGRAM [--frame N] [--place PLACEMENT] X Y WIDTH HEIGHT
 // the picture open on standard input, the result pipe on standard output,
 // standard error on /dev/null, and an environment holding only the

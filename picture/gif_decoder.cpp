@@ -157,8 +157,10 @@ std::vector<int> RowOrder(const GifImageDesc& frame) {
 // The place a frame takes on the canvas.
 Region FrameArea(const GifImageDesc& frame, const RgbaPixels& canvas) {
   const int left = std::clamp(frame.Left, 0, canvas.width), top = std::clamp(frame.Top, 0, canvas.height);
-  const int right = static_cast<int>(std::clamp<std::int64_t>(std::int64_t{frame.Left} + frame.Width, left, canvas.width));
-  const int bottom = static_cast<int>(std::clamp<std::int64_t>(std::int64_t{frame.Top} + frame.Height, top, canvas.height));
+  const int right =
+      static_cast<int>(std::clamp<std::int64_t>(std::int64_t{frame.Left} + frame.Width, left, canvas.width));
+  const int bottom =
+      static_cast<int>(std::clamp<std::int64_t>(std::int64_t{frame.Top} + frame.Height, top, canvas.height));
   return {left, top, right - left, bottom - top};
 }
 
@@ -192,8 +194,8 @@ DecodeOutcome DecodeScaled(GifFileType* gif, const Palette& palette, std::uint32
   const GifImageDesc& frame = gif->Image;
   const std::size_t frame_width = static_cast<std::size_t>(std::max(frame.Width, 1));
   const int screen_width = placed.plan.stored_width;
-  PictureReducer& reducer = placed.Start({0, 0, screen_width, placed.plan.stored_height}, screen_width,
-                                         placed.plan.stored_height);
+  PictureReducer& reducer =
+      placed.Start({0, 0, screen_width, placed.plan.stored_height}, screen_width, placed.plan.stored_height);
   // Frame rows as far as they arrived: Qt keeps those of a damaged or cut-off frame.
   std::vector<GifPixelType> lines(frame_width * (frame.Interlace ? frame.Height : 1));
   std::vector<bool> arrived(static_cast<std::size_t>(std::max(frame.Height, 0)));

@@ -127,7 +127,8 @@ std::string Decode(jpeg_decompress_struct& cinfo, ErrorManager& errors, ScanLimi
   const std::int64_t out_bytes =
       scaled ? placed.BytesNeeded(cinfo.image_width) : std::int64_t{wanted.width} * wanted.height * 4;
   // A row of every component as decoded, upsampled and converted, per row group.
-  const std::int64_t row_bytes = std::int64_t{cinfo.image_width} * cinfo.num_components * cinfo.max_v_samp_factor * 8 * 4;
+  const std::int64_t row_bytes =
+      std::int64_t{cinfo.image_width} * cinfo.num_components * cinfo.max_v_samp_factor * 8 * 4;
   const std::int64_t needed =
       out_bytes + row_bytes + (jpeg_has_multiple_scans(&cinfo) ? WholeCoefficientBytes(cinfo) : 0);
   if (needed > limits.max_bytes) return TooLarge(cinfo.image_width, cinfo.image_height, needed, limits);

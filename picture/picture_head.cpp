@@ -54,7 +54,7 @@ std::optional<ClaimedSize> JpegSize(Bytes head) {
 std::optional<ClaimedSize> BmpSize(Bytes head) {
   if (head.size() < 26) return std::nullopt;
   if (Little32(head, 14) == 12) return ClaimedSize{Little16(head, 18), Little16(head, 20)};  // OS/2 core header
-  const auto height = static_cast<std::int32_t>(Little32(head, 22));  // negative: top-down
+  const auto height = static_cast<std::int32_t>(Little32(head, 22));                         // negative: top-down
   return ClaimedSize{static_cast<std::int32_t>(Little32(head, 18)), height < 0 ? -std::int64_t{height} : height};
 }
 
@@ -74,20 +74,16 @@ std::optional<ClaimedSize> WebpSize(Bytes head) {
 
 std::optional<ClaimedSize> SizeClaimedBy(Bytes head) {
   switch (SniffFormat(head)) {
-    case PictureFormat::Jpeg:
-      return JpegSize(head);
+    case PictureFormat::Jpeg: return JpegSize(head);
     case PictureFormat::Png:
       if (head.size() < 24 || !Has(head, 12, "IHDR")) return std::nullopt;
       return ClaimedSize{Big32(head, 16), Big32(head, 20)};
     case PictureFormat::Gif:
       if (head.size() < 10) return std::nullopt;
       return ClaimedSize{Little16(head, 6), Little16(head, 8)};
-    case PictureFormat::Bmp:
-      return BmpSize(head);
-    case PictureFormat::Webp:
-      return WebpSize(head);
-    default:
-      return std::nullopt;
+    case PictureFormat::Bmp: return BmpSize(head);
+    case PictureFormat::Webp: return WebpSize(head);
+    default: return std::nullopt;
   }
 }
 

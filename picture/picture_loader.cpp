@@ -163,7 +163,7 @@ std::string TimeReason(std::chrono::seconds deadline) {
 /// The picture (a regular file open at picture_fd) decoded by a process of
 /// its own, composited over background.
 LoadResult RunDecodingProgram(int picture_fd, const std::string& name, ColorValue background, const Region& asked,
-                           const DecoderProgram& program, const Placement& placement, int frame = kStillPicture) {
+                              const DecoderProgram& program, const Placement& placement, int frame = kStillPicture) {
   std::uint8_t head[16] = {};
   const ssize_t head_size = ::pread(picture_fd, head, sizeof head, 0);
   if (head_size < 0) return LoadFailure(name, Errno());
@@ -184,9 +184,8 @@ LoadResult RunDecodingProgram(int picture_fd, const std::string& name, ColorValu
   args.insert(args.end(), {std::to_string(asked.x), std::to_string(asked.y), std::to_string(asked.width),
                            std::to_string(asked.height)});
   // What bounds a truthful result: the region read, or the drawing area.
-  const Region region = placement.size == PictureSize::Actual
-                            ? asked
-                            : Region{0, 0, placement.area_width, placement.area_height};
+  const Region region =
+      placement.size == PictureSize::Actual ? asked : Region{0, 0, placement.area_width, placement.area_height};
   args.insert(args.end(), program.arguments.begin(), program.arguments.end());
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
@@ -237,8 +236,13 @@ LoadResult RunDecodingProgram(int picture_fd, const std::string& name, ColorValu
   if (!exited) return LoadFailure(name, TimeReason(program.deadline));
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && parsed) {
     if (!outcome.Ok()) return LoadFailure(name, outcome.error);
-    return {Composite(outcome.pixels, background), {}, outcome.warning.empty() ? "" : name + ": " + outcome.warning,
-            outcome.pixels.picture_width, outcome.pixels.picture_height, outcome.scale, outcome.frames,
+    return {Composite(outcome.pixels, background),
+            {},
+            outcome.warning.empty() ? "" : name + ": " + outcome.warning,
+            outcome.pixels.picture_width,
+            outcome.pixels.picture_height,
+            outcome.scale,
+            outcome.frames,
             outcome.delay_ms};
   }
   if (WIFSIGNALED(status)) {

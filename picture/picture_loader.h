@@ -15,10 +15,10 @@ namespace pixolan {
 
 struct LoadResult {
   Picture picture;
-  std::string error;    // names the file and the reason; empty on success
-  std::string warning;  // names the file and what was not read, for a picture loaded in part
+  std::string error;                          // names the file and the reason; empty on success
+  std::string warning;                        // names the file and what was not read, for a picture loaded in part
   int picture_width = 0, picture_height = 0;  // of the whole picture, of which picture is the region
-  double scale = 1;  // what a placement shrank or enlarged the picture by
+  double scale = 1;                           // what a placement shrank or enlarged the picture by
   int frames = 0;    // when a frame was asked for: the animation's frames (1 for a still picture)
   int delay_ms = 0;  // and how long that frame shows, as stored
   bool Ok() const { return error.empty(); }
@@ -32,8 +32,8 @@ LoadResult LoadFailure(const std::string& path, const std::string& reason);
 /// any other format, through Qt's readers) is looked for beside the running
 /// program, then in ../libexec/pixolan relative to it.
 struct DecoderProgram {
-  std::string path;                    // when set, decodes every format
-  std::vector<std::string> arguments;  // passed after the region
+  std::string path;                                 // when set, decodes every format
+  std::vector<std::string> arguments;               // passed after the region
   std::chrono::seconds deadline = kDecodeDeadline;  // wall-clock time before the process is killed
 };
 
@@ -47,8 +47,7 @@ struct DecoderProgram {
 /// A frame other than kStillPicture asks for that frame of an animation
 /// (decoder.h), with the count of frames.
 LoadResult LoadPicture(const std::string& path, ColorValue background = kDefaultBackground, const Region& region = {},
-                       const DecoderProgram& program = {}, const Placement& placement = {},
-                       int frame = kStillPicture);
+                       const DecoderProgram& program = {}, const Placement& placement = {}, int frame = kStillPicture);
 
 /// The window's load: as above, placed into the drawing area the placement
 /// names; an Actual placement keeps the widest drawing area's region.

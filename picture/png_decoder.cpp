@@ -19,7 +19,7 @@ struct Reader {
   Bytes file;
   std::size_t position = 0;
   char message[256] = {};
-  bool ran_out = false;  // the data ended before libpng was done
+  bool ran_out = false;   // the data ended before libpng was done
   int pass = 0, row = 0;  // the row being read when it did
 };
 
@@ -70,8 +70,8 @@ bool Decode(png_structp png, png_infop info, Bytes file, const Region& asked, co
   if (!refusal.empty()) return false;
   const Region& region = placed.StoredRegion();
   const bool scaled = placed.plan.scaled;
-  const Region wanted = scaled ? Region{0, 0, static_cast<int>(width), static_cast<int>(height)}
-                               : ClipRegion(region, width, height);
+  const Region wanted =
+      scaled ? Region{0, 0, static_cast<int>(width), static_cast<int>(height)} : ClipRegion(region, width, height);
   result.picture_width = static_cast<int>(width);
   result.picture_height = static_cast<int>(height);
   // libpng keeps the current and previous rows at up to 8 bytes a pixel, and

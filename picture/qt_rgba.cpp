@@ -13,8 +13,9 @@ RgbaPixels RgbaFromImage(const QImage& image, const Region& region) {
     const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(row));
     for (int column = 0; column < width; ++column) {
       const QRgb p = line[column];
-      pixels.rgba.insert(pixels.rgba.end(), {static_cast<std::uint8_t>(qRed(p)), static_cast<std::uint8_t>(qGreen(p)),
-                                             static_cast<std::uint8_t>(qBlue(p)), static_cast<std::uint8_t>(qAlpha(p))});
+      pixels.rgba.insert(pixels.rgba.end(),
+                         {static_cast<std::uint8_t>(qRed(p)), static_cast<std::uint8_t>(qGreen(p)),
+                          static_cast<std::uint8_t>(qBlue(p)), static_cast<std::uint8_t>(qAlpha(p))});
     }
   }
   return pixels;

@@ -207,8 +207,7 @@ DecodeOutcome DecodeTiff(Bytes file, const Region& asked, const DecodeLimits& li
   if (width == 0 || height == 0) return {{}, Failure(memory, "the picture has no pixels")};
   PlacedRead placed;
   if (width > INT32_MAX || height > INT32_MAX) return {{}, TooLarge(width, height, INT64_MAX, limits)};
-  if (std::string refusal = placed.Plan(file, placement, asked, width, height); !refusal.empty())
-    return {{}, refusal};
+  if (std::string refusal = placed.Plan(file, placement, asked, width, height); !refusal.empty()) return {{}, refusal};
   const Region& region = placed.StoredRegion();
   RgbaPixels pixels = RegionPixels(placed.plan.scaled ? Region{0, 0, 0, 0} : region, width, height);
   if (!placed.plan.scaled && pixels.rgba.empty()) return placed.Finish(std::move(pixels));

@@ -122,8 +122,8 @@ DecodeOutcome DecodeWebp(Bytes file, const Region& asked, const DecodeLimits& li
   if (pixels.rgba.empty()) return placed.Finish(std::move(pixels));
 
   std::vector<std::uint8_t> crop;
-  const VP8StatusCode status = DecodeFrame(file, config, {left, top, right - left, bottom - top}, right - left,
-                                           bottom - top, crop);
+  const VP8StatusCode status =
+      DecodeFrame(file, config, {left, top, right - left, bottom - top}, right - left, bottom - top, crop);
   if (status != VP8_STATUS_OK) return {{}, Failure(status)};
 
   const std::size_t row_bytes = static_cast<std::size_t>(pixels.width) * 4;
@@ -170,7 +170,8 @@ DecodeOutcome DecodeWebpFrame(Bytes file, const Region& asked, const DecodeLimit
     shown_from = shown_until;
     if (!WebPAnimDecoderGetNext(decoder.d, &canvas, &shown_until)) return {{}, Failure(VP8_STATUS_BITSTREAM_ERROR)};
   }
-  const RgbaPixels whole{static_cast<int>(width), static_cast<int>(height),
+  const RgbaPixels whole{static_cast<int>(width),
+                         static_cast<int>(height),
                          {canvas, canvas + static_cast<std::size_t>(width * height * 4)}};
   DecodeOutcome outcome = FromWholePicture(whole, file, asked, limits, placement);
   outcome.frames = frames;

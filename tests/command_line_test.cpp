@@ -28,23 +28,27 @@ const std::string kCoord = kPictures + "crafted_coord_300x200.bmp";
 TEST(PixolanEncode, DefaultsWriteTheSamplePictureAsAlways) {
   TempDir dir;
   ASSERT_EQ(RunCommand("cd " + dir.path().string() + " && " + kEncode).status, 0);
-  EXPECT_EQ(RunCommand("sha256sum <" + (dir / "image.h")).out, "917ccf9065857d34610a8c7652b570f3470018978cb8987be5f8b6ae85fe2ceb  -\n");
+  EXPECT_EQ(RunCommand("sha256sum <" + (dir / "image.h")).out,
+            "917ccf9065857d34610a8c7652b570f3470018978cb8987be5f8b6ae85fe2ceb  -\n");
   EXPECT_EQ(dir.Entries(), Names{"image.h"});
 }
 
 TEST(PixolanEncode, StandardInputIsReadWhenAskedForAndOnlyThen) {
   TempDir dir;
-  WriteFile(dir / "picture.ppm", testing::Ppm(200, 150, [](int x, int y) { return MakeColor(x % 251, x % 13 * 19, y); }));
+  WriteFile(dir / "picture.ppm",
+            testing::Ppm(200, 150, [](int x, int y) { return MakeColor(x % 251, x % 13 * 19, y); }));
   const auto by_path = RunCommand(kEncode + (dir / "picture.ppm") + " --depth 16 -o -");
   const auto by_stdin = RunCommand(kEncode + "- --depth 16 -o - <" + (dir / "picture.ppm"));
   // Pixel (0, 127) is R 0, G 0, B 127: 0xF in RGB565.
-  EXPECT_TRUE(by_stdin.out.starts_with("unsigned int const Photos[17556]={0x7FF,0x7FF,0x7FF,0x7FF,0x7FF,0xF,")) << by_stdin.err;
+  EXPECT_TRUE(by_stdin.out.starts_with("unsigned int const Photos[17556]={0x7FF,0x7FF,0x7FF,0x7FF,0x7FF,0xF,"))
+      << by_stdin.err;
   EXPECT_EQ(by_stdin.out, by_path.out);
   // Piped in without "-": the test card, and a word about it.
   const auto forgotten = RunCommand(kEncode + "--depth 16 -o - <" + (dir / "picture.ppm"));
   EXPECT_EQ(forgotten.out, RunCommand(kEncode + "--depth 16 -o -").out);
-  EXPECT_EQ(forgotten.err, "pixolan-encode: warning: no PICTURE given, so the built-in test card is encoded; "
-                           "to encode standard input, give - as the PICTURE\n");
+  EXPECT_EQ(forgotten.err,
+            "pixolan-encode: warning: no PICTURE given, so the built-in test card is encoded; "
+            "to encode standard input, give - as the PICTURE\n");
   EXPECT_EQ(RunCommand(kEncode + "--depth 16 -o -").err, "");
 }
 
@@ -78,14 +82,17 @@ TEST(PixolanEncode, AnOutputThatIsThePictureIsRefused) {
   std::filesystem::create_symlink("logo.bmp", dir / "image.h");
   const auto run = RunCommand(kEncode + (dir / "logo.bmp") + " -o " + (dir / "image.h"));
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "pixolan-encode: the output " + (dir / "image.h") + " is the picture being encoded; nothing was written\n");
+  EXPECT_EQ(run.err,
+            "pixolan-encode: the output " + (dir / "image.h") + " is the picture being encoded; nothing was written\n");
   EXPECT_EQ(testing::ReadFile(dir / "logo.bmp"), picture);
 
   // The C source file counts as an output too, whatever the picture's other name.
   std::filesystem::create_hard_link(dir / "logo.bmp", dir / "copy.c");
-  const auto source = RunCommand(kEncode + (dir / "logo.bmp") + " -o " + (dir / "logo.h") + " --source " + (dir / "copy.c"));
+  const auto source =
+      RunCommand(kEncode + (dir / "logo.bmp") + " -o " + (dir / "logo.h") + " --source " + (dir / "copy.c"));
   EXPECT_EQ(source.status, 2);
-  EXPECT_EQ(source.err, "pixolan-encode: the output " + (dir / "copy.c") + " is the picture being encoded; nothing was written\n");
+  EXPECT_EQ(source.err,
+            "pixolan-encode: the output " + (dir / "copy.c") + " is the picture being encoded; nothing was written\n");
   EXPECT_EQ(testing::ReadFile(dir / "logo.bmp"), picture);
   EXPECT_FALSE(std::filesystem::exists(dir / "logo.h"));
 }
@@ -98,13 +105,30 @@ TEST(PixolanEncode, FailedRunsSayWhyAndWriteNothing) {
   const auto depth = RunCommand(kEncode + "--depth 24");
   EXPECT_EQ(depth.status, 2);
   EXPECT_NE(depth.err.find("unknown depth '24'"), std::string::npos) << depth.err;
-  for (const std::string& bad : std::vector<std::string>{"--name 9lives", "--name a-b", "--progmem --section .x", "--swap-bytes",
-                                 "--depth 12 --swap-bytes", kCoord + " --offset 4", kCoord + " --offset 4,-1", "--type short", "--eol cr",
-                                 "--resolution 132x133", kCoord + " --offset 1,2x", "--name int", "--name _Logo",
-                                 "--pixel rgb444 --depth 16", "--layout rows --remove FF", "--dither fs",
-                                 kCoord + " --fit --fill", kCoord + " --crop 0,0,5,5 --offset 1,1", "--fit", "--rotate 90",
-                                 kCoord + " --rotate 45", kCoord + " --flip d", kCoord + " --crop 1,2,3",
-                                 kCoord + " --crop 0,0,0,5"})
+  for (const std::string& bad : std::vector<std::string>{"--name 9lives",
+                                                         "--name a-b",
+                                                         "--progmem --section .x",
+                                                         "--swap-bytes",
+                                                         "--depth 12 --swap-bytes",
+                                                         kCoord + " --offset 4",
+                                                         kCoord + " --offset 4,-1",
+                                                         "--type short",
+                                                         "--eol cr",
+                                                         "--resolution 132x133",
+                                                         kCoord + " --offset 1,2x",
+                                                         "--name int",
+                                                         "--name _Logo",
+                                                         "--pixel rgb444 --depth 16",
+                                                         "--layout rows --remove FF",
+                                                         "--dither fs",
+                                                         kCoord + " --fit --fill",
+                                                         kCoord + " --crop 0,0,5,5 --offset 1,1",
+                                                         "--fit",
+                                                         "--rotate 90",
+                                                         kCoord + " --rotate 45",
+                                                         kCoord + " --flip d",
+                                                         kCoord + " --crop 1,2,3",
+                                                         kCoord + " --crop 0,0,0,5"})
     EXPECT_EQ(RunCommand(kEncode + bad + " -o " + (dir / "image.h")).status, 2) << bad;
   EXPECT_EQ(dir.Entries(), Names{});
 }
@@ -116,9 +140,11 @@ TEST(PixolanEncode, OptionsTakeAttachedValuesAndDoubleDashEndsThem) {
   EXPECT_EQ(testing::ReadFile(dir / "a.h"), RunCommand(kEncode + "--depth 16 --name Logo -o -").out);
   const auto dashed = RunCommand(kEncode + "-o - -- -picture.png");
   EXPECT_NE(dashed.err.find("-picture.png: No such file"), std::string::npos) << dashed.err;
-  EXPECT_EQ(RunCommand(kEncode + "--static=yes").err, "pixolan-encode: --static takes no value\nTry 'pixolan-encode --help'.\n");
+  EXPECT_EQ(RunCommand(kEncode + "--static=yes").err,
+            "pixolan-encode: --static takes no value\nTry 'pixolan-encode --help'.\n");
   EXPECT_EQ(RunCommand(kEncode + "--s").err,
-            "pixolan-encode: ambiguous option '--s': --source, --static, --section, --swap-bytes?\nTry 'pixolan-encode --help'.\n");
+            "pixolan-encode: ambiguous option '--s': --source, --static, --section, --swap-bytes?\nTry 'pixolan-encode "
+            "--help'.\n");
 }
 
 TEST(PixolanEncode, GuardsAreNeverReservedAndDoubtfulOptionsAreWarnedAbout) {
@@ -127,7 +153,8 @@ TEST(PixolanEncode, GuardsAreNeverReservedAndDoubtfulOptionsAreWarnedAbout) {
   EXPECT_NE(testing::ReadFile(dir / "_my__logo.h").find("#ifndef MY_LOGO_H\r\n"), std::string::npos);
   ASSERT_EQ(RunCommand(kEncode + "--guard -o " + (dir / "3d.h")).status, 0);
   EXPECT_NE(testing::ReadFile(dir / "3d.h").find("\n#ifndef H_3D_H\r\n"), std::string::npos);
-  EXPECT_NE(RunCommand(kEncode + "--depth 16 --swap-bytes -o -").err.find("warning: --swap-bytes with unsigned int"), std::string::npos);
+  EXPECT_NE(RunCommand(kEncode + "--depth 16 --swap-bytes -o -").err.find("warning: --swap-bytes with unsigned int"),
+            std::string::npos);
   EXPECT_EQ(RunCommand(kEncode + "--depth 16 --swap-bytes --type stdint -o -").err, "");
   EXPECT_EQ(RunCommand(kEncode + kCoord + " --offset 300,0 -o -").err,
             "pixolan-encode: warning: --offset 300,0 lies outside the picture: the drawing area is left blank\n");
@@ -153,11 +180,13 @@ TEST(PixolanEncode, WarningsGoToStandardError) {
   EXPECT_EQ(run.err, "pixolan-encode: warning: key 'ffff' can never match at 16 bits; keys are written like FFFF\n");
   const std::string untouched = RunCommand(kEncode + "--depth 16 -o -").out;  // only the closing count differs
   EXPECT_TRUE(run.out.substr(0, run.out.find("/*")) == untouched.substr(0, untouched.find("/*")));
-  EXPECT_EQ(RunCommand(kEncode + "--depth 16 --remove 1234 -o -").err, "pixolan-encode: warning: no sample matched the key\n");
+  EXPECT_EQ(RunCommand(kEncode + "--depth 16 --remove 1234 -o -").err,
+            "pixolan-encode: warning: no sample matched the key\n");
   EXPECT_EQ(RunCommand(kEncode + "--depth 16 --remove FFFF -o -").err, "");
   const std::string cut = kPictures + "crafted_testorig_trunc50.jpg";
-  EXPECT_EQ(RunCommand(kEncode + cut + " -o -").err, "pixolan-encode: warning: " + cut +
-            ": the JPEG data ends early: only 64 of the picture's 149 rows were read; the rest is grey\n");
+  EXPECT_EQ(RunCommand(kEncode + cut + " -o -").err,
+            "pixolan-encode: warning: " + cut +
+                ": the JPEG data ends early: only 64 of the picture's 149 rows were read; the rest is grey\n");
 }
 
 TEST(PixolanEncode, OffsetEqualsEncodingAPictureCroppedBeforehand) {
@@ -193,12 +222,15 @@ TEST(PixolanEncode, PlacingEqualsEncodingAPicturePlacedBeforehand) {
 TEST(Linking, GuardedHeaderIncludedTwiceAndFromTwoFilesLinks) {
   for (const std::string form : {"--static", "--source image.c"}) {
     TempDir dir;
-    ASSERT_EQ(RunCommand("cd " + dir.path().string() + " && " + kEncode + form + " --guard --progmem -o image.h").status, 0);
-    WriteFile(dir / "a.c", "#include \"image.h\"\n#include \"image.h\"\nint Other(void);\n"
-                           "int main(void) { return Photos[0] + Other(); }\n");
+    ASSERT_EQ(
+        RunCommand("cd " + dir.path().string() + " && " + kEncode + form + " --guard --progmem -o image.h").status, 0);
+    WriteFile(dir / "a.c",
+              "#include \"image.h\"\n#include \"image.h\"\nint Other(void);\n"
+              "int main(void) { return Photos[0] + Other(); }\n");
     WriteFile(dir / "b.c", "#include \"image.h\"\nint Other(void);\nint Other(void) { return Photos[1]; }\n");
     const std::string sources = " a.c b.c" + std::string(form == "--static" ? "" : " image.c");
-    const auto linked = RunCommand("cd " + dir.path().string() + " && gcc -std=c99 -Wall -Werror -pedantic -o prog" + sources);
+    const auto linked =
+        RunCommand("cd " + dir.path().string() + " && gcc -std=c99 -Wall -Werror -pedantic -o prog" + sources);
     EXPECT_EQ(linked.status, 0) << form << "\n" << linked.err;
     // --source defines the array once, in image.c.
     if (form != "--static") {
@@ -210,8 +242,8 @@ TEST(Linking, GuardedHeaderIncludedTwiceAndFromTwoFilesLinks) {
 
 TEST(Frames, EachFrameOfAnAnimationIsAnArrayWithItsDelay) {
   TempDir dir;
-  const std::vector<std::uint8_t> gif = testing::AnimatedGif(
-      40, 30, {{0, 0, 40, 30, 10, 10}, {5, 5, 20, 10, 200, 20, 2}, {0, 0, 10, 10, 100, 30}});
+  const std::vector<std::uint8_t> gif =
+      testing::AnimatedGif(40, 30, {{0, 0, 40, 30, 10, 10}, {5, 5, 20, 10, 200, 20, 2}, {0, 0, 10, 10, 100, 30}});
   WriteFile(dir / "anim.gif", std::string(gif.begin(), gif.end()));
   const std::string in = "cd " + dir.path().string() + " && ";
   ASSERT_EQ(RunCommand(in + kEncode + "anim.gif --frames --guard --eol lf -o anim.h").status, 0);
@@ -233,8 +265,9 @@ TEST(Frames, EachFrameOfAnAnimationIsAnArrayWithItsDelay) {
   EXPECT_NE(testing::ReadFile(dir / "frame-Photos_frame2.png"), testing::ReadFile(dir / "frame-Photos_frame1.png"));
 
   const auto piped = RunCommand(in + kEncode + "- --frames -o piped.h <anim.gif");
-  EXPECT_EQ(piped.err, "pixolan-encode: --frames needs one picture file: each frame is read from it anew\n"
-                       "Try 'pixolan-encode --help'.\n");
+  EXPECT_EQ(piped.err,
+            "pixolan-encode: --frames needs one picture file: each frame is read from it anew\n"
+            "Try 'pixolan-encode --help'.\n");
 }
 
 // --- Round trip through pixolan-decode ---------------------------------------
@@ -252,7 +285,8 @@ QRgb Shown(int bits, int r, int g, int b) {
 QRgb ShownHighBits(int red_bits, int r, int g, int b) {
   auto widen = [](int v, int width) { return width == 2 ? v * 85 : width == 3 ? v << 5 | v << 2 | v >> 1 : v * 17; };
   const int blue_bits = red_bits == 3 ? 2 : 4;
-  return qRgb(widen(r >> (8 - red_bits), red_bits), widen(g >> (8 - red_bits), red_bits), widen(b >> (8 - blue_bits), blue_bits));
+  return qRgb(widen(r >> (8 - red_bits), red_bits), widen(g >> (8 - red_bits), red_bits),
+              widen(b >> (8 - blue_bits), blue_bits));
 }
 
 // A colour as a panel shows it at a --pixel packing.
@@ -278,11 +312,15 @@ class RowLayout : public ::testing::TestWithParam<std::tuple<std::string, std::s
 TEST_P(RowLayout, PlainDoubleLoopAndDecoderDrawThePlacedPicture) {
   const auto& [pixel, resolution, degrees] = GetParam();
   TempDir dir;
-  ASSERT_EQ(RunCommand(kEncode + kCoord + " --layout rows --guard --type stdint --pixel " + pixel + " --resolution " +
-                       resolution + (degrees ? " --rotate " + std::to_string(degrees) : "") + " -o " + (dir / "image.h")).status, 0);
-  WriteFile(dir / "draw.c", "#include <stdio.h>\n#include \"image.h\"\nint main(void) {\n"
-                            "  for (int y = 0; y < PHOTOS_HEIGHT; ++y)\n    for (int x = 0; x < PHOTOS_WIDTH; ++x)\n"
-                            "      printf(\"%lx\\n\", (unsigned long)Photos[y * PHOTOS_WIDTH + x]);\n  return 0;\n}\n");
+  ASSERT_EQ(
+      RunCommand(kEncode + kCoord + " --layout rows --guard --type stdint --pixel " + pixel + " --resolution " +
+                 resolution + (degrees ? " --rotate " + std::to_string(degrees) : "") + " -o " + (dir / "image.h"))
+          .status,
+      0);
+  WriteFile(dir / "draw.c",
+            "#include <stdio.h>\n#include \"image.h\"\nint main(void) {\n"
+            "  for (int y = 0; y < PHOTOS_HEIGHT; ++y)\n    for (int x = 0; x < PHOTOS_WIDTH; ++x)\n"
+            "      printf(\"%lx\\n\", (unsigned long)Photos[y * PHOTOS_WIDTH + x]);\n  return 0;\n}\n");
   ASSERT_EQ(RunCommand("gcc -std=c99 -Wall -Werror -pedantic -o " + (dir / "draw") + " " + (dir / "draw.c")).status, 0);
   std::istringstream drawn(RunCommand(dir / "draw").out);
   const auto decoded = RunCommand(kDecode + "- -o " + (dir / "shown.png") + " <" + (dir / "image.h"));
@@ -303,7 +341,8 @@ TEST_P(RowLayout, PlainDoubleLoopAndDecoderDrawThePlacedPicture) {
 
 INSTANTIATE_TEST_SUITE_P(EveryPackingResolutionAndTurn, RowLayout,
                          ::testing::Combine(::testing::Values("rrggggbb", "low444", "rgb565", "rgb444", "rgb332"),
-                                            ::testing::Values("132x132", "132x176"), ::testing::Values(0, 90, 180, 270)),
+                                            ::testing::Values("132x132", "132x176"),
+                                            ::testing::Values(0, 90, 180, 270)),
                          [](const auto& test) {
                            return std::get<0>(test.param) + "_" + std::get<1>(test.param).substr(4) + "_turned_" +
                                   std::to_string(std::get<2>(test.param));
@@ -314,9 +353,11 @@ class RoundTrip : public ::testing::TestWithParam<std::string> {};
 TEST_P(RoundTrip, DecodedPictureIsWhatTheDisplayShows) {
   TempDir dir;
   const int bits = std::stoi(GetParam());
-  const std::string depth = " --depth " + std::to_string(bits) + (GetParam().ends_with("swapped") ? " --swap-bytes" : "");
+  const std::string depth =
+      " --depth " + std::to_string(bits) + (GetParam().ends_with("swapped") ? " --swap-bytes" : "");
   ASSERT_EQ(RunCommand(kEncode + kCoord + " --resolution 132x176 -o " + (dir / "image.h") + depth).status, 0);
-  const std::string attached = " --depth=" + std::to_string(bits) + (GetParam().ends_with("swapped") ? " --swap-bytes" : "");
+  const std::string attached =
+      " --depth=" + std::to_string(bits) + (GetParam().ends_with("swapped") ? " --swap-bytes" : "");
   const auto decoded = RunCommand(kDecode + "-o" + (dir / "shown.png") + attached + " -- " + (dir / "image.h"));
   ASSERT_EQ(decoded.status, 0) << decoded.err;
   const QImage shown(QString::fromStdString(dir / "shown.png"));
@@ -336,7 +377,8 @@ INSTANTIATE_TEST_SUITE_P(EveryDepth, RoundTrip, ::testing::Values("8", "12", "16
 TEST(PixolanDecode, UnreadableHeaderNamesLineAndColumn) {
   TempDir dir;
   for (const auto& [text, error] : std::vector<std::pair<std::string, std::string>>{
-           {"/* by hand */\r\nunsigned char const Photos[3]={0x1,\r\n  0xG};\r\n", ":3:3: expected a number such as 0x1F or 31\n"},
+           {"/* by hand */\r\nunsigned char const Photos[3]={0x1,\r\n  0xG};\r\n",
+            ":3:3: expected a number such as 0x1F or 31\n"},
            {"unsigned char const Photos[3]={0x1,0x100};\n", ":1:36: 0x100 is not a sample at 8 bits\n"},
            {"unsigned char const Photos[1]={0xFFFFFFFF};\n", ":1:32: 0xFFFFFFFF is not a sample at 8 bits\n"}}) {
     WriteFile(dir / "a.h", text);

@@ -21,8 +21,8 @@ namespace {
 using Data = std::vector<std::uint8_t>;
 using testing::ExpectSameAsQt;
 using testing::PixelAt;
-using testing::TestPicture;
 using ::testing::StartsWith;
+using testing::TestPicture;
 
 // A pattern every channel varies over: neighbours differ, nothing repeats soon.
 std::uint8_t Pattern(std::size_t x, std::size_t y, std::size_t channel) {
@@ -32,7 +32,8 @@ std::uint8_t Pattern(std::size_t x, std::size_t y, std::size_t channel) {
 TEST(Composite, BlendsStraightAlphaOverTheBackgroundRounding) {
   const RgbaPixels pixels{3, 1, {200, 100, 50, 128, 10, 20, 30, 255, 10, 20, 30, 0}};
   // Background 0x336699 is R 0x99, G 0x66, B 0x33. Red: (200 * 128 + 153 * 127 + 127) / 255 = 177.
-  EXPECT_EQ(Composite(pixels, 0x336699).pixels, (std::vector{MakeColor(177, 101, 50), MakeColor(10, 20, 30), 0x336699}));
+  EXPECT_EQ(Composite(pixels, 0x336699).pixels,
+            (std::vector{MakeColor(177, 101, 50), MakeColor(10, 20, 30), 0x336699}));
 }
 
 TEST(RegionMatchesQt, EveryTestPictureQtReads) {
@@ -41,7 +42,8 @@ TEST(RegionMatchesQt, EveryTestPictureQtReads) {
     const std::string name = entry.path().filename();
     // Qt 6.4 reads this grey + associated alpha as opaque RGB32, showing the
     // premultiplied grey as if over black; the alpha is real and kept (below).
-    if (name != "libtiff_minisblack-2c-8b-alpha.tif") compared += ExpectSameAsQt(DecodePicture, TestPicture(name), name);
+    if (name != "libtiff_minisblack-2c-8b-alpha.tif")
+      compared += ExpectSameAsQt(DecodePicture, TestPicture(name), name);
   }
   // Every picture Qt loaded when the pictures were recorded was compared.
   std::istringstream recorded(testing::ReadFile(PIXOLAN_TESTDATA_DIR "/expectations.tsv"));
@@ -72,14 +74,19 @@ Data WritePng(png_uint_32 width, png_uint_32 height, int color_type, int depth, 
   Data file;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
-  png_set_write_fn(png, &file, [](png_structp p, png_bytep bytes, png_size_t length) {
-    static_cast<Data*>(png_get_io_ptr(p))->insert(static_cast<Data*>(png_get_io_ptr(p))->end(), bytes, bytes + length);
-  }, nullptr);
+  png_set_write_fn(
+      png, &file,
+      [](png_structp p, png_bytep bytes, png_size_t length) {
+        static_cast<Data*>(png_get_io_ptr(p))
+            ->insert(static_cast<Data*>(png_get_io_ptr(p))->end(), bytes, bytes + length);
+      },
+      nullptr);
   png_set_IHDR(png, info, width, height, depth, color_type, adam7 ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_color palette[256];
   png_byte alphas[256];
-  for (int i = 0; i < 256; ++i) palette[i] = {Pattern(i, 0, 0), Pattern(i, 0, 1), Pattern(i, 0, 2)}, alphas[i] = Pattern(i, 1, 3);
+  for (int i = 0; i < 256; ++i)
+    palette[i] = {Pattern(i, 0, 0), Pattern(i, 0, 1), Pattern(i, 0, 2)}, alphas[i] = Pattern(i, 1, 3);
   if (color_type == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(png, info, palette, 1 << depth);
   // Half the palette translucent; otherwise the colour of pattern pixel (0, 0) is transparent.
   png_color_16 key = depth == 16 ? png_color_16{0, 0x0007, 0x0E15, 0x1C23, 0x0007} : png_color_16{0, 0, 7, 14, 0};
@@ -133,20 +140,26 @@ struct Gif {
 // One frame of index (7x + 3y) mod colours, written by giflib. Colour i of the
 // global table is (i, 255 - i, 5i); the local table's red runs backwards.
 Data MakeGif(const Gif& g) {
-  return testing::AnimatedGif(g.screen_width, g.screen_height,
-                              {{g.left, g.top, g.width, g.height, -1, 0, 0, g.transparent, g.interlaced, g.local_table}},
-                              g.background, g.global_table);
+  return testing::AnimatedGif(
+      g.screen_width, g.screen_height,
+      {{g.left, g.top, g.width, g.height, -1, 0, 0, g.transparent, g.interlaced, g.local_table}}, g.background,
+      g.global_table);
 }
 
 TEST(RegionMatchesQt, GifFirstFrameDrawnOnItsScreen) {
-  const Gif cases[] = {{300, 200}, {300, 200, 5, 0, 0, 300, 200, true}, {300, 200, 5, 0, 0, 300, 200, false, true, false, 3},
-                       {200, 150, 5, 30, 20, 100, 80}, {200, 150, 5, 30, 20, 100, 80, true, true, false, 3},
+  const Gif cases[] = {{300, 200},
+                       {300, 200, 5, 0, 0, 300, 200, true},
+                       {300, 200, 5, 0, 0, 300, 200, false, true, false, 3},
+                       {200, 150, 5, 30, 20, 100, 80},
+                       {200, 150, 5, 30, 20, 100, 80, true, true, false, 3},
                        {200, 150, 5, 30, 20, 100, 80, false, false, true},
-                       {200, 150, 5, 150, 100, 100, 80}, {0, 0, 5, 30, 20, 100, 80}};  // past the screen's edge; no screen
+                       {200, 150, 5, 150, 100, 100, 80},
+                       {0, 0, 5, 30, 20, 100, 80}};  // past the screen's edge; no screen
   for (const Gif& gif : cases) EXPECT_TRUE(ExpectSameAsQt(DecodeGif, MakeGif(gif), std::to_string(gif.left)));
   // The screen around a small frame is index 9 of the global table, even
   // beside a local one (which Qt reads the background from: heap contents).
-  EXPECT_EQ(PixelAt(DecodeGif(MakeGif({200, 150, 9, 30, 20, 100, 80, false, true, true}), {}, {}).pixels, 0, 0), 0x09F62DFFu);
+  EXPECT_EQ(PixelAt(DecodeGif(MakeGif({200, 150, 9, 30, 20, 100, 80, false, true, true}), {}, {}).pixels, 0, 0),
+            0x09F62DFFu);
 }
 
 // Smooth colour with detail, alpha falling off to the right if asked for.
@@ -154,7 +167,8 @@ Data MakeWebp(int width, int height, bool lossless, bool alpha) {
   Data rgba;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      rgba.insert(rgba.end(), {std::uint8_t(x), std::uint8_t(y * 2), std::uint8_t((x ^ y) * 16), std::uint8_t(alpha ? 255 - x : 255)});
+      rgba.insert(rgba.end(), {std::uint8_t(x), std::uint8_t(y * 2), std::uint8_t((x ^ y) * 16),
+                               std::uint8_t(alpha ? 255 - x : 255)});
   std::uint8_t* out = nullptr;
   const std::size_t size = lossless ? WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &out)
                                     : WebPEncodeRGBA(rgba.data(), width, height, width * 4, 80, &out);
@@ -164,14 +178,17 @@ Data MakeWebp(int width, int height, bool lossless, bool alpha) {
 }
 
 TEST(RegionMatchesQt, WebpLossyLosslessAndAlpha) {
-  for (const auto& [width, lossless, alpha] : {std::tuple{300, false, false}, {300, false, true}, {300, true, true}, {101, false, false}})
+  for (const auto& [width, lossless, alpha] :
+       {std::tuple{300, false, false}, {300, false, true}, {300, true, true}, {101, false, false}})
     EXPECT_TRUE(ExpectSameAsQt(DecodeWebp, MakeWebp(width, width * 2 / 3, lossless, alpha), std::to_string(width)));
 }
 
 // --- Animations ---------------------------------------------------------------------
 
 // Colour i of AnimatedGif's table, opaque, as 0xRRGGBBAA.
-std::uint32_t Opaque(int i) { return std::uint32_t(i) << 24 | std::uint32_t(255 - i) << 16 | std::uint32_t(i * 5 & 255) << 8 | 0xFF; }
+std::uint32_t Opaque(int i) {
+  return std::uint32_t(i) << 24 | std::uint32_t(255 - i) << 16 | std::uint32_t(i * 5 & 255) << 8 | 0xFF;
+}
 
 DecodeOutcome FrameOf(const Data& gif, int frame) { return DecodeGifFrame(gif, {0, 0, 6, 4}, {}, {}, frame); }
 
@@ -179,7 +196,8 @@ TEST(Animation, GifFramesAreDrawnInTurnWithTheirDisposals) {
   // A 6x4 screen of colour 10; a 3x2 frame of 20 at (1, 1); a 2x2 frame of 30
   // at the corner whose own corner is transparent.
   auto frames = [](int disposal) {
-    return testing::AnimatedGif(6, 4, {{0, 0, 6, 4, 10, 10}, {1, 1, 3, 2, 20, 20, disposal}, {0, 0, 2, 2, 30, 30, 0, 31}});
+    return testing::AnimatedGif(6, 4,
+                                {{0, 0, 6, 4, 10, 10}, {1, 1, 3, 2, 20, 20, disposal}, {0, 0, 2, 2, 30, 30, 0, 31}});
   };
   const DecodeOutcome second = FrameOf(frames(0), 1);
   ASSERT_TRUE(second.Ok()) << second.error;
@@ -194,7 +212,7 @@ TEST(Animation, GifFramesAreDrawnInTurnWithTheirDisposals) {
   EXPECT_EQ(PixelAt(kept.pixels, 1, 0), Opaque(30));
   EXPECT_EQ(PixelAt(kept.pixels, 2, 2), Opaque(20));
   EXPECT_EQ(kept.delay_ms, 300);
-  EXPECT_EQ(PixelAt(FrameOf(frames(2), 2).pixels, 2, 2), 0u);  // cleared to transparent
+  EXPECT_EQ(PixelAt(FrameOf(frames(2), 2).pixels, 2, 2), 0u);          // cleared to transparent
   EXPECT_EQ(PixelAt(FrameOf(frames(3), 2).pixels, 2, 2), Opaque(10));  // restored
 
   EXPECT_EQ(FrameOf(frames(0), 3).error, "the picture has 3 frames");
@@ -223,7 +241,8 @@ Data AnimatedWebp() {
     picture.width = 8, picture.height = 6, picture.use_argb = 1;
     WebPPictureAlloc(&picture);
     for (int y = 0; y < 6; ++y)
-      for (int x = 0; x < 8; ++x) picture.argb[y * picture.argb_stride + x] = left_blue && x < 4 ? 0xFF0000FF : 0xFFFF0000;
+      for (int x = 0; x < 8; ++x)
+        picture.argb[y * picture.argb_stride + x] = left_blue && x < 4 ? 0xFF0000FF : 0xFFFF0000;
     WebPAnimEncoderAdd(encoder, &picture, at_ms, &config);
     WebPPictureFree(&picture);
   }
@@ -382,7 +401,8 @@ std::size_t Find(const Data& file, std::initializer_list<std::uint8_t> marker) {
 }
 
 Data WithPngSize(Data file, std::uint32_t width, std::uint32_t height) {
-  for (int i = 0; i < 4; ++i) file[16 + i] = std::uint8_t(width >> (24 - 8 * i)), file[20 + i] = std::uint8_t(height >> (24 - 8 * i));
+  for (int i = 0; i < 4; ++i)
+    file[16 + i] = std::uint8_t(width >> (24 - 8 * i)), file[20 + i] = std::uint8_t(height >> (24 - 8 * i));
   const uLong crc = crc32(0, file.data() + 12, 17);  // over IHDR's type and data
   for (int i = 0; i < 4; ++i) file[29 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
   return file;
@@ -392,24 +412,29 @@ Data WithPngSize(Data file, std::uint32_t width, std::uint32_t height) {
 TEST(LyingHeader, EachDecoderRefusesAPictureLargerThanTheFileOrTheLimit) {
   Data bmp = TestPicture("crafted_coord_100x60.bmp");
   Put(bmp, 18, 11585), Put(bmp, 22, 11585);
-  EXPECT_EQ(DecodePicture(bmp, {}, {}).error, "the file is too short for the picture it claims: 11585 x 11585 pixels need "
-                                          "402648260 bytes of pixel data, the file has 18054 bytes in all");
+  EXPECT_EQ(DecodePicture(bmp, {}, {}).error,
+            "the file is too short for the picture it claims: 11585 x 11585 pixels need "
+            "402648260 bytes of pixel data, the file has 18054 bytes in all");
   Put(bmp, 18, 0);
   EXPECT_EQ(DecodePicture(bmp, {}, {}).error, "not a BMP Pixolan can read: a width of 0 pixels");
   const Data jpeg = Jpeg("-interlace JPEG", "64x64");
-  EXPECT_THAT(DecodePicture(WithJpegSize(jpeg, Find(jpeg, {0xFF, 0xC2}) + 5, 65500, 65500), {}, {}).error, StartsWith("the picture is 65500 x 65500 pixels and would need"));
+  EXPECT_THAT(DecodePicture(WithJpegSize(jpeg, Find(jpeg, {0xFF, 0xC2}) + 5, 65500, 65500), {}, {}).error,
+              StartsWith("the picture is 65500 x 65500 pixels and would need"));
   const Data png = TestPicture("pngsuite_basn6a08.png");
-  EXPECT_THAT(DecodePicture(WithPngSize(png, 2000000000, 60000), {}, {}).error, StartsWith("the picture is 2000000000 x 60000 pixels and would need"));
+  EXPECT_THAT(DecodePicture(WithPngSize(png, 2000000000, 60000), {}, {}).error,
+              StartsWith("the picture is 2000000000 x 60000 pixels and would need"));
   // Rows are read one at a time, so a tall claim fails only when the data runs out.
   EXPECT_EQ(DecodePicture(WithPngSize(png, 60000, 60000), {}, {}).error, "Not enough image data");
-  EXPECT_THAT(DecodePicture(TestPicture("pillow_libtiff_segfault.tif"), {}, {}).error, StartsWith("the picture is 65535 x 900 pixels and would need 163867 MB"));
+  EXPECT_THAT(DecodePicture(TestPicture("pillow_libtiff_segfault.tif"), {}, {}).error,
+              StartsWith("the picture is 65535 x 900 pixels and would need 163867 MB"));
   Data gif = MakeGif({30, 20});
   gif[6] = gif[7] = gif[8] = gif[9] = 0xFF;
   EXPECT_EQ(DecodePicture(gif, {}, {}).error,
             "the picture is 65535 x 65535 pixels and would need 16384 MB, more than the 512 MB a picture may take");
   Data webp = MakeWebp(1, 1, true, false);
   // After "RIFF", size, "WEBPVP8L", size and 0x2F: 14 bits of width - 1, 14 of height - 1.
-  webp[21] = 11584 & 0xFF, webp[22] = 11584 >> 8 | (11584 & 3) << 6, webp[23] = 11584 >> 2 & 0xFF, webp[24] = 11584 >> 10;
+  webp[21] = 11584 & 0xFF, webp[22] = 11584 >> 8 | (11584 & 3) << 6, webp[23] = 11584 >> 2 & 0xFF,
+  webp[24] = 11584 >> 10;
   EXPECT_EQ(DecodePicture(webp, {}, {}).error,
             "the picture is 11585 x 11585 pixels and would need 514 MB, more than the 512 MB a picture may take");
 }
@@ -456,10 +481,13 @@ TEST(DataEndingEarly, PngKeepsTheRowsReadAndSaysHowMany) {
   const DecodeOutcome part = DecodePng(Data(whole.begin(), whole.begin() + whole.size() / 2), {}, {});
   ASSERT_TRUE(part.Ok()) << part.error;
   int rows = 0;
-  ASSERT_EQ(std::sscanf(part.warning.c_str(), "the PNG data ends early: only %d of the picture's 60 rows were read", &rows), 1)
+  ASSERT_EQ(
+      std::sscanf(part.warning.c_str(), "the PNG data ends early: only %d of the picture's 60 rows were read", &rows),
+      1)
       << part.warning;
   EXPECT_TRUE(rows > 10 && rows < 50) << rows;
-  EXPECT_TRUE(std::equal(full.pixels.rgba.begin(), full.pixels.rgba.begin() + rows * 100 * 4, part.pixels.rgba.begin()));
+  EXPECT_TRUE(
+      std::equal(full.pixels.rgba.begin(), full.pixels.rgba.begin() + rows * 100 * 4, part.pixels.rgba.begin()));
   EXPECT_EQ(testing::PixelAt(part.pixels, 99, 59), 0u);
   EXPECT_EQ(std::pair(part.pixels.picture_width, part.pixels.picture_height), std::pair(100, 60));
   EXPECT_EQ(DecodePng(Data(whole.begin(), whole.begin() + 40), {}, {}).error, "Read Error");  // no row at all
@@ -473,7 +501,7 @@ TEST(LibraryWords, TheFatalMessageWinsOverEarlierWarnings) {
   EXPECT_EQ(DecodeJpeg(jpeg, {}, {}).error, "Empty JPEG image (DNL not supported)");
   Data png = TestPicture("pngsuite_basn6a08.png");
   const std::size_t idat = Find(png, {'I', 'D', 'A', 'T'});
-  png[idat + 4 + (png[idat - 2] << 8 | png[idat - 1])] ^= 1;                    // IDAT's CRC now fails: an error
+  png[idat + 4 + (png[idat - 2] << 8 | png[idat - 1])] ^= 1;                      // IDAT's CRC now fails: an error
   const std::uint8_t text[] = {0, 0, 0, 1, 't', 'E', 'X', 't', 'k', 0, 0, 0, 0};  // wrong CRC: a warning
   png.insert(png.begin() + 33, std::begin(text), std::end(text));
   EXPECT_EQ(DecodePng(png, {}, {}).error, "IDAT: CRC error");
@@ -501,8 +529,8 @@ TEST(PictureHead, SizeClaimedByEachFormatsHeader) {
   };
   EXPECT_EQ(claimed("crafted_huge_60000x60000.bmp"), "60000x60000");
   EXPECT_EQ(claimed("crafted_testorig_sof_65500x65500.jpg"), "65500x65500");  // the frame after the tables
-  EXPECT_EQ(claimed("bmpsuite_g_pal8topdown.bmp"), "127x64");                // negative height: top-down
-  EXPECT_EQ(claimed("bmpsuite_g_pal8os2.bmp"), "127x64");                    // OS/2 core header
+  EXPECT_EQ(claimed("bmpsuite_g_pal8topdown.bmp"), "127x64");                 // negative height: top-down
+  EXPECT_EQ(claimed("bmpsuite_g_pal8os2.bmp"), "127x64");                     // OS/2 core header
   EXPECT_EQ(claimed("pngsuite_basn6a08.png"), "32x32");
   EXPECT_EQ(claimed("crafted_coord_172x128.tif"), "none");
 }

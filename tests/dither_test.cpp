@@ -133,8 +133,10 @@ TEST(Dither, OrderedFollowsTheBayerPattern) {
 // 2, green between 7 and 8, the error carried 7/16 to the right.
 TEST(Dither, DiffusionGivesTheSameValuesOnEveryMachine) {
   const Picture grey = Filled(4, 1, [](int, int) { return 0x808080; });
-  EXPECT_EQ(PackPixels(grey, ColorDepth::Depth8, DitherMode::Diffusion), (std::vector<std::uint32_t>{0x61, 0x9E, 0x61, 0x5D}));
-  EXPECT_EQ(PackPixels(grey, ColorDepth::Depth8, DitherMode::Ordered), (std::vector<std::uint32_t>{0xA2, 0x61, 0xA2, 0x5D}));
+  EXPECT_EQ(PackPixels(grey, ColorDepth::Depth8, DitherMode::Diffusion),
+            (std::vector<std::uint32_t>{0x61, 0x9E, 0x61, 0x5D}));
+  EXPECT_EQ(PackPixels(grey, ColorDepth::Depth8, DitherMode::Ordered),
+            (std::vector<std::uint32_t>{0xA2, 0x61, 0xA2, 0x5D}));
   // A whole picture, through the second row's right-to-left pass and the
   // 16-bit fields: a checksum of a run known to be good (FNV-1a of the values).
   const Picture ramps = Ramps();

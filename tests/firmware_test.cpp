@@ -47,7 +47,9 @@ const Compiler kCompilers[] = {
     {"avr-gcc", "avr-gcc -mmcu=atmega2560 -Os -std=c99" + kStrict, {"atmega2560"}},
     {"avr-g++", "avr-g++ -x c++ -mmcu=atmega2560 -Os -std=c++11" + kStrict, {"atmega2560"}},
     {"arm-none-eabi-gcc", "arm-none-eabi-gcc -std=c99" + kArm + kStrict, {"host, ARM Cortex-M"}},
-    {"arm-none-eabi-g++", "arm-none-eabi-g++ -x c++ -std=c++17 -fno-exceptions" + kArm + kStrict, {"host, ARM Cortex-M"}},
+    {"arm-none-eabi-g++",
+     "arm-none-eabi-g++ -x c++ -std=c++17 -fno-exceptions" + kArm + kStrict,
+     {"host, ARM Cortex-M"}},
 };
 
 // Whether every --report line for the targets (there must be one) ends in
@@ -80,14 +82,17 @@ TEST_P(CompileMatrix, BuildsWhereTheReportSaysItFits) {
       RunCommand("cd " + dir.path().string() + " && " + kEncode + form.options + " --fit --report -o image.h");
   ASSERT_EQ(encoded.status, 0) << encoded.err;
   const bool source = form.options.find("--source") != std::string::npos;
-  WriteFile(dir / "main.c", "#include \"image.h\"\nvolatile unsigned long at = 5;\n"
-                            "int main(void) { return (int)(" + form.element + " & 1u); }\n");
+  WriteFile(dir / "main.c",
+            "#include \"image.h\"\nvolatile unsigned long at = 5;\n"
+            "int main(void) { return (int)(" +
+                form.element + " & 1u); }\n");
   for (const Compiler& compiler : kCompilers) {
     if (!Installed(compiler.program)) GTEST_SKIP() << compiler.program << " is not installed";
     const auto built = RunCommand("cd " + dir.path().string() + " && " + compiler.command + " -o program main.c" +
                                   (source ? " image.c" : ""));
     const auto [fits, line] = Predicted(encoded.err, compiler.targets);
-    EXPECT_EQ(built.status == 0, fits) << compiler.command << " " << form.options << "\n--report: " << line << "\n" << built.err;
+    EXPECT_EQ(built.status == 0, fits) << compiler.command << " " << form.options << "\n--report: " << line << "\n"
+                                       << built.err;
   }
 }
 
@@ -95,24 +100,22 @@ const std::string kTwo = kCoord + " " + kSmall;
 
 INSTANTIATE_TEST_SUITE_P(
     EveryForm, CompileMatrix,
-    ::testing::Values(Form{kCoord, "Photos[at]"}, Form{kCoord + " --depth 12", "Photos[at]"},
-                      Form{kCoord + " --depth 16", "Photos[at]"},
-                      Form{kCoord + " --type stdint --depth 12", "Photos[at]"},
-                      Form{kCoord + " --type stdint --depth 16", "Photos[at]"},
-                      Form{kCoord + " --static --depth 16", "Photos[at]"}, Form{kCoord + " --guard", "Photos[at]"},
-                      Form{kCoord + " --section .rodata.pixolan", "Photos[at]"},
-                      Form{kCoord + " --source image.c --depth 16", "Photos[at]"},
-                      Form{kCoord + " --layout rows --depth 16 --type stdint", "Photos[at]"},
-                      Form{kCoord + " --progmem", "Photos_at(at)"},
-                      Form{kCoord + " --progmem --depth 12", "Photos_at(at)"},
-                      Form{kCoord + " --progmem --depth 16", "Photos_at(at)"},
-                      Form{kCoord + " --progmem --type stdint --depth 12", "Photos_at(at)"},
-                      Form{kCoord + " --progmem --type stdint --depth 16 --swap-bytes", "Photos_at(at)"},
-                      Form{kCoord + " --progmem --depth 16 --source image.c --guard", "Photos_at(at)"},
-                      Form{kCoord + " --compress rle --depth 16", "Photos_at(at)"},
-                      Form{kCoord + " --compress rle --progmem --depth 16", "Photos_at(at)"},
-                      Form{kCoord + " --compress rle --progmem --type stdint --depth 12", "Photos_at(at)"},
-                      Form{kTwo, "Photos[1][at]"}, Form{kTwo + " --progmem --depth 16 --guard", "Photos[1](at)"}),
+    ::testing::Values(
+        Form{kCoord, "Photos[at]"}, Form{kCoord + " --depth 12", "Photos[at]"},
+        Form{kCoord + " --depth 16", "Photos[at]"}, Form{kCoord + " --type stdint --depth 12", "Photos[at]"},
+        Form{kCoord + " --type stdint --depth 16", "Photos[at]"}, Form{kCoord + " --static --depth 16", "Photos[at]"},
+        Form{kCoord + " --guard", "Photos[at]"}, Form{kCoord + " --section .rodata.pixolan", "Photos[at]"},
+        Form{kCoord + " --source image.c --depth 16", "Photos[at]"},
+        Form{kCoord + " --layout rows --depth 16 --type stdint", "Photos[at]"},
+        Form{kCoord + " --progmem", "Photos_at(at)"}, Form{kCoord + " --progmem --depth 12", "Photos_at(at)"},
+        Form{kCoord + " --progmem --depth 16", "Photos_at(at)"},
+        Form{kCoord + " --progmem --type stdint --depth 12", "Photos_at(at)"},
+        Form{kCoord + " --progmem --type stdint --depth 16 --swap-bytes", "Photos_at(at)"},
+        Form{kCoord + " --progmem --depth 16 --source image.c --guard", "Photos_at(at)"},
+        Form{kCoord + " --compress rle --depth 16", "Photos_at(at)"},
+        Form{kCoord + " --compress rle --progmem --depth 16", "Photos_at(at)"},
+        Form{kCoord + " --compress rle --progmem --type stdint --depth 12", "Photos_at(at)"},
+        Form{kTwo, "Photos[1][at]"}, Form{kTwo + " --progmem --depth 16 --guard", "Photos[1](at)"}),
     [](const ::testing::TestParamInfo<Form>& test) {
       std::string name = test.param.options.substr(test.param.options.find(".bmp") + 4);
       name = std::regex_replace(name, std::regex(kSmall), "two_pictures");
@@ -142,7 +145,8 @@ void ExpectFramesDecodeAsTheHeader(const TempDir& dir, const std::vector<std::st
   const auto decoded = RunCommand(kDecode + (dir / "image.h") + " -o " + (dir / "header.png"));
   ASSERT_EQ(decoded.status, 0) << decoded.err;
   for (std::size_t k = 0; k < pictures.size(); ++k) {
-    std::string frame = "/* pixolan: depth=" + std::to_string(bits) + (bits == 8 ? " pixel=rrggggbb" : " pixel=rgb565") +
+    std::string frame = "/* pixolan: depth=" + std::to_string(bits) +
+                        (bits == 8 ? " pixel=rrggggbb" : " pixel=rgb565") +
                         " layout=rows size=128x128 bytes=as-is elements=16384 */\nconst unsigned Frame[16384]={";
     for (std::size_t i = 0; i < kPixels; ++i) frame += "0x" + sent[k * kPixels + i] + ",";
     WriteFile(dir / "frame.h", frame + "};\n");
@@ -157,7 +161,8 @@ void ExpectFramesDecodeAsTheHeader(const TempDir& dir, const std::vector<std::st
 // simavr and returns what it sent; the ARM build of the same logic must link.
 std::vector<std::string> RunFirmware(const TempDir& dir, const std::string& mcu, const std::string& defines) {
   const std::string files = " -I" + dir.path().string() + " " + kFirmware + " -o ";
-  const auto built = RunCommand("avr-gcc -mmcu=" + mcu + " -Os -std=c99" + kStrict + defines + files + (dir / "fw.elf"));
+  const auto built =
+      RunCommand("avr-gcc -mmcu=" + mcu + " -Os -std=c99" + kStrict + defines + files + (dir / "fw.elf"));
   EXPECT_EQ(built.status, 0) << built.err;
   if (Installed("arm-none-eabi-gcc")) {
     const auto arm = RunCommand("arm-none-eabi-gcc -std=c99" + kArm + kStrict + defines + files + (dir / "arm.elf"));
@@ -183,12 +188,13 @@ TEST(Firmware, Atmega2560DrawsSplitFarArraysAndCodedOnesAsTheHeaderHoldsThem) {
   for (const std::string coded : {"", " --compress rle"}) {
     SCOPED_TRACE(coded.empty() ? "split" : "coded");
     TempDir dir;
-    const auto encoded = RunCommand(kEncode + kTwo + " --fit --depth 16 --layout rows --guard --progmem --report" + coded +
-                                    " -o " + (dir / "image.h"));
+    const auto encoded = RunCommand(kEncode + kTwo + " --fit --depth 16 --layout rows --guard --progmem --report" +
+                                    coded + " -o " + (dir / "image.h"));
     ASSERT_EQ(encoded.status, 0) << encoded.err;
     if (coded.empty()) {
       EXPECT_NE(encoded.err.find("atmega2560: 65536 bytes of program memory in 2 parts read by far address: fits"),
-                std::string::npos) << encoded.err;
+                std::string::npos)
+          << encoded.err;
     }
     const std::vector<std::string> sent = RunFirmware(dir, "atmega2560", coded.empty() ? "" : " -DCODED");
     ExpectFramesDecodeAsTheHeader(dir, sent, pictures, 16);
@@ -199,8 +205,8 @@ TEST(Firmware, Atmega328pDrawsAnEightBitPictureFromProgramMemory) {
   std::string missing;
   if (!FirmwareToolsOrSkip(missing)) GTEST_SKIP() << "not installed: " << missing;
   TempDir dir;
-  const auto encoded =
-      RunCommand(kEncode + kCoord + " --fit --rotate 90 --depth 8 --layout rows --guard --progmem -o " + (dir / "image.h"));
+  const auto encoded = RunCommand(
+      kEncode + kCoord + " --fit --rotate 90 --depth 8 --layout rows --guard --progmem -o " + (dir / "image.h"));
   ASSERT_EQ(encoded.status, 0) << encoded.err;
   ExpectFramesDecodeAsTheHeader(dir, RunFirmware(dir, "atmega328p", ""), {"Photos"}, 8);
 }

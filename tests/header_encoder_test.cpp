@@ -45,18 +45,20 @@ TEST(HeaderEncoder, SaysWhatItWroteAndWhyItRefused) {
   FakeHost host(dir.path().string());
   host.remove_unchecked = false;
   ASSERT_TRUE(HeaderEncoder().Run(host));  // FFFF: white at 16 bits; no 8-bit value has four digits
-  host.key = "3F";  // the no-pixel samples at 8 bits, and the cyan bar: 2308 0x3F in the file
+  host.key = "3F";                         // the no-pixel samples at 8 bits, and the cyan bar: 2308 0x3F in the file
   ASSERT_TRUE(HeaderEncoder().Run(host));
   const std::string written = testing::ReadFile(dir / "image.h");
   ::chmod((dir / "image.h").c_str(), 0444);
   EXPECT_FALSE(HeaderEncoder().Run(host));
   EXPECT_EQ(testing::ReadFile(dir / "image.h"), written);
   const std::string generated = "Generated: " + (dir / "image.h");
-  EXPECT_EQ(host.messages,
-            (Names{generated + "\nNo sample matched the key FFFF at 8 bits, so nothing was left out. | Image file generated. | 1",
-                   generated + "\n2308 samples matched the key and were left out. | Image file generated. | 1",
-                   (dir / "image.h") + " is read-only, so it was not replaced. Any earlier file there was left as it was. "
-                                       "| Image file not generated. | 2"}));
+  EXPECT_EQ(
+      host.messages,
+      (Names{generated +
+                 "\nNo sample matched the key FFFF at 8 bits, so nothing was left out. | Image file generated. | 1",
+             generated + "\n2308 samples matched the key and were left out. | Image file generated. | 1",
+             (dir / "image.h") + " is read-only, so it was not replaced. Any earlier file there was left as it was. "
+                                 "| Image file not generated. | 2"}));
 }
 
 // The window waits for the write: a pipe nothing reads would freeze it.
@@ -67,7 +69,8 @@ TEST(HeaderEncoder, TheWindowsRunRefusesWhatIsNotARegularFile) {
   ::alarm(30);  // a run that blocks stops the test program instead of hanging
   EXPECT_FALSE(HeaderEncoder().Run(host));
   ::alarm(0);
-  EXPECT_EQ(host.messages, Names{"Could not write " + (dir / "image.h") + ": not a regular file. | Image file not generated. | 2"});
+  EXPECT_EQ(host.messages,
+            Names{"Could not write " + (dir / "image.h") + ": not a regular file. | Image file not generated. | 2"});
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ std::string Repeat(const std::string& token, int times) {
 Viewport Filled(ColorValue color, float width = kNarrowWidthTwips) {
   Viewport v;
   v.SetOuterWidth(width);
-  v.SetPicture({kMaxVisibleWidth, kMaxVisibleHeight, std::vector<ColorValue>(kMaxVisibleWidth * kMaxVisibleHeight, color)});
+  v.SetPicture(
+      {kMaxVisibleWidth, kMaxVisibleHeight, std::vector<ColorValue>(kMaxVisibleWidth * kMaxVisibleHeight, color)});
   return v;
 }
 
@@ -41,7 +42,8 @@ std::vector<std::string> Tokens(const std::string& file) {
 TEST(FormatHeader, WhitePictureAtDepth8IsExactlyThisFile) {
   for (const bool remove : {false, true}) {
     std::string expected = "unsigned char const Photos[17556]={";
-    for (int column = 0; column < 128; ++column) expected += Repeat("0x3F,", 5) + (remove ? "" : Repeat("0xFF,", 127)) + "\r\n";
+    for (int column = 0; column < 128; ++column)
+      expected += Repeat("0x3F,", 5) + (remove ? "" : Repeat("0xFF,", 127)) + "\r\n";
     for (int column = 128; column < 132; ++column) expected += Repeat("0x3F,", 132) + "\r\n";
     expected += Repeat("0x3F,", 131) + "0x3F};\r\n/* " + (remove ? "17556" : "0") + " */";
     EXPECT_EQ(FormatHeader(Filled(0xFFFFFF), {ColorDepth::Depth8, remove, "FF"}), expected);
@@ -58,7 +60,8 @@ TEST(FormatHeader, KeysDropEveryMatchingSampleNoPixelsIncluded) {
   EXPECT_TRUE(Tokens(twelve).empty());
   EXPECT_EQ(std::count(twelve.begin(), twelve.end(), '\n'), 133);  // the empty column lines remain
   // Dropping the last token leaves the comma before it.
-  EXPECT_TRUE(FormatHeader(Viewport(), {ColorDepth::Depth8, true, "3F"}).ends_with("0xFF,\r\n\r\n\r\n\r\n\r\n};\r\n/* 17556 */"));
+  EXPECT_TRUE(FormatHeader(Viewport(), {ColorDepth::Depth8, true, "3F"})
+                  .ends_with("0xFF,\r\n\r\n\r\n\r\n\r\n};\r\n/* 17556 */"));
 }
 
 // Grey 128 at 12 bits: packed as is, its low nibble 0 everywhere; dithered,
@@ -74,7 +77,8 @@ TEST(FormatHeader, TheKeyComparesWithTheDitheredValues) {
   EXPECT_EQ(kept + stats.matched, 128 * 127);
   EXPECT_GT(stats.matched, 128 * 127 / 3);
   EXPECT_GT(kept, 128 * 127 / 3);
-  EXPECT_EQ(FormatHeader(grey, {ColorDepth::Depth12, true, "0", DitherMode::Diffusion}).find("0x0,"), std::string::npos);
+  EXPECT_EQ(FormatHeader(grey, {ColorDepth::Depth12, true, "0", DitherMode::Diffusion}).find("0x0,"),
+            std::string::npos);
 }
 
 std::string Opening(ColorDepth depth, const HeaderOptions& o, ColorValue color = 0) {
@@ -84,24 +88,32 @@ std::string Opening(ColorDepth depth, const HeaderOptions& o, ColorValue color =
 TEST(HeaderOptions, GuardDefinesIncludesAndLineBreaksSurroundTheArray) {
   const HeaderOptions o{.name = "Logo", .form = ElementForm::Stdint, .is_static = true, .guard = "LOGO_H", .lf = true};
   const std::string file = FormatHeader(Filled(0xFFFFFF, kWideWidthTwips), {ColorDepth::Depth12, false, ""}, o);
-  EXPECT_TRUE(file.starts_with("#ifndef LOGO_H\n#define LOGO_H\n#include <stdint.h>\n#define LOGO_WIDTH 172\n"
-                               "#define LOGO_HEIGHT 128\n#define LOGO_COUNT 23364\n"));
+  EXPECT_TRUE(
+      file.starts_with("#ifndef LOGO_H\n#define LOGO_H\n#include <stdint.h>\n#define LOGO_WIDTH 172\n"
+                       "#define LOGO_HEIGHT 128\n#define LOGO_COUNT 23364\n"));
   EXPECT_NE(file.find("\n#define LOGO_ROW_ORDER 0\n#define LOGO_COLUMNS 177\n#define LOGO_COLUMN_SAMPLES 132\n"
-                      "static uint32_t const Logo[23364]={0x79EF0,"), std::string::npos) << file.substr(0, 400);
+                      "static uint32_t const Logo[23364]={0x79EF0,"),
+            std::string::npos)
+      << file.substr(0, 400);
   EXPECT_TRUE(file.ends_with("0x79EF0};\n/* 0 */\n#endif\n")) << file.substr(file.size() - 40);
   EXPECT_EQ(file.find('\r'), std::string::npos);
   EXPECT_TRUE(FormatHeader(Filled(0), {}, {.final_break = true}).ends_with("0x3F};\r\n/* 0 */\r\n"));
 }
 
 TEST(HeaderOptions, TypesPlacementAndSwappedBytes) {
-  EXPECT_TRUE(Opening(ColorDepth::Depth8, {.form = ElementForm::Stdint}).starts_with("#include <stdint.h>\r\nuint8_t const Photos[17556]={"));
-  EXPECT_TRUE(Opening(ColorDepth::Depth16, {.form = ElementForm::Stdint}).starts_with("#include <stdint.h>\r\nuint16_t const Photos["));
-  EXPECT_TRUE(Opening(ColorDepth::Depth16, {.progmem = true}).starts_with("#if defined(__AVR__)\r\n#include <avr/pgmspace.h>\r\n"
-                                                                          "#elif !defined(PROGMEM)\r\n#define PROGMEM\r\n#endif\r\n"
-                                                                          "unsigned int const Photos[17556] PROGMEM={0x7FF,"));
-  EXPECT_TRUE(Opening(ColorDepth::Depth8, {.section = ".rodata.x"}).starts_with("unsigned char const Photos[17556] __attribute__((section(\".rodata.x\")))={0x3F,"));
+  EXPECT_TRUE(Opening(ColorDepth::Depth8, {.form = ElementForm::Stdint})
+                  .starts_with("#include <stdint.h>\r\nuint8_t const Photos[17556]={"));
+  EXPECT_TRUE(Opening(ColorDepth::Depth16, {.form = ElementForm::Stdint})
+                  .starts_with("#include <stdint.h>\r\nuint16_t const Photos["));
+  EXPECT_TRUE(Opening(ColorDepth::Depth16, {.progmem = true})
+                  .starts_with("#if defined(__AVR__)\r\n#include <avr/pgmspace.h>\r\n"
+                               "#elif !defined(PROGMEM)\r\n#define PROGMEM\r\n#endif\r\n"
+                               "unsigned int const Photos[17556] PROGMEM={0x7FF,"));
+  EXPECT_TRUE(Opening(ColorDepth::Depth8, {.section = ".rodata.x"})
+                  .starts_with("unsigned char const Photos[17556] __attribute__((section(\".rodata.x\")))={0x3F,"));
   // No-pixel 0x7FF and red 0xF800, bytes exchanged: the key matches red as written.
-  EXPECT_TRUE(Opening(ColorDepth::Depth16, {.swap_bytes = true}, 0x0000FF).starts_with("unsigned int const Photos[17556]={0xFF07,0xFF07,0xFF07,0xFF07,0xFF07,\r\n"));
+  EXPECT_TRUE(Opening(ColorDepth::Depth16, {.swap_bytes = true}, 0x0000FF)
+                  .starts_with("unsigned int const Photos[17556]={0xFF07,0xFF07,0xFF07,0xFF07,0xFF07,\r\n"));
 }
 
 TEST(HeaderStats, CountMatchesValuesBeyond16BitsAndTheLargest) {
@@ -116,9 +128,12 @@ TEST(HeaderStats, CountMatchesValuesBeyond16BitsAndTheLargest) {
 }
 
 TEST(KeyWarning, NamesTheFormThatWouldMatch) {
-  EXPECT_EQ(KeyWarning(ColorDepth::Depth16, "0xF800"), "key '0xF800' can never match at 16 bits; keys are written like F800");
-  EXPECT_EQ(KeyWarning(ColorDepth::Depth12, "000F0"), "key '000F0' can never match at 12 bits; keys are written like F0");
-  EXPECT_EQ(KeyWarning(ColorDepth::Depth8, "FFFF"), "key 'FFFF' can never match at 8 bits; keys are written like FF (white), with no bits beyond it");
+  EXPECT_EQ(KeyWarning(ColorDepth::Depth16, "0xF800"),
+            "key '0xF800' can never match at 16 bits; keys are written like F800");
+  EXPECT_EQ(KeyWarning(ColorDepth::Depth12, "000F0"),
+            "key '000F0' can never match at 12 bits; keys are written like F0");
+  EXPECT_EQ(KeyWarning(ColorDepth::Depth8, "FFFF"),
+            "key 'FFFF' can never match at 8 bits; keys are written like FF (white), with no bits beyond it");
   EXPECT_EQ(KeyWarning(ColorDepth::Depth12, "79EF1"),
             "key '79EF1' can never match at 12 bits; keys are written like 79EF0 (white), with no bits beyond it");
   EXPECT_EQ(KeyWarning(ColorDepth::Depth12, "white"),
@@ -129,11 +144,13 @@ TEST(KeyWarning, NamesTheFormThatWouldMatch) {
 // Two equal values already repeat (control 128 + n - 2); other values go as
 // they are (control n - 1); values low byte first.
 TEST(Rle, PairsAreRepeatsAndSinglesGoAsTheyAre) {
-  EXPECT_EQ(RleEncode({5, 5, 7, 0x1234, 0x1234, 0x1234}, 2), (std::vector<std::uint8_t>{128, 5, 0, 0, 7, 0, 129, 0x34, 0x12}));
+  EXPECT_EQ(RleEncode({5, 5, 7, 0x1234, 0x1234, 0x1234}, 2),
+            (std::vector<std::uint8_t>{128, 5, 0, 0, 7, 0, 129, 0x34, 0x12}));
 }
 
 TEST(FirmwareHeader, CodedBytesGoThirtyTwoToALine) {
-  const std::string header = FormatFirmware({{"Logo", PackedArray(Viewport(), {}, {})}}, Viewport(), {}, {.compress = true}).header;
+  const std::string header =
+      FormatFirmware({{"Logo", PackedArray(Viewport(), {}, {})}}, Viewport(), {}, {.compress = true}).header;
   const std::size_t first = header.find("={", header.find("const Logo[")) + 2;
   const std::string line = header.substr(first, header.find("\r\n", first) - first);
   EXPECT_EQ(std::count(line.begin(), line.end(), ','), 32) << line;
@@ -143,13 +160,18 @@ TEST(ReportText, FlashSizesFollowTheTypeAndCutValuesAreNamed) {
   const HeaderStats stats{23364, 0, 5, 0x79EF0};
   const std::string too_large = "too large for one object where int is 16 bits (AVR)\n";
   EXPECT_EQ(ReportText(stats, ColorDepth::Depth12, ElementForm::Legacy),
-            "23364 elements of unsigned int\nflash: 23364 bytes with an 8-bit int, 46728 with a 16-bit int, 93456 with a 32-bit int\n"
-            "a 16-bit int would cut 5 values, the largest 0x79EF0 to 0x9EF0; use --type stdint\n" + too_large);
+            "23364 elements of unsigned int\nflash: 23364 bytes with an 8-bit int, 46728 with a 16-bit int, 93456 with "
+            "a 32-bit int\n"
+            "a 16-bit int would cut 5 values, the largest 0x79EF0 to 0x9EF0; use --type stdint\n" +
+                too_large);
   EXPECT_EQ(ReportText(stats, ColorDepth::Depth12, ElementForm::Stdint),
-            "23364 elements of uint32_t\nflash: 93456 bytes with an 8-bit int, 93456 with a 16-bit int, 93456 with a 32-bit int\n"
-            "a 16-bit int cuts no value\n" + too_large);
+            "23364 elements of uint32_t\nflash: 93456 bytes with an 8-bit int, 93456 with a 16-bit int, 93456 with a "
+            "32-bit int\n"
+            "a 16-bit int cuts no value\n" +
+                too_large);
   EXPECT_EQ(ReportText({16383, 0, 0, 0}, ColorDepth::Depth16, ElementForm::Stdint),
-            "16383 elements of uint16_t\nflash: 32766 bytes with an 8-bit int, 32766 with a 16-bit int, 32766 with a 32-bit int\n"
+            "16383 elements of uint16_t\nflash: 32766 bytes with an 8-bit int, 32766 with a 16-bit int, 32766 with a "
+            "32-bit int\n"
             "a 16-bit int cuts no value\n");
 }
 

@@ -40,7 +40,7 @@ DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&, const Placeme
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, (directory + "/socket").c_str(), sizeof address.sun_path - 1);
     return ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ? Fail("connect")
-                                                                                       : DecodeOutcome{{}, "connected"};
+                                                                                    : DecodeOutcome{{}, "connected"};
   }
   if (behaviour == "stat") {
     // Its own picture, yes; any path, no.
@@ -50,8 +50,9 @@ DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&, const Placeme
     if (::stat("/etc/passwd", &st) == 0) return {{}, picture + "/etc/passwd seen"};
     const std::string by_path = Fail(picture + "stat").error;
     // An absolute path beside the picture's own descriptor ignores it.
-    return ::fstatat(STDIN_FILENO, "/etc/passwd", &st, 0) == 0 ? DecodeOutcome{{}, "/etc/passwd seen beside the picture"}
-                                                               : Fail(by_path + ", fstatat");
+    return ::fstatat(STDIN_FILENO, "/etc/passwd", &st, 0) == 0
+               ? DecodeOutcome{{}, "/etc/passwd seen beside the picture"}
+               : Fail(by_path + ", fstatat");
   }
   if (behaviour == "no-filter") {
     RgbaPixels pixels{1, 1, {0x12, 0x34, 0x56, 0xFF}, 1, 1};
@@ -63,7 +64,7 @@ DecodeOutcome Misbehave(Bytes, const Region&, const DecodeLimits&, const Placeme
     const std::string mapped = Fail("mmap").error;
     static char page[4096] __attribute__((aligned(4096)));
     return ::mprotect(page, sizeof page, PROT_READ | PROT_EXEC) == 0 ? DecodeOutcome{{}, "made code"}
-                                                                    : Fail(mapped + ", mprotect");
+                                                                     : Fail(mapped + ", mprotect");
   }
   if (behaviour == "crash") {
     std::signal(SIGSEGV, SIG_DFL);  // a sanitizer's handler would turn it into an exit

@@ -41,7 +41,8 @@ struct Shown {
 QByteArray ReadAll(const QString& path) { return QByteArray::fromStdString(testing::ReadFile(path.toStdString())); }
 
 QByteArray EncodeWithCli(const QString& arguments) {
-  return QByteArray::fromStdString(testing::RunCommand(PIXOLAN_ENCODE_BINARY " " + arguments.toStdString() + " -o -").out);
+  return QByteArray::fromStdString(
+      testing::RunCommand(PIXOLAN_ENCODE_BINARY " " + arguments.toStdString() + " -o -").out);
 }
 
 // A colour as the screen shows it, worked out here: red is the low byte.
@@ -138,8 +139,9 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE(shown_.size(), std::size_t{1});
     QCOMPARE(shown_[0].icon, MessageIcon::Information);
     QCOMPARE(shown_[0].title, QStringLiteral("About Pixolan"));
-    QCOMPARE(shown_[0].text, QStringLiteral("Pixolan ver.: " PIXOLAN_VERSION_SHORT "\r\nAuthor: The Pixolan developers\r\n"
-                                            "E-mail: pixolan@example.org\r\nURL: https://pixolan.example.org/"));
+    QCOMPARE(shown_[0].text,
+             QStringLiteral("Pixolan ver.: " PIXOLAN_VERSION_SHORT "\r\nAuthor: The Pixolan developers\r\n"
+                            "E-mail: pixolan@example.org\r\nURL: https://pixolan.example.org/"));
   }
 
   void tabEntersEachOptionGroupAtItsCheckedOption() {
@@ -218,7 +220,8 @@ class MainWindowTest : public QObject {
     Child<QLineEdit>("transpTxt")->setText(QStringLiteral("7FF"));
     QTest::keyClick(window_.get(), Qt::Key_E, Qt::ControlModifier);
     QCOMPARE(shown_.size() == 1 ? shown_[0].icon : MessageIcon::Critical, MessageIcon::Exclamation);
-    QCOMPARE(ReadAll(dir_->filePath(QStringLiteral("image.h"))), EncodeWithCli(picture + " --resolution 132x176 --depth 16 --remove 7FF"));
+    QCOMPARE(ReadAll(dir_->filePath(QStringLiteral("image.h"))),
+             EncodeWithCli(picture + " --resolution 132x176 --depth 16 --remove 7FF"));
     // 7FF is the no-pixel value: the bottom 5 samples of 172 columns and the last 5 columns whole.
     QCOMPARE(shown_[0].text, "Generated: " + dir_->filePath(QStringLiteral("image.h")) +
                                  "\n1520 samples matched the key and were left out.");
@@ -272,7 +275,8 @@ class MainWindowTest : public QObject {
     auto level = [](int v, int top) { return int(std::lround(v * top / 255.0)) * (255 / top); };
     QImage shown = Pic()->grab().toImage();
     for (int y = 0; y < 128; ++y)
-      for (int x = 0; x < 128; ++x) QCOMPARE(shown.pixel(x + 2, y + 2), qRgb(level(x, 3), level(y, 15), level(0x40, 3)));
+      for (int x = 0; x < 128; ++x)
+        QCOMPARE(shown.pixel(x + 2, y + 2), qRgb(level(x, 3), level(y, 15), level(0x40, 3)));
     Option("16-bit")->click();  // follows the depth: 100, 50, 64 as 5, 6 and 5 bits widened
     QCOMPARE(Pic()->grab().toImage().pixel(102, 52), qRgb(99, 48, 66));
     Option("8-bit")->click();
@@ -308,7 +312,8 @@ class MainWindowTest : public QObject {
     const QByteArray file = ReadAll(dir_->filePath(QStringLiteral("image.h")));
     const QRegularExpression token(QStringLiteral("0x([0-9A-F]+)"));
     QList<int> values;
-    for (const QRegularExpressionMatch& m : token.globalMatch(QString::fromLatin1(file))) values << m.captured(1).toInt(nullptr, 16);
+    for (const QRegularExpressionMatch& m : token.globalMatch(QString::fromLatin1(file)))
+      values << m.captured(1).toInt(nullptr, 16);
     QCOMPARE(values.size(), 133 * 132);
     // Column x from the bottom: rows 132 to 128 lie outside, then 127 to 1.
     for (int x = 0; x < 128; ++x)
@@ -437,8 +442,9 @@ class MainWindowTest : public QObject {
     const int background = qGray(window_->palette().color(QPalette::Window).rgb());
     for (const char* name : {"Shape1", "Shape2", "ProgressBar1"}) {
       const QRectF r(Child(name)->mapTo(window_.get(), QPoint(0, 0)), Child(name)->size());
-      for (const QRectF& side : {QRectF(r.left(), r.top(), r.width(), 1), QRectF(r.left(), r.bottom() - 1, r.width(), 1),
-                                 QRectF(r.left(), r.top(), 1, r.height()), QRectF(r.right() - 1, r.top(), 1, r.height())}) {
+      for (const QRectF& side :
+           {QRectF(r.left(), r.top(), r.width(), 1), QRectF(r.left(), r.bottom() - 1, r.width(), 1),
+            QRectF(r.left(), r.top(), 1, r.height()), QRectF(r.right() - 1, r.top(), 1, r.height())}) {
         const QRect px = QRectF(side.topLeft() * scale, side.size() * scale).toAlignedRect();
         const bool across = px.width() > px.height();
         const int corner = qCeil(3 * scale);  // the progress bar's are rounded
@@ -472,8 +478,13 @@ class MainWindowTest : public QObject {
     auto text = [](QWidget* widget, QAccessible::Text which) {
       return QAccessible::queryAccessibleInterface(widget)->text(which);
     };
-    for (const auto& [name, expected] : {std::pair("pic", "Picture"), {"txtR", "Red"}, {"txtG", "Green"}, {"txtB", "Blue"},
-                                         {"txtRGB", "Colour value"}, {"Shape1", "Colour swatch"}, {"transpTxt", "Key"}})
+    for (const auto& [name, expected] : {std::pair("pic", "Picture"),
+                                         {"txtR", "Red"},
+                                         {"txtG", "Green"},
+                                         {"txtB", "Blue"},
+                                         {"txtRGB", "Colour value"},
+                                         {"Shape1", "Colour swatch"},
+                                         {"transpTxt", "Key"}})
       QCOMPARE(text(Child(name), QAccessible::Name), QString::fromUtf8(expected));
     for (QWidget* control : window_->centralWidget()->findChildren<QWidget*>())
       if (control->focusPolicy() != Qt::NoFocus)
@@ -491,7 +502,8 @@ class MainWindowTest : public QObject {
     QTest::keyClick(Pic(), Qt::Key_Right, Qt::ShiftModifier);
     QTest::keyClick(Pic(), Qt::Key_Up, Qt::ShiftModifier);  // stops at the top row
     QCOMPARE(Readouts(), QStringLiteral("11,0,64,40000B"));
-    QCOMPARE(Pic()->toolTip().section(QLatin1Char('\n'), 0, 0), QStringLiteral("crafted_coord_172x128.bmp, 172 x 128 pixels"));
+    QCOMPARE(Pic()->toolTip().section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("crafted_coord_172x128.bmp, 172 x 128 pixels"));
     auto* menu = window_->findChild<QMenu*>(QStringLiteral("viewportMenu"));
     for (QKeyCombination keys : {Qt::SHIFT | Qt::Key_F10, QKeyCombination(Qt::Key_Menu)}) {
       QTest::keyClick(Pic(), keys.key(), keys.keyboardModifiers());
@@ -506,7 +518,8 @@ class MainWindowTest : public QObject {
     QVERIFY(Load(path));
     QCOMPARE(shown_.size(), std::size_t(1));
     QCOMPARE(shown_[0].title, QStringLiteral("Picture loaded in part"));
-    QCOMPARE(shown_[0].text, path + ": the JPEG data ends early: only 64 of the picture's 149 rows were read; the rest is grey");
+    QCOMPARE(shown_[0].text,
+             path + ": the JPEG data ends early: only 64 of the picture's 149 rows were read; the rest is grey");
     QVERIFY(Pic()->toolTip().startsWith(QLatin1String("crafted_testorig_trunc50.jpg, 227 x 149 pixels")));
   }
 
@@ -535,7 +548,8 @@ class MainWindowTest : public QObject {
     qputenv("HOME", real_home);
     QCOMPARE(window_->GetViewport().GetPicture().width, 100);
     QVERIFY(QFile::exists(dir_->filePath(QStringLiteral("saved.h"))));
-    QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList());
   }
 };
 

@@ -55,13 +55,12 @@ TEST(Pack, IntegerRoundingAgreesWithDoubleRounding) {
 
 TEST(HexText, UppercaseWithoutPaddingOrPrefix) {
   // Negatives as 32-bit two's complement.
-  EXPECT_EQ(HexText(0) + " " + HexText(0xABCDEF) + " " + HexText(0x10000000) + " " + HexText(-256), "0 ABCDEF 10000000 FFFFFF00");
+  EXPECT_EQ(HexText(0) + " " + HexText(0xABCDEF) + " " + HexText(0x10000000) + " " + HexText(-256),
+            "0 ABCDEF 10000000 FFFFFF00");
 }
 
 // The window's options are 8, 12 and 16 bits; anything else gives the last.
-TEST(DepthAtOption, AnIndexBeyondTheWindowsOptionsIsSixteenBits) {
-  EXPECT_EQ(DepthAtOption(3), ColorDepth::Depth16);
-}
+TEST(DepthAtOption, AnIndexBeyondTheWindowsOptionsIsSixteenBits) { EXPECT_EQ(DepthAtOption(3), ColorDepth::Depth16); }
 
 constexpr float Twips(int pixels) { return static_cast<float>(pixels * 15); }
 

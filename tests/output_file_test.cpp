@@ -67,9 +67,11 @@ TEST(SaveFileLinks, TheLinkStaysAndWhatItLeadsToIsWrittenLoopsAreNamed) {
   ASSERT_TRUE(SaveFile(dir / "dangling.h", "created").Ok());
   EXPECT_EQ(ReadFile(dir / "real.h"), "new");
   EXPECT_EQ(ReadFile(dir / "missing.h"), "created");
-  EXPECT_EQ(fs::read_symlink(dir / "image.h").string() + fs::read_symlink(dir / "dangling.h").string(), "real.hmissing.h");
+  EXPECT_EQ(fs::read_symlink(dir / "image.h").string() + fs::read_symlink(dir / "dangling.h").string(),
+            "real.hmissing.h");
   EXPECT_EQ(SaveFile(dir / "a", "x").error, "Could not write " + (dir / "a") + ": Too many levels of symbolic links.");
-  EXPECT_EQ(SaveFile(dir / "nowhere.h", "x").error, "Could not write " + (dir / "nowhere.h") + ": No such file or directory.");
+  EXPECT_EQ(SaveFile(dir / "nowhere.h", "x").error,
+            "Could not write " + (dir / "nowhere.h") + ": No such file or directory.");
   EXPECT_EQ(dir.Entries(), (Names{"a", "b", "dangling.h", "image.h", "missing.h", "nowhere.h", "real.h"}));
 }
 
@@ -117,15 +119,16 @@ TEST(SaveFileReplacement, OtherHardLinksKeepTheOldContentAndAreNamed) {
   fs::create_directory(dir / "sub");
   fs::create_hard_link(dir / "image.h", dir / "copy.h");
   fs::create_hard_link(dir / "image.h", dir / "sub/other.h");
-  EXPECT_EQ(SaveFile(dir / "image.h", "new").warning, (dir / "image.h") +
-            " had other hard links, which still hold the earlier content: " + (dir / "copy.h") +
-            ", 1 link in other directories.");
+  EXPECT_EQ(SaveFile(dir / "image.h", "new").warning,
+            (dir / "image.h") + " had other hard links, which still hold the earlier content: " + (dir / "copy.h") +
+                ", 1 link in other directories.");
   EXPECT_EQ(ReadFile(dir / "image.h"), "new");
   EXPECT_EQ(ReadFile(dir / "copy.h"), "old");
   EXPECT_EQ(ReadFile(dir / "sub/other.h"), "old");
   fs::create_hard_link(dir / "image.h", dir / "twin.h");  // the new file, with one other link
-  EXPECT_EQ(SaveFile(dir / "image.h", "newer").warning,
-            (dir / "image.h") + " had other hard links, which still hold the earlier content: " + (dir / "twin.h") + ".");
+  EXPECT_EQ(
+      SaveFile(dir / "image.h", "newer").warning,
+      (dir / "image.h") + " had other hard links, which still hold the earlier content: " + (dir / "twin.h") + ".");
 }
 
 TEST(SaveFileReplacement, ADirectoryThatCannotTakeANewFileIsNamed) {
@@ -139,7 +142,8 @@ TEST(SaveFileReplacement, ADirectoryThatCannotTakeANewFileIsNamed) {
   const bool root = ::geteuid() == 0;
   if (root && ::chown(ro.c_str(), 65534, 65534) + ::chown((ro + "/image.h").c_str(), 65534, 65534) != 0) FAIL();
   EXPECT_EQ(InChild([&] {
-              if (root && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) return std::string();
+              if (root && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+                return std::string();
               const SaveResult result = SaveFile(ro + "/image.h", "new");
               return result.error + (result.earlier_file_kept ? " (kept)" : "");
             }),
@@ -165,7 +169,8 @@ TEST(SaveFileSignals, ASignalDuringTheWriteLeavesNoTemporaryFile) {
     TempDir dir;
     WriteFile(dir / "image.h", "old");
     const int unnamed = ::open(dir.path().c_str(), O_TMPFILE | O_WRONLY, 0600);
-    if (unnamed < 0 && signal == SIGKILL) GTEST_SKIP() << "no O_TMPFILE in " << dir.path() << ": " << std::strerror(errno);
+    if (unnamed < 0 && signal == SIGKILL)
+      GTEST_SKIP() << "no O_TMPFILE in " << dir.path() << ": " << std::strerror(errno);
     ::close(unnamed);
     int held[2], release[2];
     ASSERT_EQ(::pipe(held) + ::pipe(release), 0);
@@ -230,12 +235,14 @@ TEST(SaveFileAttributes, AGroupThatCannotBeKeptGainsNoMoreThanOthers) {
   ASSERT_EQ(::chown(image.c_str(), kNobody, 0), 0);
   ASSERT_EQ(::chmod(image.c_str(), 0664), 0);
   const std::string said = InChild([&] {
-    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return std::string("no nobody");
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+      return std::string("no nobody");
     const SaveResult saved = SaveFile(image, "new");
     return saved.error + saved.warning;
   });
-  EXPECT_EQ(said, image + " was written without its group (0), which only its members may give; the new group may do "
-                          "no more than others.");
+  EXPECT_EQ(said, image +
+                      " was written without its group (0), which only its members may give; the new group may do "
+                      "no more than others.");
   struct stat st {};
   ASSERT_EQ(::stat(image.c_str(), &st), 0);
   EXPECT_EQ(ReadFile(image), "new");

@@ -27,9 +27,9 @@ namespace pixolan {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 using testing::TempDir;
 using testing::WriteFile;
-using ::testing::HasSubstr;
 
 // --- Files that are not pictures, and pictures Qt reads for us --------------------
 
@@ -54,8 +54,9 @@ TEST(LoadPicture, MissingFilesAndProgramsSayWhy) {
   ::close(empty);
   WriteFile(dir / "short.gif", "GIF89a");
   EXPECT_EQ(LoadPicture(dir / "short.gif", kDefaultBackground, {}, {"/no/such/decoder", {}}).error,
-            "Could not load " + (dir / "short.gif") + ": the decoding program /no/such/decoder could not be started: "
-            "No such file or directory");
+            "Could not load " + (dir / "short.gif") +
+                ": the decoding program /no/such/decoder could not be started: "
+                "No such file or directory");
 }
 
 // Each format goes to its own decoding program, any other one to Qt's.
@@ -75,14 +76,16 @@ TEST(LoadPicture, EveryFormatReachesItsDecoderWithTheRegion) {
   }
   EXPECT_TRUE(LoadPicture(PIXOLAN_TESTDATA_DIR "/libjpegturbo_testorig.jpg").Ok());
   // Our BMP reader's words, not Qt's.
-  EXPECT_THAT(LoadPicture(PIXOLAN_TESTDATA_DIR "/crafted_huge_60000x60000.bmp").error, HasSubstr("not a BMP Pixolan can read"));
+  EXPECT_THAT(LoadPicture(PIXOLAN_TESTDATA_DIR "/crafted_huge_60000x60000.bmp").error,
+              HasSubstr("not a BMP Pixolan can read"));
   WriteFile(dir / "notes.txt", "no picture in here, just words\n");
   EXPECT_EQ(LoadPicture(dir / "notes.txt").error,
             "Could not load " + (dir / "notes.txt") + ": not a picture format Pixolan can read");
   WriteFile(dir / "huge.ppm", "P6\n20000 20000\n255\n" + std::string(64, '\0'));
-  EXPECT_EQ(LoadPicture(dir / "huge.ppm").error,
-            "Could not load " + (dir / "huge.ppm") +
-                ": the picture is 20000 x 20000 pixels and would need 1526 MB, more than the 512 MB a picture may take");
+  EXPECT_EQ(
+      LoadPicture(dir / "huge.ppm").error,
+      "Could not load " + (dir / "huge.ppm") +
+          ": the picture is 20000 x 20000 pixels and would need 1526 MB, more than the 512 MB a picture may take");
 }
 
 // --- Placed pictures -------------------------------------------------------------------
@@ -206,7 +209,8 @@ TEST_F(HostileDecoder, ACrashAMemoryBombAndALyingResultOnlyCostAMessage) {
 
 TEST_F(HostileDecoder, AHangIsStoppedAtTheDeadline) {
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(Load("hang", std::chrono::seconds(1)).error, Failure("decoding took longer than 1 seconds and was stopped"));
+  EXPECT_EQ(Load("hang", std::chrono::seconds(1)).error,
+            Failure("decoding took longer than 1 seconds and was stopped"));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
@@ -259,12 +263,11 @@ constexpr std::uint32_t kMagic = 0x34584950;  // "PIX4"
 
 // A result header of kind, width x height (of a 9 x 9 picture, scale 1) and
 // text and note lengths, followed by payload bytes.
-std::string Wire(std::uint32_t magic, std::uint32_t kind, std::uint32_t width, std::uint32_t height,
-                 std::uint32_t text, std::uint32_t note, std::size_t payload, std::uint32_t frames = 0,
-                 std::uint32_t delay_ms = 0) {
+std::string Wire(std::uint32_t magic, std::uint32_t kind, std::uint32_t width, std::uint32_t height, std::uint32_t text,
+                 std::uint32_t note, std::size_t payload, std::uint32_t frames = 0, std::uint32_t delay_ms = 0) {
   const bool pixels = kind == 1;
-  const std::uint32_t head[11] = {magic, kind,    width, height, pixels ? 9u : 0u, pixels ? 9u : 0u, 1000000,
-                                  frames, delay_ms, text, note};
+  const std::uint32_t head[11] = {magic,  kind,     width, height, pixels ? 9u : 0u, pixels ? 9u : 0u, 1000000,
+                                  frames, delay_ms, text,  note};
   return std::string(reinterpret_cast<const char*>(head), sizeof head) + std::string(payload, 'x');
 }
 

@@ -40,9 +40,9 @@ TEST(Orientation, EveryTurnAndFlipMovesTheCornersWhereTheyBelong) {
 }
 
 TEST(Orientation, ExifValuesTurnThePictureUpright) {
-  const std::pair<int, const char*> cases[] = {{1, "abc def"}, {2, "cba fed"}, {3, "fed cba"}, {4, "def abc"},
+  const std::pair<int, const char*> cases[] = {{1, "abc def"},  {2, "cba fed"},  {3, "fed cba"},  {4, "def abc"},
                                                {5, "ad be cf"}, {6, "da eb fc"}, {7, "fc eb da"}, {8, "cf be ad"},
-                                               {0, "abc def"}, {9, "abc def"}};
+                                               {0, "abc def"},  {9, "abc def"}};
   for (const auto& [value, letters] : cases) EXPECT_EQ(TurnedLetters(Orientation::FromExif(value)), letters) << value;
   // The user's turn comes after EXIF's.
   EXPECT_EQ(TurnedLetters(Orientation{}.FlippedVertically().After(Orientation::FromExif(6))), "fc eb da");
@@ -62,8 +62,8 @@ TEST(Orientation, TravelsAsOneWordToTheDecodingProgram) {
   ASSERT_TRUE(back);
   EXPECT_EQ(PlacementText(*back), PlacementText(p));
   EXPECT_EQ(back->orientation, p.orientation);
-  for (const char* wrong : {"fit:0x128:0,0,0,0:-", "stretch:172x128:0,0,0,0:-", "fit:172x128:0,0,0,0:-trailing",
-                            "fit:4097x128:0,0,0,0:-"})
+  for (const char* wrong :
+       {"fit:0x128:0,0,0,0:-", "stretch:172x128:0,0,0,0:-", "fit:172x128:0,0,0,0:-trailing", "fit:4097x128:0,0,0,0:-"})
     EXPECT_FALSE(ParsePlacement(wrong)) << wrong;
 }
 
@@ -75,9 +75,7 @@ PlacementPlan Plan(PictureSize size, int width, int height, Region crop = {0, 0,
   return plan;
 }
 
-std::tuple<int, int, int, int> Spot(const PlacementPlan& p) {
-  return {p.left, p.top, p.placed_width, p.placed_height};
-}
+std::tuple<int, int, int, int> Spot(const PlacementPlan& p) { return {p.left, p.top, p.placed_width, p.placed_height}; }
 
 TEST(Placement, FitKeepsTheAspectAndCentres) {
   EXPECT_EQ(Spot(Plan(PictureSize::Fit, 8000, 6000)), std::make_tuple(0, 0, 171, 128));

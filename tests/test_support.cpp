@@ -109,15 +109,19 @@ std::vector<std::uint8_t> AnimatedGif(int width, int height, const std::vector<G
                                       bool global_table) {
   std::vector<std::uint8_t> bytes;
   int error = 0;
-  GifFileType* gif = EGifOpen(&bytes, [](GifFileType* f, const GifByteType* data, int size) {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(f->UserData);
-    out->insert(out->end(), data, data + size);
-    return size;
-  }, &error);
+  GifFileType* gif = EGifOpen(
+      &bytes,
+      [](GifFileType* f, const GifByteType* data, int size) {
+        auto* out = static_cast<std::vector<std::uint8_t>*>(f->UserData);
+        out->insert(out->end(), data, data + size);
+        return size;
+      },
+      &error);
   EGifSetGifVersion(gif, true);
   GifColorType colors[2][256];
   for (int i = 0; i < 256; ++i)
-    for (int local : {0, 1}) colors[local][i] = {GifByteType(local ? 255 - i : i), GifByteType(255 - i), GifByteType(i * 5)};
+    for (int local : {0, 1})
+      colors[local][i] = {GifByteType(local ? 255 - i : i), GifByteType(255 - i), GifByteType(i * 5)};
   ColorMapObject *global = global_table ? GifMakeMapObject(256, colors[0]) : nullptr,
                  *local = GifMakeMapObject(16, colors[1]);
   EGifPutScreenDesc(gif, width, height, 8, background, global);

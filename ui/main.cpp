@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
 
   pixolan::frmMain window;
   // Start-up measurements quit as soon as the window has painted once.
-  if (qEnvironmentVariableIsSet("PIXOLAN_QUIT_AFTER_FIRST_PAINT")) window.installEventFilter(new FirstPaintQuitter(&app));
+  if (qEnvironmentVariableIsSet("PIXOLAN_QUIT_AFTER_FIRST_PAINT"))
+    window.installEventFilter(new FirstPaintQuitter(&app));
   window.show();
   const int status = app.exec();
   // A load still waiting on its decoder would hold the exit up.

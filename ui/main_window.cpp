@@ -100,8 +100,7 @@ class Outline : public QFrame {
 };
 
 void PresentInMessageBox(QWidget* parent, MessageIcon icon, const QString& title, const QString& text) {
-  static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Warning,
-                                                 QMessageBox::Critical};
+  static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Warning, QMessageBox::Critical};
   QMessageBox box(kIcons[static_cast<int>(icon)], title, text, QMessageBox::Ok, parent);
   box.exec();
 }
@@ -169,8 +168,7 @@ void frmMain::CreateControls() {
   Frame1 = Place(new QGroupBox(QStringLiteral(" Output Configuration "), client), "Frame1",
                  TwipRect(3885, 105, 2655, 1695), true);
   Frame2 = Place(new QWidget(Frame1), "Frame2", TwipRect(225, 300, 2190, 540));
-  Label4 =
-      Place(new QLabel(QStringLiteral("Resolution (pixels):"), Frame2), "Label4", TwipRect(0, 0, 1380, 210), true);
+  Label4 = Place(new QLabel(QStringLiteral("Resolution (pixels):"), Frame2), "Label4", TwipRect(0, 0, 1380, 210), true);
   optResolution[0] =
       Place(new QRadioButton(kResolutions[0].name, Frame2), "optResolution0", TwipRect(0, 240, 975, 255), true);
   optResolution[1] =
@@ -186,8 +184,8 @@ void frmMain::CreateControls() {
   rcorChk = Place(new QCheckBox(QStringLiteral("Remove Color"), Frame1), "rcorChk", TwipRect(1050, 825, 1365, 315));
   transpTxt = Place(new QLineEdit(QStringLiteral("FFFF"), Frame1), "transpTxt", TwipRect(225, 825, 765, 285));
   // Inside the Arial frame these would inherit Arial 8.25.
-  for (QWidget* widget : {static_cast<QWidget*>(Label5), static_cast<QWidget*>(rcorChk),
-                          static_cast<QWidget*>(transpTxt)})
+  for (QWidget* widget :
+       {static_cast<QWidget*>(Label5), static_cast<QWidget*>(rcorChk), static_cast<QWidget*>(transpTxt)})
     widget->setFont(DialogFont());
 
   btnEncode = Place(new QPushButton(QStringLiteral("Encode"), client), "btnEncode", TwipRect(3900, 1875, 2610, 255));
@@ -204,13 +202,15 @@ void frmMain::CreateControls() {
 
   // Screen readers name each control by its caption; those without one get
   // the name its place on the window gives it.
-  const std::pair<QWidget*, const char*> names[] = {
-      {pic, "Picture"}, {txtR, "Red"}, {txtG, "Green"}, {txtB, "Blue"}, {txtRGB, "Colour value"},
-      {Shape1, "Colour swatch"}, {transpTxt, "Key"}, {ProgressBar1, "Encode progress"}};
+  const std::pair<QWidget*, const char*> names[] = {{pic, "Picture"},         {txtR, "Red"},
+                                                    {txtG, "Green"},          {txtB, "Blue"},
+                                                    {txtRGB, "Colour value"}, {Shape1, "Colour swatch"},
+                                                    {transpTxt, "Key"},       {ProgressBar1, "Encode progress"}};
   for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromUtf8(name));
   const std::pair<QWidget*, const char*> descriptions[] = {
-      {pic, "The picture as the display shows it. Arrow keys move the probe (Shift: 8 pixels); "
-            "Shift+F10 opens the menu at the probe"},
+      {pic,
+       "The picture as the display shows it. Arrow keys move the probe (Shift: 8 pixels); "
+       "Shift+F10 opens the menu at the probe"},
       {txtR, "Red of the colour under the probe, 0 to 255"},
       {txtG, "Green of the colour under the probe, 0 to 255"},
       {txtB, "Blue of the colour under the probe, 0 to 255"},
@@ -299,11 +299,10 @@ void frmMain::CreateControls() {
 void frmMain::SetTabOrder() {
   // In the order of the controls' tab indices; labels, frames and the
   // progress bar take no focus.
-  QWidget* const order[] = {pic,        btnLoadPicture, txtR,      txtG,       txtRGB,           btnEncode,
-                            optColor[1], optColor[2],   optColor[0], txtB,     optResolution[1], optResolution[0],
-                            transpTxt,  rcorChk};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-    setTabOrder(order[i], order[i + 1]);
+  QWidget* const order[] = {pic,         btnLoadPicture, txtR,        txtG, txtRGB,           btnEncode,
+                            optColor[1], optColor[2],    optColor[0], txtB, optResolution[1], optResolution[0],
+                            transpTxt,   rcorChk};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
 void frmMain::WireEvents() {
@@ -372,10 +371,8 @@ Placement frmMain::CurrentPlacement() const {
 void frmMain::btnEncode_Click() {
   // Installed under /usr/bin the program's directory is not the user's to
   // write: ask instead of failing.
-  if (CanCreateFileIn(program_directory_))
-    EncodeInto(program_directory_ + QStringLiteral("/image.h"));
-  else
-    encodeTo_Click();
+  if (CanCreateFileIn(program_directory_)) EncodeInto(program_directory_ + QStringLiteral("/image.h"));
+  else encodeTo_Click();
 }
 
 void frmMain::encodeTo_Click() {
@@ -433,7 +430,7 @@ void frmMain::pic_MouseMove(int, int, float x, float y) {
 
 void frmMain::pic_DblClick(QPoint pixel) {
   const ColorValue c = GetViewport().Sample(static_cast<float>(pixel.x() * kTwipsPerPixel),
-                                        static_cast<float>(pixel.y() * kTwipsPerPixel));
+                                            static_cast<float>(pixel.y() * kTwipsPerPixel));
   transpTxt->setText(QString::fromStdString(HexText(PackColor(DepthAtOption(SelectedDepthOption()), c))));
   rcorChk->setChecked(true);
 }
@@ -492,7 +489,8 @@ void frmMain::FinishLoad(QFutureWatcher<LoadResult>* watcher, const QString& pat
   SetEncodeEnabled(true);
   const LoadResult loaded = watcher->result();
   if (!loaded.Ok()) {
-    present_message_(MessageIcon::Critical, QString::fromLatin1(kLoadFailedTitle), QString::fromStdString(loaded.error));
+    present_message_(MessageIcon::Critical, QString::fromLatin1(kLoadFailedTitle),
+                     QString::fromStdString(loaded.error));
   } else {
     pic->SetPicture(loaded.picture);
     picture_name_ = QFileInfo(path).fileName();

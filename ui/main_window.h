@@ -140,8 +140,8 @@ class frmMain : public QMainWindow, public EncoderHost {
   QString program_directory_;
   QButtonGroup* resolution_group_;
   QButtonGroup* depth_group_;
-  QActionGroup* dither_group_;  // the viewport menu's Dither entries, exclusive
-  QActionGroup* size_group_;    // Picture Size: Actual Pixels, Fit, Fill
+  QActionGroup* dither_group_;    // the viewport menu's Dither entries, exclusive
+  QActionGroup* size_group_;      // Picture Size: Actual Pixels, Fit, Fill
   QList<QAction*> turn_actions_;  // Rotate Left/Right, Flip Horizontally/Vertically
   Orientation orientation_;       // how the picture is turned before it is placed
   MessagePresenter present_message_;

@@ -48,9 +48,8 @@ void KeepNoDialogState() {
 
 QStringList PictureFilters() {
   // Pixolan's own decoders, then whatever Qt's readers add (PPM, ICO, ...).
-  QStringList suffixes = {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
-                          QStringLiteral("bmp"), QStringLiteral("tif"),  QStringLiteral("tiff"),
-                          QStringLiteral("gif"), QStringLiteral("webp")};
+  QStringList suffixes = {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"), QStringLiteral("bmp"),
+                          QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("gif"), QStringLiteral("webp")};
   for (const QByteArray& format : QImageReader::supportedImageFormats()) suffixes << QString::fromLatin1(format);
   suffixes.sort();
   suffixes.removeDuplicates();
@@ -65,8 +64,7 @@ bool FilterShows(const QString& filter, const QString& file_name) {
   static const QRegularExpression kSeparators(QStringLiteral("[ ;]"));
   for (const QString& pattern : filter.mid(open + 1, close - open - 1).split(kSeparators, Qt::SkipEmptyParts)) {
     if (pattern == QLatin1String("*")) return true;
-    if (pattern.startsWith(QLatin1String("*.")) && file_name.endsWith(pattern.mid(1), Qt::CaseInsensitive))
-      return true;
+    if (pattern.startsWith(QLatin1String("*.")) && file_name.endsWith(pattern.mid(1), Qt::CaseInsensitive)) return true;
   }
   return false;
 }

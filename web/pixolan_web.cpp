@@ -38,7 +38,7 @@ constexpr std::int64_t kBandBytes = 1024 * 1024;
 
 struct Page {
   Viewport viewport;
-  Viewport staging;                  // each picture of several, placed in turn for its array
+  Viewport staging;  // each picture of several, placed in turn for its array
   PictureSize size = PictureSize::Actual;
   Orientation orientation;           // the window's turns and flips, kept across pictures
   PlacedRead placed;                 // the read under way
@@ -135,8 +135,10 @@ EMSCRIPTEN_KEEPALIVE void PixolanSetPictureSize(int size) {
 /// Rotate Left, Rotate Right, Flip Horizontally, Flip Vertically (0 to 3), after the turns before.
 EMSCRIPTEN_KEEPALIVE void PixolanTurn(int which) {
   Orientation& o = ThePage().orientation;
-  o = which == 0 ? o.RotatedClockwise(270) : which == 1 ? o.RotatedClockwise(90)
-                                         : which == 2 ? o.FlippedHorizontally() : o.FlippedVertically();
+  o = which == 0   ? o.RotatedClockwise(270)
+      : which == 1 ? o.RotatedClockwise(90)
+      : which == 2 ? o.FlippedHorizontally()
+                   : o.FlippedVertically();
 }
 
 /// Starts placing a stored width x height picture into the viewport (into 0)
@@ -205,7 +207,7 @@ EMSCRIPTEN_KEEPALIVE int PixolanDrawingHeight() { return ThePage().viewport.Draw
 
 /// The drawing area as RGBA, as loaded or (preview) as the display shows it encoded.
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* PixolanRender(int preview, int depth_option, int remove, const char* key,
-                                                        int dither) {
+                                                       int dither) {
   Page& page = ThePage();
   const EncodeSettings settings = Settings(depth_option, remove, key, dither);
   const int width = page.viewport.DrawingWidth(), height = page.viewport.DrawingHeight();
@@ -214,7 +216,8 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* PixolanRender(int preview, int depth_op
   const PackedArea packed = preview ? PackDrawingArea(page.viewport, settings.depth, settings.dither) : PackedArea{};
   for (int row = 0; row < height; ++row)
     for (int column = 0; column < width; ++column) {
-      const ColorValue c = preview ? EncodedLook(settings, packed.At(column, row)) : page.viewport.VisibleColor(column, row);
+      const ColorValue c =
+          preview ? EncodedLook(settings, packed.At(column, row)) : page.viewport.VisibleColor(column, row);
       *out++ = static_cast<std::uint8_t>(RedOf(c));
       *out++ = static_cast<std::uint8_t>(GreenOf(c));
       *out++ = static_cast<std::uint8_t>(BlueOf(c));
@@ -227,8 +230,8 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* PixolanRender(int preview, int depth_op
 /// (RRGGBB for CSS) and the key tooltip, one per line.
 EMSCRIPTEN_KEEPALIVE const char* PixolanProbe(int column, int row, int depth_option) {
   const Viewport& viewport = ThePage().viewport;
-  const ColorValue c = viewport.Sample(static_cast<float>(column * kTwipsPerPixel),
-                                       static_cast<float>(row * kTwipsPerPixel));
+  const ColorValue c =
+      viewport.Sample(static_cast<float>(column * kTwipsPerPixel), static_cast<float>(row * kTwipsPerPixel));
   const ProbeReadout r = ReadColor(c, viewport.GetBackground());
   const std::string swatch = HexText(0x1000000 | RedOf(r.swatch) << 16 | GreenOf(r.swatch) << 8 | BlueOf(r.swatch));
   return Hand(r.red + "\n" + r.green + "\n" + r.blue + "\n" + r.value + "\n" + swatch.substr(1) + "\n" +
@@ -237,8 +240,8 @@ EMSCRIPTEN_KEEPALIVE const char* PixolanProbe(int column, int row, int depth_opt
 
 /// The key that leaves out the pixel at (column, row) at the depth.
 EMSCRIPTEN_KEEPALIVE const char* PixolanKeyAt(int column, int row, int depth_option) {
-  const ColorValue c = ThePage().viewport.Sample(static_cast<float>(column * kTwipsPerPixel),
-                                                 static_cast<float>(row * kTwipsPerPixel));
+  const ColorValue c =
+      ThePage().viewport.Sample(static_cast<float>(column * kTwipsPerPixel), static_cast<float>(row * kTwipsPerPixel));
   return Hand(HexText(PackColor(DepthAtOption(depth_option), c)));
 }
 
