@@ -28,34 +28,16 @@ struct FormatInfo {
 };
 
 // One row per line, as the build reads them.
+// clang-format off
 inline constexpr FormatInfo kFormats[] = {
-    {PictureFormat::Jpeg,
-     "jpeg",
-     "JPEG",
-     {"FFD8FF"},
-     "libjpeg-turbo",
-     "the rows kept, or every coefficient of a progressive JPEG"},
-    {PictureFormat::Png, "png", "PNG", {"89504E470D0A1A0A"}, "libpng", "a row, or the whole picture when interlaced"},
-    {PictureFormat::Bmp, "bmp", "BMP", {"424D"}, "Pixolan's own reader", "the region and a row"},
-    {PictureFormat::Tiff,
-     "tiff",
-     "TIFF",
-     {"49492A00", "4D4D002A", "49492B00", "4D4D002B"},
-     "libtiff",
-     "a band of strips or tiles"},
-    {PictureFormat::Gif,
-     "gif",
-     "GIF",
-     {"474946383761", "474946383961"},
-     "giflib",
-     "the whole screen, as Qt's reader holds it"},
-    {PictureFormat::Webp,
-     "webp",
-     "WebP",
-     {"52494646........57454250"},
-     "libwebp",
-     "the crop, or a lossless picture's whole canvas"},
+  {PictureFormat::Jpeg, "jpeg", "JPEG", {"FFD8FF"}, "libjpeg-turbo", "the rows kept, or every coefficient of a progressive JPEG"},
+  {PictureFormat::Png, "png", "PNG", {"89504E470D0A1A0A"}, "libpng", "a row, or the whole picture when interlaced"},
+  {PictureFormat::Bmp, "bmp", "BMP", {"424D"}, "Pixolan's own reader", "the region and a row"},
+  {PictureFormat::Tiff, "tiff", "TIFF", {"49492A00", "4D4D002A", "49492B00", "4D4D002B"}, "libtiff", "a band of strips or tiles"},
+  {PictureFormat::Gif, "gif", "GIF", {"474946383761", "474946383961"}, "giflib", "the whole screen, as Qt's reader holds it"},
+  {PictureFormat::Webp, "webp", "WebP", {"52494646........57454250"}, "libwebp", "the crop, or a lossless picture's whole canvas"},
 };
+// clang-format on
 
 /// The row whose signature the first bytes of a file match; nullptr for none.
 const FormatInfo* FormatOf(std::span<const std::uint8_t> head);
