@@ -125,10 +125,11 @@ int main(int argc, char** argv) {
             {cl.header.name + "_frame" + std::to_string(frame), PackedArray(viewport, cl.settings, cl.header)});
         delays_ms.push_back(loaded.delay_ms);
       }
-    }
-    for (std::size_t i = 0; !cl.frames && i < std::max<std::size_t>(cl.pictures.size(), 1); ++i) {
-      if (!load(cl.pictures.empty() ? std::nullopt : std::optional<std::string>(cl.pictures[i]))) return 1;
-      arrays.push_back({cl.names[i], PackedArray(viewport, cl.settings, cl.header)});
+    } else {
+      for (std::size_t i = 0; i < std::max<std::size_t>(cl.pictures.size(), 1); ++i) {
+        if (!load(cl.pictures.empty() ? std::nullopt : std::optional<std::string>(cl.pictures[i]))) return 1;
+        arrays.push_back({cl.names[i], PackedArray(viewport, cl.settings, cl.header)});
+      }
     }
     if (cl.binary) return save(cl.output, BinaryFile(arrays, cl.settings.depth, cl.header)) ? 0 : 1;
     const std::string header_name = std::filesystem::path(cl.output).filename().string();

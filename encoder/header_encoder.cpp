@@ -26,7 +26,7 @@ bool HeaderEncoder::Run(const Viewport& viewport, const EncodeJob& job, RunHost&
     return false;
   }
   if (!saved.warning.empty()) host.ShowWarning(saved.warning);
-  std::string message = "Generated: " + path;
+  std::string message = GeneratedText(path);
   // A key that matches nothing is most often a key typed for another depth.
   if (settings.remove && stats.matched == 0)
     message += "\nNo sample matched the key " + settings.key + " at " + std::to_string(BitsOf(settings.depth)) +

@@ -58,6 +58,8 @@ struct EncodeJob {
 };
 
 inline constexpr const char* kGeneratedTitle = "Image file generated.";
+/// The completion message's first line for the file written at path.
+inline std::string GeneratedText(const std::string& path) { return "Generated: " + path; }
 inline constexpr const char* kFailedTitle = "Image file not generated.";
 
 /// The settings the host's controls stand for.

@@ -278,7 +278,7 @@ EMSCRIPTEN_KEEPALIVE int PixolanEncode() {
     page.arrays.clear();
     host.SetProgressMaximum(static_cast<int>(page.viewport.OuterWidth()));
     host.SetProgressValue(host.ProgressMaximum());
-    host.ShowMessage("Generated: " + cl.output, kGeneratedTitle, MessageIcon::Exclamation);
+    host.ShowMessage(GeneratedText(cl.output), kGeneratedTitle, MessageIcon::Exclamation);
     return 1;
   }
   const EncodeJob job{cl.settings, cl.header, cl.output, [&page](std::string_view text) {
